@@ -1,0 +1,37 @@
+#pragma once
+// The state shared by the link, the editor, the transfers and the screens for the whole run.
+// One instance, owned by the application object and handed out by reference.
+#include <array>
+#include <cstdint>
+
+constexpr int ProgramImageSize = 12025;
+
+using ProgramBytes = std::array<std::uint8_t, ProgramImageSize>;
+
+struct LinkState {
+    // Request bookkeeping.
+    std::int16_t RequestTag = 0;       // what was asked last, 0 = idle
+    std::uint8_t PortOpenFlag = 0;     // 1 once a port scan has opened a port
+    std::int16_t PortErrorFlag = 0;    // 1 after a failed send, until the caller has seen it
+    std::int16_t SlaveAddress = 1;
+    std::int16_t NoReplyTicks = 0;     // sub-screen ticks without received data
+    std::int16_t WatchdogTicks = 0;    // main-window watchdog ticks with a request outstanding
+    std::int16_t BlockIndex = 0;       // 1-based block being transferred
+    std::int16_t BlockCount = 0;
+    std::int16_t GridRefreshRequest = 0;
+
+    // Which sub-screen is loaded (at most one).
+    std::int16_t ManualScreenActive = 0;
+    std::int16_t ParamScreenActive = 0;
+    std::int16_t InterpScreenActive = 0;
+
+    // Data bytes of the last read reply of each screen.
+    std::array<std::uint8_t, 102> ManualReplyBytes{};
+    std::array<std::uint8_t, 78> ParamReplyBytes{};
+    std::array<std::uint8_t, 78> InterpReplyBytes{};
+
+    // The program: line count (big-endian) then 24-byte records; and the records alone as
+    // the source of the grid's texts.
+    ProgramBytes ProgramImage{};
+    ProgramBytes DisplayImage{};
+};

@@ -1,0 +1,363 @@
+#include "mainwindow/Mainfrm.h"
+
+#include "link/RegisterMap.h"
+#include "mainwindow/AboutForm.h"
+#include "mainwindow/WheelHook.h"
+#include "ui/Colors.h"
+#include "ui/CommPort.h"
+#include "ui/Dialogs.h"
+#include "ui/FlexGrid.h"
+#include "ui/NumberText.h"
+#include "ui/Widgets.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+const char *const HeaderTexts[] = {"", "指令集", "命令", "参数1", "参数2", "参数3", "参数4", "参数5"};
+
+QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, const QColor &color = {})
+{
+    auto *b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setMinimumHeight(30);
+    b->setFocusPolicy(Qt::StrongFocus);
+    if (color.isValid())
+        SetBackColor(b, color);
+    return b;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const char *caption)
+{
+    auto *l = new QLabel(QString::fromUtf8(caption), parent);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+}
+
+QLineEdit *makeBox(QWidget *parent, const char *name, int width)
+{
+    auto *e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setFixedWidth(width);
+    e->setAlignment(Qt::AlignCenter);
+    return e;
+}
+}  // namespace
+
+Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent)
+    : QMainWindow(parent),
+      MSComm(new CommPort(this)),
+      m_state(state),
+      m_prompter(prompter),
+      m_link(state, *MSComm, prompter, *this),
+      m_connection(state, *MSComm, m_link, prompter, *this),
+      m_wheel(new WheelHook(this))
+{
+    setObjectName(QStringLiteral("Mainfrm"));
+    setWindowTitle(QStringLiteral("Trelmo"));
+    MSComm->setObjectName(QStringLiteral("MSComm"));
+    MSComm->setCatalogue(devices);
+    buildControls();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(100);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &Mainfrm::onTimer1);
+    connect(Timer2, &QTimer::timeout, this, &Mainfrm::onTimer2);
+    connect(MSComm, &CommPort::commEvent, this, [this](CommPort::Event e) { onCommEvent(int(e)); });
+
+    connect(Cmd1, &QPushButton::clicked, this, [this] { m_connection.Cmd1Click(); });
+    connect(Command11, &QPushButton::clicked, this, &Mainfrm::showAbout);
+}
+
+Mainfrm::~Mainfrm()
+{
+    delete m_about;
+}
+
+void Mainfrm::buildControls()
+{
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("central"));
+    setCentralWidget(central);
+
+    Label1 = makeLabel(central, "Label1", "TrelmoV2.0     (KESTA-MX3)");
+    QFont big = Label1->font();
+    big.setPointSizeF(big.pointSizeF() * 1.6);
+    big.setBold(true);
+    Label1->setFont(big);
+    Label3 = makeLabel(central, "Label3", "");
+    QFont status = Label3->font();
+    status.setPointSizeF(status.pointSizeF() * 1.2);
+    status.setBold(true);
+    Label3->setFont(status);
+    Label3->setMinimumWidth(180);
+    Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    MSFlexGrid1 = new FlexGrid(central);
+    MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
+    MSFlexGrid1->setMinimumSize(760, 420);
+
+    Cmd1 = makeButton(central, "Cmd1", "连接控制器", colors::LightYellow);
+    Cmd5 = makeButton(central, "Cmd5", "工程读取", colors::LightYellow);
+    Command8 = makeButton(central, "Command8", "下载工程", colors::LightYellow);
+    Cmd3 = makeButton(central, "Cmd3", "手动操作界面");
+    Cmd4 = makeButton(central, "Cmd4", "参数配置界面");
+    Command9 = makeButton(central, "Command9", "插补操作界面");
+    Command14 = makeButton(central, "Command14", "系统急停", colors::Red);
+    Command13 = makeButton(central, "Command13", "上电自运行", colors::Apricot);
+    Command12 = makeButton(central, "Command12", "控制器存数据", colors::Apricot);
+    Command5 = makeButton(central, "Command5", "新建工程", colors::Apricot);
+    Command10 = makeButton(central, "Command10", "打开工程", colors::Apricot);
+    Command7 = makeButton(central, "Command7", "保存工程", colors::Apricot);
+    Command6 = makeButton(central, "Command6", "清除工程", colors::Apricot);
+    Command1 = makeButton(central, "Command1", "插入代码行");
+    Command2 = makeButton(central, "Command2", "删除代码行");
+    Command3 = makeButton(central, "Command3", "复制代码行");
+    Command4 = makeButton(central, "Command4", "粘贴代码行");
+    Command11 = makeButton(central, "Command11", "关于/About");
+    Cmd6 = makeButton(central, "Cmd6", "中 /  EN");
+    QFont stopFont = Command14->font();
+    stopFont.setBold(true);
+    Command14->setFont(stopFont);
+    Command14->setMinimumHeight(44);
+
+    Label2 = makeLabel(central, "Label2", "指令行数：");
+    Label4 = makeLabel(central, "Label4", "当前选择的行：");
+    Label5 = makeLabel(central, "Label5", "当前选择的列：");
+    Label6 = makeLabel(central, "Label6", "当前运行设定：");
+    Text1 = makeBox(central, "Text1", 70);
+    Text3 = makeBox(central, "Text3", 60);
+    Text4 = makeBox(central, "Text4", 60);
+    Text5 = makeBox(central, "Text5", 50);
+    Text3->setReadOnly(true);
+    Text4->setReadOnly(true);
+    Text5->setReadOnly(true);
+    Text5->setToolTip(QStringLiteral("RequestTag"));
+
+    // The cell editors float over the grid; they are not part of any layout.
+    Combo1 = new QComboBox(central);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Text2 = new QLineEdit(central);
+    Text2->setObjectName(QStringLiteral("Text2"));
+
+    // Layout: caption and connection state on top; the grid with the commands beside it;
+    // project and line buttons and the status boxes underneath.
+    auto *top = new QHBoxLayout;
+    top->addWidget(Label1);
+    top->addStretch(1);
+    top->addWidget(Label3);
+
+    auto *side = new QVBoxLayout;
+    auto group = [central](const char *title, std::initializer_list<QWidget *> widgets) {
+        auto *box = new QGroupBox(QString::fromUtf8(title), central);
+        auto *v = new QVBoxLayout(box);
+        v->setSpacing(6);
+        for (QWidget *w : widgets)
+            v->addWidget(w);
+        return box;
+    };
+    side->addWidget(group("控制器连接", {Cmd1, Cmd5, Command8}));
+    side->addWidget(group("操作界面", {Cmd3, Cmd4, Command9}));
+    side->addWidget(group("运行控制", {Command14, Label6, Command13, Command12}));
+    side->addStretch(1);
+    side->addWidget(Command11);
+    side->addWidget(Cmd6);
+
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(MSFlexGrid1, 1);
+    middle->addLayout(side);
+
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : {Command5, Command10, Command7, Command6})
+        buttons->addWidget(b);
+    buttons->addSpacing(24);
+    for (QPushButton *b : {Command1, Command2, Command3, Command4})
+        buttons->addWidget(b);
+
+    auto *boxes = new QHBoxLayout;
+    boxes->addWidget(Label2);
+    boxes->addWidget(Text1);
+    boxes->addSpacing(20);
+    boxes->addWidget(Label4);
+    boxes->addWidget(Text3);
+    boxes->addSpacing(20);
+    boxes->addWidget(Label5);
+    boxes->addWidget(Text4);
+    boxes->addStretch(1);
+    boxes->addWidget(Text5);
+
+    auto *outer = new QVBoxLayout(central);
+    outer->addLayout(top);
+    outer->addLayout(middle, 1);
+    outer->addLayout(buttons);
+    outer->addLayout(boxes);
+
+    HideCellEditors();
+    resize(1180, 820);
+}
+
+void Mainfrm::layoutGridColumns()
+{
+    FlexGrid &g = *MSFlexGrid1;
+    // All eight columns equally wide, as the original sizing rule gives them.
+    const int width = (g.gridWidthTwips() - 500) / 8;
+    for (int c = 0; c < FlexGrid::Cols; ++c) {
+        g.setColWidthTwips(c, width);
+        g.setFixedAlignment(c, 4);
+        g.setColAlignment(c, 4);
+    }
+    for (int c = 1; c < FlexGrid::Cols; ++c)
+        g.setTextMatrix(0, c, QString::fromUtf8(HeaderTexts[c]));
+}
+
+void Mainfrm::Form_Load()
+{
+    m_wheel->InstallWheelHook(this);
+    Timer2->stop();
+    Timer1->stop();
+    m_state.SlaveAddress = 1;
+
+    MSFlexGrid1->setRows(reg::MaxLines + 1);
+    layoutGridColumns();
+    for (int r = 0; r <= reg::MaxLines; ++r)
+        MSFlexGrid1->setRowHeightTwips(r, 400);
+
+    switch (m_connection.ConnectController()) {
+    case Connection::Outcome::Connected:
+        Timer1->start();
+        Timer2->start();
+        m_state.PortErrorFlag = 0;
+        m_state.NoReplyTicks = 0;
+        break;
+    case Connection::Outcome::NoPort:
+        Label3->setText(QStringLiteral("控制器没有连接！"));
+        Timer1->start();
+        m_state.PortErrorFlag = 0;
+        break;
+    default:
+        break;  // the port is closed again; both timers stay off
+    }
+}
+
+void Mainfrm::closeEvent(QCloseEvent *event)
+{
+    m_wheel->RemoveWheelHook(this);
+    // Every other window of the tool goes with the main window; nothing is sent.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->close();
+    MSComm->close();
+    Timer1->stop();
+    Timer2->stop();
+    event->accept();
+    emit unloaded();
+}
+
+void Mainfrm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (MSFlexGrid1->rows() > 0)
+        layoutGridColumns();
+}
+
+void Mainfrm::HideCellEditors()
+{
+    Combo1->hide();
+    Text2->hide();
+    Combo1->move(-100, -100);
+    Text2->move(-100, -100);
+}
+
+void Mainfrm::setTimer1Enabled(bool on)
+{
+    if (on && !Timer1->isActive())
+        Timer1->start();
+    else if (!on)
+        Timer1->stop();
+}
+
+void Mainfrm::setTimer2Enabled(bool on)
+{
+    if (on && !Timer2->isActive())
+        Timer2->start();
+    else if (!on)
+        Timer2->stop();
+}
+
+bool Mainfrm::timer1Enabled() const { return Timer1->isActive(); }
+bool Mainfrm::timer2Enabled() const { return Timer2->isActive(); }
+void Mainfrm::setConnectionLabel(const QString &text) { Label3->setText(text); }
+QString Mainfrm::connectCaption() const { return Cmd1->text(); }
+void Mainfrm::setConnectCaption(const QString &text) { Cmd1->setText(text); }
+QString Mainfrm::lineCountText() const { return Text1->text(); }
+void Mainfrm::setLineCountText(const QString &text) { Text1->setText(text); }
+QString Mainfrm::runModeCaption() const { return Command13->text(); }
+void Mainfrm::setRunModeCaption(const QString &text) { Command13->setText(text); }
+void Mainfrm::setReadButtonEnabled(bool on) { Cmd5->setEnabled(on); }
+
+void Mainfrm::setButtonColor(Button button, const QColor &color)
+{
+    QPushButton *b = button == Button::Cmd5       ? Cmd5
+                     : button == Button::Command8  ? Command8
+                     : button == Button::Command12 ? Command12
+                                                   : Command14;
+    SetBackColor(b, color);
+}
+
+void Mainfrm::RenderLines(int, int)
+{
+    // Filled in by the program editor.
+}
+
+void Mainfrm::onTimer1()
+{
+    Text3->setText(QString::number(SelectedRow));
+    Text4->setText(QString::number(SelectedColumn));
+    if (m_state.GridRefreshRequest == 1) {
+        m_state.GridRefreshRequest = 0;
+        RenderLines(int(RoundHalfEven(NumericValue(Text1->text()))), 1);
+    }
+    Text5->setText(QString::number(m_state.RequestTag));
+}
+
+void Mainfrm::onTimer2()
+{
+}
+
+void Mainfrm::onCommEvent(int kind)
+{
+    if (kind != int(CommPort::Event::Receive)) {
+        return;
+    }
+    MSComm->readAll();
+    m_state.PortErrorFlag = 0;
+    m_state.NoReplyTicks = 0;
+    m_state.WatchdogTicks = 0;
+}
+
+void Mainfrm::showAbout()
+{
+    if (!m_about) {
+        m_about = new AboutForm;
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+        m_about->Form_Load();
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}

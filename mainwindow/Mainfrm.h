@@ -1,0 +1,101 @@
+#pragma once
+// The main window: the program grid, the connection, the transfers and the run-control
+// commands. It owns the serial port and the two link timers for the whole run; closing it
+// ends the tool with every other window.
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+
+#include "link/Connection.h"
+#include "link/LinkState.h"
+#include "link/MainView.h"
+#include "link/ModbusLink.h"
+#include "mainwindow/AboutForm.h"
+
+class CommPort;
+class FlexGrid;
+class Prompter;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class WheelHook;
+
+class Mainfrm : public QMainWindow, public MainView {
+    Q_OBJECT
+public:
+    // `devices` are the devices that port numbers 1 to 20 stand for (the port catalogue).
+    Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent = nullptr);
+    ~Mainfrm() override;
+
+    // Start-up: grid layout, port scan and handshake, timers.
+    void Form_Load();
+
+    // MainView
+    void HideCellEditors() override;
+    void setTimer1Enabled(bool on) override;
+    void setTimer2Enabled(bool on) override;
+    bool timer1Enabled() const override;
+    bool timer2Enabled() const override;
+    void setConnectionLabel(const QString &text) override;
+    QString connectCaption() const override;
+    void setConnectCaption(const QString &text) override;
+    QString lineCountText() const override;
+    void setLineCountText(const QString &text) override;
+    QString runModeCaption() const override;
+    void setRunModeCaption(const QString &text) override;
+    void setButtonColor(Button button, const QColor &color) override;
+    void setReadButtonEnabled(bool on) override;
+    FlexGrid &grid() override { return *MSFlexGrid1; }
+    void RenderLines(int count, int block) override;
+
+    // Lays out the grid's columns, alignment and header texts (row count untouched).
+    void layoutGridColumns();
+
+    LinkState &state() { return m_state; }
+    CommPort &port() { return *MSComm; }
+    ModbusLink &link() { return m_link; }
+    Connection &connection() { return m_connection; }
+    Prompter &prompter() { return m_prompter; }
+    AboutForm *aboutForm() const { return m_about; }
+
+    // Controls, by their names.
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
+    QPushButton *Cmd1, *Cmd5, *Cmd3, *Cmd4, *Command9, *Command14, *Command13, *Command12;
+    QPushButton *Command5, *Command10, *Command7, *Command6, *Command8;
+    QPushButton *Command1, *Command2, *Command3, *Command4, *Command11, *Cmd6;
+    QLineEdit *Text1, *Text3, *Text4, *Text5;
+    FlexGrid *MSFlexGrid1;
+    QComboBox *Combo1;
+    QLineEdit *Text2;
+    CommPort *MSComm;
+    QTimer *Timer1, *Timer2;
+
+    // Main-window fields of the grid editor.
+    std::int16_t SelectedRow = 0;
+    std::int16_t SelectedColumn = 0;
+
+signals:
+    // The window has been closed; the tool ends.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildControls();
+    void onTimer1();
+    void onTimer2();
+    void onCommEvent(int kind);
+    void showAbout();
+
+    LinkState &m_state;
+    Prompter &m_prompter;
+    ModbusLink m_link;
+    Connection m_connection;
+    WheelHook *m_wheel;
+    QPointer<AboutForm> m_about;
+};

@@ -1,0 +1,9 @@
+#pragma once
+#include <QString>
+
+// The numeric value of a text: its leading decimal number (optional minus sign, digits, one
+// decimal point), 0 when there is none. "12.5mm" -> 12.5, "1/2" -> 1, "-" -> 0, "" -> 0.
+double NumericValue(const QString &text);
+
+// Rounds to the nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double RoundHalfEven(double v);
