@@ -1,0 +1,70 @@
+// Modbus RTU building blocks shared by the controller's slave side: the CRC of
+// the serial line, the function codes the controller understands, and the
+// exception codes it answers with.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace trelmo::sim {
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace fc {
+inline constexpr std::uint8_t ReadHoldingRegisters = 0x03;
+inline constexpr std::uint8_t WriteSingleCoil = 0x05;
+inline constexpr std::uint8_t WriteSingleRegister = 0x06;
+inline constexpr std::uint8_t WriteMultipleRegisters = 0x10;
+} // namespace fc
+
+namespace exc {
+inline constexpr std::uint8_t IllegalFunction = 0x01;
+inline constexpr std::uint8_t IllegalDataAddress = 0x02;
+inline constexpr std::uint8_t IllegalDataValue = 0x03;
+inline constexpr std::uint8_t ServerDeviceFailure = 0x04;
+} // namespace exc
+
+inline constexpr std::uint8_t BroadcastAddress = 0;
+
+// CRC-16 of the Modbus serial line: initial value 0xFFFF, reflected polynomial
+// 0xA001. On the wire the low byte goes first.
+std::uint16_t crc16(std::span<const std::uint8_t> data);
+
+// Appends the CRC (low byte first) to a frame body.
+void appendCrc(Bytes &frame);
+
+// True when the last two bytes of the frame are the CRC of the bytes before.
+bool hasValidCrc(std::span<const std::uint8_t> frame);
+
+inline std::uint16_t be16(const std::uint8_t *p)
+{
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+inline void putBe16(Bytes &out, std::uint16_t v)
+{
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+}
+
+// The controller keeps 32-bit quantities in two registers, low-order word at the
+// lower address, as a signed two's-complement number.
+inline std::int32_t joinWords(std::uint16_t low, std::uint16_t high)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(low) |
+                                     (static_cast<std::uint32_t>(high) << 16));
+}
+
+inline std::uint16_t lowWord(std::int32_t v)
+{
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) & 0xFFFFu);
+}
+
+inline std::uint16_t highWord(std::int32_t v)
+{
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) >> 16);
+}
+
+} // namespace trelmo::sim
