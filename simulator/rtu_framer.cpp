@@ -1,5 +1,7 @@
 #include "rtu_framer.h"
 
+#include <algorithm>
+
 namespace trelmo::sim {
 
 void RtuFramer::feed(std::span<const std::uint8_t> bytes, double nowMs)
@@ -30,6 +32,8 @@ long RtuFramer::expectedLength() const
 
 void RtuFramer::dropFront(std::size_t n)
 {
+    const std::size_t keep = std::min(n, MaxBuffered - std::min(MaxBuffered, noise_.size()));
+    noise_.insert(noise_.end(), buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(keep));
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
     discarded_ += n;
 }
@@ -59,6 +63,13 @@ std::optional<Bytes> RtuFramer::next(double nowMs)
         dropFront(1);
     }
     return std::nullopt;
+}
+
+Bytes RtuFramer::takeNoise()
+{
+    Bytes noise;
+    noise.swap(noise_);
+    return noise;
 }
 
 double RtuFramer::msUntilSilence(double nowMs) const

@@ -40,6 +40,10 @@ public:
     std::size_t pending() const { return buffer_.size(); }
     std::size_t discarded() const { return discarded_; }
 
+    // The bytes thrown away since the last call, for the log. Kept up to
+    // MaxBuffered; older ones are only counted.
+    Bytes takeNoise();
+
 private:
     // Frame length implied by the buffered head: > 0 known, 0 not yet known,
     // < 0 unknown function code.
@@ -47,6 +51,7 @@ private:
     void dropFront(std::size_t n);
 
     Bytes buffer_;
+    Bytes noise_;
     double lastByteMs_ = 0;
     double silenceMs_;
     std::size_t discarded_ = 0;

@@ -279,6 +279,8 @@ void SimSlaveTest::framerResynchronisesAfterNoise()
     QVERIFY(f);
     QCOMPARE(hex(*f), hex(read));
     QCOMPARE(framer.discarded(), 4u);
+    QCOMPARE(hex(framer.takeNoise()), hex(Bytes{0x00, 0xFF, 0x10, 0x03}));
+    QVERIFY(framer.takeNoise().empty());
 
     // A frame with a bad CRC, then a good one.
     Bytes damaged = read;
@@ -296,6 +298,7 @@ void SimSlaveTest::framerResynchronisesAfterNoise()
     QVERIFY(!framer.next(301));
     QVERIFY(!framer.next(300 + RtuFramer::DefaultSilenceMs));
     QCOMPARE(framer.pending(), 0u);
+    framer.takeNoise();
     framer.feed(read, 400);
     f = framer.next(400);
     QVERIFY(f);
@@ -307,6 +310,7 @@ void SimSlaveTest::framerResynchronisesAfterNoise()
     QVERIFY(framer.pending() <= RtuFramer::MaxBuffered);
     QVERIFY(!framer.next(500 + RtuFramer::DefaultSilenceMs));
     QCOMPARE(framer.pending(), 0u);
+    QCOMPARE(framer.takeNoise().size(), RtuFramer::MaxBuffered);
 }
 
 void SimSlaveTest::faultsActAsAdvertised()
