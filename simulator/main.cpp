@@ -643,6 +643,9 @@ int main(int argc, char **argv)
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // Started in the background of an interactive shell, a read of the terminal
+    // would stop the process; ignored, the read fails and the console is dropped.
+    std::signal(SIGTTIN, SIG_IGN);
     // Standard input is read only when poll() says it has data, so it stays
     // blocking: it may be the user's terminal, shared with the shell.
 
