@@ -1,0 +1,174 @@
+#include "editor/Instructions.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+
+namespace program {
+namespace {
+
+struct Category {
+    const char *name;
+    std::initializer_list<const char *> commands;
+};
+
+// Code order: the category code is the position + 1, and so is a command's code within it.
+const Category Catalogue[] = {
+    {"系统操作", {"停止", "启动", "暂停", "恢复", "延时等待", "等待电机完成", "停止电机运动", "常等待"}},
+    {"流程控制", {"程序间跳转", "程序循环", "输入跳转", "开启输入中断", "关闭输入中断"}},
+    {"输出口设置", {"输出口设置"}},
+    {"回零运动", {"设置回零速度", "启动回零"}},
+    {"插补运动",
+     {"设置点位速度", "三轴相对运动", "单轴绝对运动", "XY绝对运动", "XZ绝对运动", "YZ绝对运动",
+      "三轴绝对运动", "XY圆弧插补", "XZ圆弧插补", "YZ圆弧插补"}},
+    {"独立运动", {"独立运动速度", "相对运动", "X绝对运动", "Y绝对运动", "Z绝对运动"}},
+};
+constexpr int CategoryCount = int(std::size(Catalogue));
+
+}  // namespace
+
+QString NoneText()
+{
+    return QStringLiteral("无");
+}
+
+QStringList CategoryNames()
+{
+    QStringList names;
+    for (const Category &c : Catalogue)
+        names << QString::fromUtf8(c.name);
+    return names;
+}
+
+int CategoryCode(const QString &name)
+{
+    for (int i = 0; i < CategoryCount; ++i)
+        if (name == QString::fromUtf8(Catalogue[i].name))
+            return i + 1;
+    return 0;
+}
+
+QStringList CommandNames(const QString &category)
+{
+    QStringList names;
+    const int code = CategoryCode(category);
+    if (code > 0)
+        for (const char *c : Catalogue[code - 1].commands)
+            names << QString::fromUtf8(c);
+    return names;
+}
+
+int CommandCode(const QString &category, const QString &command)
+{
+    const int index = int(CommandNames(category).indexOf(command));
+    return index < 0 ? 0 : index + 1;
+}
+
+QString CategoryName(int category)
+{
+    if (category < 1 || category > CategoryCount)
+        return QString();
+    return QString::fromUtf8(Catalogue[category - 1].name);
+}
+
+QString CommandName(int category, int command)
+{
+    if (category < 1 || category > CategoryCount || command < 1)
+        return QString();
+    const auto &commands = Catalogue[category - 1].commands;
+    if (command > int(commands.size()))
+        return QString();
+    return QString::fromUtf8(*(commands.begin() + (command - 1)));
+}
+
+std::optional<std::int32_t> EncodeParameter(double value)
+{
+    // Anything this far out cannot fit; it also keeps the digit string below short.
+    if (!std::isfinite(value) || std::fabs(value) > 1e10)
+        return std::nullopt;
+    // Round on the decimal digits the user typed, not on the binary fraction nearest to them:
+    // 1.0015 is a tie and -4.35 a whole number of thousandths, which value * 1000 in floating
+    // point would miss. The shortest text that reads back as `value` gives those digits.
+    const QString text = QString::number(std::fabs(value), 'f', QLocale::FloatingPointShortest);
+    const qsizetype point = text.indexOf(u'.');
+    const QString whole = point < 0 ? text : text.left(point);
+    QString fraction = point < 0 ? QString() : text.mid(point + 1);
+    const QString kept = (fraction + QStringLiteral("000")).left(3);
+    const QString rest = fraction.mid(3);
+
+    std::int64_t magnitude = whole.toLongLong() * 1000 + kept.toLongLong();
+    const bool restNonZero = std::any_of(rest.begin(), rest.end(), [](QChar c) { return c != u'0'; });
+    if (value < 0) {
+        if (restNonZero)
+            ++magnitude;  // up to the next thousandth
+    } else if (!rest.isEmpty()) {
+        const bool aboveHalf = rest[0] > u'5' ||
+                               (rest[0] == u'5' && std::any_of(rest.begin() + 1, rest.end(),
+                                                               [](QChar c) { return c != u'0'; }));
+        const bool tie = rest[0] == u'5' && !aboveHalf;
+        if (aboveHalf || (tie && magnitude % 2 != 0))
+            ++magnitude;
+    }
+    const std::int64_t result = value < 0 ? -magnitude : magnitude;
+    if (result < INT32_MIN || result > INT32_MAX)
+        return std::nullopt;
+    return std::int32_t(result);
+}
+
+QString ThousandthsText(std::int64_t thousandths)
+{
+    const bool negative = thousandths < 0;
+    const std::uint64_t magnitude = negative ? std::uint64_t(0) - std::uint64_t(thousandths)
+                                             : std::uint64_t(thousandths);
+    QString text = QString::number(magnitude / 1000);
+    if (const std::uint64_t fraction = magnitude % 1000) {
+        QString digits = QStringLiteral("%1").arg(fraction, 3, 10, QLatin1Char('0'));
+        while (digits.endsWith(u'0'))
+            digits.chop(1);
+        text += u'.' + digits;
+    }
+    return negative ? u'-' + text : text;
+}
+
+void WriteParameter(std::uint8_t *record, int k, std::int32_t value)
+{
+    const std::uint32_t u = std::uint32_t(value);
+    record[4 * k] = std::uint8_t(u >> 8);
+    record[4 * k + 1] = std::uint8_t(u);
+    record[4 * k + 2] = std::uint8_t(u >> 24);
+    record[4 * k + 3] = std::uint8_t(u >> 16);
+}
+
+std::int32_t ReadParameter(const std::uint8_t *record, int k)
+{
+    const std::uint32_t u = std::uint32_t(record[4 * k]) << 8 | std::uint32_t(record[4 * k + 1]) |
+                            std::uint32_t(record[4 * k + 2]) << 24 |
+                            std::uint32_t(record[4 * k + 3]) << 16;
+    return std::int32_t(u);
+}
+
+int RecordOffset(int line)
+{
+    if (line < 1 || line > MaxLines)
+        return -1;
+    return CountWordSize + RecordSize * (line - 1);
+}
+
+std::uint8_t *Record(ProgramBytes &image, int line)
+{
+    const int offset = RecordOffset(line);
+    return offset < 0 ? nullptr : image.data() + offset;
+}
+
+const std::uint8_t *Record(const ProgramBytes &image, int line)
+{
+    const int offset = RecordOffset(line);
+    return offset < 0 ? nullptr : image.data() + offset;
+}
+
+void CopyToDisplay(const ProgramBytes &programImage, ProgramBytes &displayImage)
+{
+    std::copy(programImage.begin() + CountWordSize, programImage.end(), displayImage.begin());
+}
+
+}  // namespace program

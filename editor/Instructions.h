@@ -1,0 +1,57 @@
+#pragma once
+// The controller's instruction set and the 24-byte line record in which a program line is
+// kept. A line names a category (1 to 6) and a command within it (counted from 1), and carries
+// five parameters; 0 means "not set" for both codes. The tool never interprets a line: the
+// controller alone decides what a command does with its parameters.
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+#include "link/LinkState.h"
+
+namespace program {
+
+constexpr int MaxLines = 500;
+constexpr int RecordSize = 24;
+constexpr int ParameterCount = 5;
+// The program image: count word, then line r at 2 + 24 (r - 1).
+constexpr int CountWordSize = 2;
+
+// Shown for a line without a category or command.
+QString NoneText();
+
+// The six category names in code order.
+QStringList CategoryNames();
+// The command names of a category in code order; empty for anything that is not a category.
+QStringList CommandNames(const QString &category);
+// 1 to 6, or 0 when `name` is not a category name.
+int CategoryCode(const QString &name);
+// The code of a (category, command) pair, or 0 when the pair is unknown.
+int CommandCode(const QString &category, const QString &command);
+// Names of codes; a null string for a code that has none.
+QString CategoryName(int category);
+QString CommandName(int category, int command);
+
+// A parameter is a signed 32-bit count of thousandths. Positive numbers are rounded to the
+// nearest thousandth (halves to even), negative magnitudes up to the next thousandth, so that
+// a tiny negative input never turns into 0. Empty when the result does not fit 32 bits.
+std::optional<std::int32_t> EncodeParameter(double value);
+// The shortest plain decimal text of a count of thousandths: 1500 -> "1.5", -1 -> "-0.001".
+QString ThousandthsText(std::int64_t thousandths);
+
+// Parameter k (1 to 5) of a record, bytes 4k to 4k + 3, low 16-bit word first, each word
+// high byte first.
+void WriteParameter(std::uint8_t *record, int k, std::int32_t value);
+std::int32_t ReadParameter(const std::uint8_t *record, int k);
+
+// Offset of line r in the program image, or -1 when the image has no room for it.
+int RecordOffset(int line);
+// Line r's record in the program image, or null for a line the image cannot hold.
+std::uint8_t *Record(ProgramBytes &image, int line);
+const std::uint8_t *Record(const ProgramBytes &image, int line);
+
+// Copies the records into the display image: DisplayImage[i - 2] = ProgramImage[i].
+void CopyToDisplay(const ProgramBytes &programImage, ProgramBytes &displayImage);
+
+}  // namespace program

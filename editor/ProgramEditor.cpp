@@ -1,0 +1,356 @@
+#include "editor/ProgramEditor.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <algorithm>
+#include <cmath>
+
+#include "editor/ProgramGrid.h"
+#include "link/LinkState.h"
+#include "link/MainView.h"
+#include "ui/Dialogs.h"
+#include "ui/FlexGrid.h"
+#include "ui/NumberText.h"
+
+namespace {
+
+// The clipboard holds a line once this is set; it is never cleared again.
+constexpr std::int16_t ClipboardHoldsLine = 10;
+
+// The character a key press types, as a key-press handler of the original platform saw it:
+// ENTER 13, ESC 27, Backspace 8, Ctrl+letter as a control character (Ctrl+V is 22). Keys that
+// type nothing (arrows, Home, End, Delete, Tab, modifiers) give -1 and are left alone.
+int TypedCharacter(const QKeyEvent &e)
+{
+    switch (e.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return ProgramEditor::Enter;
+    case Qt::Key_Escape:
+        return ProgramEditor::Escape;
+    case Qt::Key_Backspace:
+        return ProgramEditor::Backspace;
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return -1;
+    default:
+        break;
+    }
+    if ((e.modifiers() & Qt::ControlModifier) && e.key() >= Qt::Key_A && e.key() <= Qt::Key_Z)
+        return e.key() - Qt::Key_A + 1;
+    const QString text = e.text();
+    return text.isEmpty() ? -1 : int(text.at(0).unicode());
+}
+
+// A box's number as a whole number; far-out values are held to a range no program reaches.
+int BoxInteger(const QString &text)
+{
+    const double v = std::clamp(NumericValue(text), -1e6, 1e6);
+    return int(RoundHalfEven(v));
+}
+
+}  // namespace
+
+ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompter,
+                             const EditorControls &controls, QObject *parent)
+    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_c(controls)
+{
+    // The chooser keeps exactly what is typed into it: no completion.
+    m_c.chooser.setCompleter(nullptr);
+    m_c.chooser.installEventFilter(this);
+    if (QLineEdit *edit = m_c.chooser.lineEdit())
+        edit->installEventFilter(this);
+    // Numbers reach the entry box only as typed keys, through its key filter: no input method,
+    // no pasting from a menu, no dropping of text.
+    m_c.entry.setAttribute(Qt::WA_InputMethodEnabled, false);
+    m_c.entry.setContextMenuPolicy(Qt::NoContextMenu);
+    m_c.entry.setAcceptDrops(false);
+    m_c.entry.installEventFilter(this);
+}
+
+QString ProgramEditor::invalidLineMessage() { return QStringLiteral("没有选择有效行！"); }
+QString ProgramEditor::programFullMessage() { return QStringLiteral("程序已有500行，不能再插入代码行！"); }
+QString ProgramEditor::badLineCountMessage() { return QStringLiteral("程序总行数设定出错，重新设定！"); }
+QString ProgramEditor::parameterRangeMessage()
+{
+    return QStringLiteral("参数超出范围（-2147483.648 至 2147483.647），输入无效！");
+}
+
+// --- Cell editing --------------------------------------------------------------------------
+
+void ProgramEditor::placeOverCell(QWidget &editor)
+{
+    const QRect cell = m_c.grid.cellRectInParent(m_c.SelectedRow, m_c.SelectedColumn);
+    editor.setGeometry(cell);
+    editor.show();
+    editor.raise();
+    editor.setFocus();
+}
+
+void ProgramEditor::CellClick()
+{
+    FlexGrid &grid = m_c.grid;
+    m_c.SelectedRow = std::int16_t(grid.currentGridRow());
+    m_c.SelectedColumn = std::int16_t(grid.currentGridCol());
+    // Whatever editor was open is abandoned.
+    m_view.HideCellEditors();
+    if (m_c.SelectedRow < 1 || m_c.SelectedColumn == 0)
+        return;
+
+    const QString cellText = grid.currentText();
+    if (m_c.SelectedColumn == 1 || m_c.SelectedColumn == 2) {
+        QComboBox &chooser = m_c.chooser;
+        placeOverCell(chooser);
+        chooser.clear();
+        const QStringList names = m_c.SelectedColumn == 1
+                                      ? program::CategoryNames()
+                                      : program::CommandNames(grid.textMatrix(m_c.SelectedRow, 1));
+        chooser.addItems(names);
+        // Nothing in the list is chosen yet; the box shows what the cell holds.
+        chooser.setCurrentIndex(-1);
+        chooser.setEditText(cellText);
+    } else {
+        QLineEdit &entry = m_c.entry;
+        entry.setText(cellText);
+        placeOverCell(entry);
+    }
+}
+
+void ProgramEditor::closeChooser()
+{
+    m_c.chooser.move(1, 1);
+    m_c.chooser.hide();
+    m_c.grid.setFocus();
+}
+
+void ProgramEditor::closeEntry()
+{
+    m_c.entry.move(1, 1);
+    m_c.entry.hide();
+    m_c.grid.setFocus();
+}
+
+void ProgramEditor::ChooserChoice()
+{
+    closeChooser();
+    FlexGrid &grid = m_c.grid;
+    const QString chosen = m_c.chooser.currentText();
+    if (chosen == grid.currentText())
+        return;
+    grid.setCurrentText(chosen);
+
+    const int row = m_c.SelectedRow;
+    std::uint8_t *record = program::Record(m_state.ProgramImage, row);
+    if (m_c.SelectedColumn == 1) {
+        // A new category invalidates the command; the parameters stay as they are.
+        grid.setTextMatrix(row, 2, program::NoneText());
+        if (record) {
+            record[3] = 0;
+            if (const int category = program::CategoryCode(chosen))
+                record[1] = std::uint8_t(category);
+        }
+    } else if (m_c.SelectedColumn == 2) {
+        const int command = program::CommandCode(grid.textMatrix(row, 1), chosen);
+        if (record && command)
+            record[3] = std::uint8_t(command);
+    }
+}
+
+void ProgramEditor::ChooserKey(int keyAscii)
+{
+    if (keyAscii != Enter && keyAscii != Escape)
+        return;
+    // Typed text goes into the cell as it stands; only a choice from the list sets codes.
+    closeChooser();
+    m_c.grid.setCurrentText(m_c.chooser.currentText());
+}
+
+void ProgramEditor::EntryKey(int &keyAscii)
+{
+    if (keyAscii >= '/' && keyAscii <= '9')
+        return;
+    switch (keyAscii) {
+    case Escape:
+        closeEntry();
+        return;
+    case Enter: {
+        // A number the record cannot hold is refused before anything changes.
+        if (!program::EncodeParameter(NumericValue(m_c.entry.text()))) {
+            closeEntry();
+            m_prompter.message(parameterRangeMessage());
+            return;
+        }
+        m_c.grid.setCurrentText(m_c.entry.text());
+        closeEntry();
+        StoreParameterValue();
+        return;
+    }
+    case '.':
+    case '-':
+    case Backspace:
+        return;
+    default:
+        keyAscii = 0;
+    }
+}
+
+void ProgramEditor::StoreParameterValue()
+{
+    const int k = m_c.SelectedColumn - 2;
+    std::uint8_t *record = program::Record(m_state.ProgramImage, m_c.SelectedRow);
+    if (!record || k < 1 || k > program::ParameterCount)
+        return;
+    if (const auto value = program::EncodeParameter(NumericValue(m_c.entry.text())))
+        program::WriteParameter(record, k, *value);
+}
+
+bool ProgramEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    const bool entry = watched == &m_c.entry;
+    if (event->type() == QEvent::KeyPress) {
+        const int typed = TypedCharacter(*static_cast<QKeyEvent *>(event));
+        if (typed < 0)
+            return false;
+        if (entry) {
+            int key = typed;
+            EntryKey(key);
+            return key == 0 || typed == Enter || typed == Escape;
+        }
+        if (typed == Enter || typed == Escape) {
+            ChooserKey(typed);
+            return true;
+        }
+        return false;
+    }
+    // The middle button pastes the selection on some desktops; the entry box takes only keys.
+    if (entry && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton)
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+// --- Line operations -----------------------------------------------------------------------
+
+int ProgramEditor::lineCount() const
+{
+    return BoxInteger(m_c.lineCount.text());
+}
+
+int ProgramEditor::selectedLine() const
+{
+    return BoxInteger(m_c.selectedRow.text());
+}
+
+void ProgramEditor::refresh(int lines)
+{
+    program::CopyToDisplay(m_state.ProgramImage, m_state.DisplayImage);
+    m_view.RenderLines(lines, 1);
+}
+
+namespace {
+// Record `to` := record `from` when the image holds both (a missing source reads as empty).
+void MoveRecord(ProgramBytes &image, int to, int from)
+{
+    std::uint8_t *dst = program::Record(image, to);
+    if (!dst)
+        return;
+    if (const std::uint8_t *src = program::Record(image, from))
+        std::copy(src, src + program::RecordSize, dst);
+    else
+        std::fill(dst, dst + program::RecordSize, 0);
+}
+
+void SetRecord(ProgramBytes &image, int line, const std::uint8_t *bytes)
+{
+    if (std::uint8_t *dst = program::Record(image, line))
+        std::copy(bytes, bytes + program::RecordSize, dst);
+}
+}  // namespace
+
+void ProgramEditor::insertRecord(const std::uint8_t *bytes)
+{
+    const int n = lineCount();
+    const int r = selectedLine();
+    if (n > program::MaxLines) {
+        m_prompter.message(badLineCountMessage());
+        return;
+    }
+    if (!((r >= 1 && r < n) || (r == n && n >= 0))) {
+        m_prompter.message(invalidLineMessage());
+        return;
+    }
+    // The image ends after line 500: there is nowhere to put line 501.
+    if (n >= program::MaxLines) {
+        m_prompter.message(programFullMessage());
+        return;
+    }
+    ProgramBytes &image = m_state.ProgramImage;
+    if (r < n) {
+        for (int i = n - 1; i >= m_c.SelectedRow; --i) {
+            MoveRecord(image, i + 2, i + 1);
+            SetRecord(image, i + 1, bytes);
+        }
+    } else {
+        SetRecord(image, n + 1, bytes);
+    }
+    m_c.lineCount.setText(QString::number(n + 1));
+    program::RebuildGrid(m_c.grid, n + 1);
+    refresh(n + 1);
+    m_c.SelectedRow = std::int16_t(m_c.SelectedRow + 1);
+}
+
+void ProgramEditor::InsertLine()
+{
+    m_view.HideCellEditors();
+    const std::array<std::uint8_t, program::RecordSize> empty{};
+    insertRecord(empty.data());
+}
+
+void ProgramEditor::PasteLine()
+{
+    m_view.HideCellEditors();
+    if (ClipboardFull != ClipboardHoldsLine)
+        return;
+    insertRecord(LineClipboard.data());
+}
+
+void ProgramEditor::CopyLine()
+{
+    m_view.HideCellEditors();
+    const int n = lineCount();
+    const int r = selectedLine();
+    const std::uint8_t *record = program::Record(m_state.ProgramImage, r);
+    if (r < 1 || r > n || !record) {
+        m_prompter.message(invalidLineMessage());
+        return;
+    }
+    std::copy(record, record + program::RecordSize, LineClipboard.begin());
+    ClipboardFull = ClipboardHoldsLine;
+}
+
+void ProgramEditor::DeleteLine()
+{
+    m_view.HideCellEditors();
+    const int n = lineCount();
+    const int r = selectedLine();
+    if (n > program::MaxLines) {
+        m_prompter.message(badLineCountMessage());
+        return;
+    }
+    if (r < 1 || r > n) {
+        m_prompter.message(invalidLineMessage());
+        return;
+    }
+    if (r < n) {
+        // The old last record stays in the image, past the new count.
+        for (int i = m_c.SelectedRow; i <= n - 1; ++i)
+            MoveRecord(m_state.ProgramImage, i, i + 1);
+    } else {
+        m_c.SelectedRow = std::int16_t(m_c.SelectedRow - 1);
+    }
+    m_c.lineCount.setText(QString::number(n - 1));
+    program::RebuildGrid(m_c.grid, n - 1);
+    refresh(n - 1);
+}

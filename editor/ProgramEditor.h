@@ -1,0 +1,82 @@
+#pragma once
+// Editing the program in the grid: the chooser and the entry box laid over a clicked cell,
+// and the whole-line operations insert, delete, copy and paste with a one-line clipboard.
+// Every change goes to the program image at the same moment as to the grid.
+#include <QObject>
+#include <array>
+#include <cstdint>
+
+#include "editor/Instructions.h"
+
+class FlexGrid;
+struct LinkState;
+class MainView;
+class Prompter;
+class QComboBox;
+class QLineEdit;
+
+// The main-window controls and fields the editor works on.
+struct EditorControls {
+    FlexGrid &grid;            // MSFlexGrid1
+    QComboBox &chooser;        // Combo1
+    QLineEdit &entry;          // Text2
+    QLineEdit &lineCount;      // Text1
+    QLineEdit &selectedRow;    // Text3, refreshed from SelectedRow by the main window's timer
+    std::int16_t &SelectedRow;
+    std::int16_t &SelectedColumn;
+};
+
+class ProgramEditor : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int Enter = 13;
+    static constexpr int Escape = 27;
+    static constexpr int Backspace = 8;
+
+    ProgramEditor(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
+                  QObject *parent = nullptr);
+
+    // Cell editing.
+    void CellClick();
+    void ChooserChoice();
+    void ChooserKey(int keyAscii);
+    // May discard the key by setting it to 0.
+    void EntryKey(int &keyAscii);
+    void StoreParameterValue();
+
+    // Line operations (the four line buttons).
+    void InsertLine();
+    void DeleteLine();
+    void CopyLine();
+    void PasteLine();
+
+    const std::array<std::uint8_t, program::RecordSize> &lineClipboard() const { return LineClipboard; }
+    std::int16_t clipboardFull() const { return ClipboardFull; }
+
+    static QString invalidLineMessage();
+    static QString programFullMessage();
+    static QString badLineCountMessage();
+    static QString parameterRangeMessage();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void placeOverCell(QWidget &editor);
+    void closeChooser();
+    void closeEntry();
+    // The line count in Text1 and the selected line in Text3, as whole numbers.
+    int lineCount() const;
+    int selectedLine() const;
+    // Insert and paste: a new line after the selected one, holding `record`.
+    void insertRecord(const std::uint8_t *record);
+    void refresh(int lines);
+
+    LinkState &m_state;
+    MainView &m_view;
+    Prompter &m_prompter;
+    EditorControls m_c;
+
+    std::array<std::uint8_t, program::RecordSize> LineClipboard{};
+    std::int16_t ClipboardFull = 0;
+};

@@ -1,0 +1,47 @@
+#include "editor/ProgramGrid.h"
+
+#include <algorithm>
+
+#include "editor/Instructions.h"
+#include "ui/FlexGrid.h"
+
+namespace program {
+
+namespace {
+constexpr int RowHeightTwips = 400;
+constexpr int Centred = 4;
+const char *const ColumnTitles[] = {"", "指令集", "命令", "参数1", "参数2", "参数3", "参数4", "参数5"};
+}  // namespace
+
+void LayOutGridColumns(FlexGrid &grid)
+{
+    // All eight columns equally wide, the label column included.
+    const int width = (grid.gridWidthTwips() - 500) / 8;
+    for (int c = 0; c < FlexGrid::Cols; ++c) {
+        grid.setColWidthTwips(c, width);
+        grid.setFixedAlignment(c, Centred);
+        grid.setColAlignment(c, Centred);
+    }
+    for (int c = 1; c < FlexGrid::Cols; ++c)
+        grid.setTextMatrix(0, c, QString::fromUtf8(ColumnTitles[c]));
+}
+
+void LayOutGridRows(FlexGrid &grid, int lines)
+{
+    // The image holds no more than MaxLines lines; the grid never shows more.
+    lines = std::clamp(lines, 0, MaxLines);
+    grid.setRows(lines + 1);
+    for (int r = 0; r <= lines; ++r)
+        grid.setRowHeightTwips(r, RowHeightTwips);
+    for (int r = 1; r <= lines; ++r)
+        grid.setTextMatrix(r, 0, QString::number(r));
+}
+
+void RebuildGrid(FlexGrid &grid, int lines)
+{
+    grid.clearTexts();
+    LayOutGridColumns(grid);
+    LayOutGridRows(grid, lines);
+}
+
+}  // namespace program

@@ -1,0 +1,15 @@
+#pragma once
+// The layout of the program grid: eight equal, centred columns, the column titles in row 0,
+// one 400-twip row per program line with its line number in column 0.
+class FlexGrid;
+
+namespace program {
+
+// Column widths, alignment and the titles of row 0; the row count is not touched.
+void LayOutGridColumns(FlexGrid &grid);
+// Row count `lines` + 1, row heights and line numbers for a program of `lines` lines.
+void LayOutGridRows(FlexGrid &grid, int lines);
+// Clears every cell text and lays the grid out afresh for `lines` lines.
+void RebuildGrid(FlexGrid &grid, int lines);
+
+}  // namespace program

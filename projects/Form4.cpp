@@ -1,0 +1,73 @@
+#include "projects/Form4.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "editor/Instructions.h"
+#include "ui/Dialogs.h"
+#include "ui/NumberText.h"
+
+Form4::Form4(Prompter &prompter, QWidget *parent) : QWidget(parent, Qt::Window), m_prompter(prompter)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("工程文件新建窗口"));
+    Label1 = new QLabel(QStringLiteral("文件名称为："), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label2 = new QLabel(QStringLiteral("设定工程指令行数："), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text2 = new QLineEdit(this);
+    Text2->setObjectName(QStringLiteral("Text2"));
+    Command1 = new QPushButton(QStringLiteral("确 定"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command2 = new QPushButton(QStringLiteral("取 消"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(Label1, 0, 0);
+    fields->addWidget(Text1, 0, 1);
+    fields->addWidget(Label2, 1, 0);
+    fields->addWidget(Text2, 1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    buttons->addStretch();
+    auto *box = new QVBoxLayout(this);
+    box->addLayout(fields);
+    box->addLayout(buttons);
+    resize(380, 150);
+
+    connect(Command1, &QPushButton::clicked, this, &Form4::Command1Click);
+    connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+}
+
+QString Form4::badInputMessage()
+{
+    return QStringLiteral("输入的指令行数不正确或文件名缺失！");
+}
+
+void Form4::Form_Load()
+{
+    Text1->clear();
+    Text2->setText(QStringLiteral("0"));
+}
+
+void Form4::Command1Click()
+{
+    const double value = NumericValue(Text2->text());
+    // The line count is a whole number; a fraction that rounds to no line, or to line 500,
+    // is as wrong as the number itself.
+    const double lines = value > 0 && value < program::MaxLines ? RoundHalfEven(value) : 0;
+    if (Text1->text().isEmpty() || lines < 1 || lines >= program::MaxLines) {
+        m_prompter.message(badInputMessage());
+        return;
+    }
+    emit projectRequested(Text1->text(), int(lines));
+    close();
+}

@@ -1,0 +1,21 @@
+#pragma once
+// Turns stored line records back into the texts of the program grid.
+#include <QString>
+#include <cstdint>
+
+#include "link/LinkState.h"
+
+class FlexGrid;
+
+// Writes the texts of `count` records from the start of `display` into grid rows
+// (block - 1) * 10 + 1 onwards. Stops at the last record `display` holds and at the last row
+// the grid has; nothing happens for a count or block below 1.
+void RenderLines(FlexGrid &grid, const ProgramBytes &display, int count, int block);
+
+// The texts of one record: category, command and the five parameters.
+struct LineTexts {
+    QString category;
+    QString command;
+    QString parameters[5];
+};
+LineTexts RenderRecord(const std::uint8_t *record);

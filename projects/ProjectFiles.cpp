@@ -1,0 +1,187 @@
+#include "projects/ProjectFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+
+#include "editor/Instructions.h"
+#include "editor/ProgramGrid.h"
+#include "link/LinkState.h"
+#include "link/MainView.h"
+#include "projects/Form4.h"
+#include "ui/Dialogs.h"
+#include "ui/FlexGrid.h"
+#include "ui/NumberText.h"
+
+namespace {
+
+// Spaces (only spaces) are trimmed from both ends of a chosen path.
+QString TrimSpaces(const QString &path)
+{
+    qsizetype begin = 0;
+    qsizetype end = path.size();
+    while (begin < end && path[begin] == u' ')
+        ++begin;
+    while (end > begin && path[end - 1] == u' ')
+        --end;
+    return path.mid(begin, end - begin);
+}
+
+// The line-count box's value, held to a range that no program reaches.
+double LineCountValue(const MainView &view)
+{
+    return std::clamp(NumericValue(view.lineCountText()), -1e6, 1e6);
+}
+
+}  // namespace
+
+ProjectFiles::ProjectFiles(LinkState &state, MainView &view, Prompter &prompter, QObject *parent)
+    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter)
+{
+}
+
+ProjectFiles::~ProjectFiles()
+{
+    delete m_form4;
+}
+
+Form4 *ProjectFiles::form4() const
+{
+    return m_form4;
+}
+
+QString ProjectFiles::fileFilter()
+{
+    return QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|"
+                          "Banary Files (*.dat)|*.dat");
+}
+
+QString ProjectFiles::noFileMessage() { return QStringLiteral("没有选择文件！"); }
+QString ProjectFiles::badLineCountMessage() { return QStringLiteral("程序总行数设定出错，重新设定！"); }
+QString ProjectFiles::saveFailedMessage() { return QStringLiteral("程序保存出错！"); }
+QString ProjectFiles::openFailedMessage() { return QStringLiteral("打开文件不成功！"); }
+QString ProjectFiles::clearQuestion() { return QStringLiteral("确定要将工程指令全部删除？"); }
+
+void ProjectFiles::NewProject()
+{
+    m_view.HideCellEditors();
+    if (!m_form4) {
+        m_form4 = new Form4(m_prompter);
+        connect(m_form4, &Form4::projectRequested, this, &ProjectFiles::CreateProject);
+    }
+    if (!m_form4->isVisible())
+        m_form4->Form_Load();
+    m_form4->show();
+    m_form4->raise();
+    m_form4->activateWindow();
+}
+
+void ProjectFiles::CreateProject(const QString &name, int lines)
+{
+    ProgramBytes &image = m_state.ProgramImage;
+    m_view.setLineCountText(QString::number(lines));
+    image[0] = std::uint8_t(lines / 256);
+    image[1] = std::uint8_t(lines % 256);
+    FlexGrid &grid = m_view.grid();
+    grid.clearTexts();
+    program::LayOutGridColumns(grid);
+    std::fill(image.begin() + program::CountWordSize, image.end(), 0);
+    ProjectFileName = name;
+    program::LayOutGridRows(grid, lines);
+    program::CopyToDisplay(image, m_state.DisplayImage);
+    // The main window's timer renders the empty lines on its next tick.
+    m_state.GridRefreshRequest = 1;
+}
+
+void ProjectFiles::OpenProject()
+{
+    m_view.HideCellEditors();
+    FileDialogRequest request;
+    request.filter = fileFilter();
+    request.filterIndex = FilterIndex;
+    request.hideReadOnly = true;
+    QString path = m_prompter.openFileName(request);
+    if (path.isEmpty()) {
+        m_prompter.message(noFileMessage());
+        return;
+    }
+    path = TrimSpaces(path);
+
+    // Everything is read and checked before any of it is taken over: a file that cannot be
+    // used leaves the program, the line-count box and the grid as they were.
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.read(BytesRead);
+    const bool readOk = file.isOpen() && file.error() == QFileDevice::NoError &&
+                        bytes.size() >= program::CountWordSize;
+    file.close();
+    const int lines = readOk ? std::uint8_t(bytes[0]) * 256 + std::uint8_t(bytes[1]) : -1;
+    // A count word of 32768 or more is negative to the controller; above 500 no program fits.
+    if (!readOk || lines > program::MaxLines) {
+        m_prompter.message(openFailedMessage());
+        return;
+    }
+
+    ProgramBytes &image = m_state.ProgramImage;
+    std::copy(bytes.cbegin(), bytes.cend(), image.begin());
+    // A short file holds no more lines than it has bytes for; the rest of them are empty.
+    std::fill(image.begin() + bytes.size(), image.begin() + BytesRead, 0);
+    ProjectFileName = QFileInfo(path).fileName();
+    m_view.setLineCountText(QString::number(lines));
+    program::RebuildGrid(m_view.grid(), lines);
+    program::CopyToDisplay(image, m_state.DisplayImage);
+    m_view.RenderLines(lines, 1);
+}
+
+void ProjectFiles::SaveProject()
+{
+    m_view.HideCellEditors();
+    const double count = LineCountValue(m_view);
+    // A count the file's count word cannot carry, or more lines than a program can have,
+    // would give a file that no open accepts.
+    if (std::floor(count) < 0 || RoundHalfEven(count) > program::MaxLines) {
+        m_prompter.message(badLineCountMessage());
+        return;
+    }
+    FileDialogRequest request;
+    request.filter = fileFilter();
+    request.filterIndex = FilterIndex;
+    request.initialName = ProjectFileName;
+    request.hideReadOnly = true;
+    QString path = m_prompter.saveFileName(request);
+    if (path.isEmpty()) {
+        m_prompter.message(noFileMessage());
+        return;
+    }
+    path = TrimSpaces(path);
+    ProjectFileName = QFileInfo(path).fileName();
+
+    ProgramBytes &image = m_state.ProgramImage;
+    image[0] = std::uint8_t(std::floor(count / 256));
+    image[1] = std::uint8_t(std::int64_t(RoundHalfEven(count)) % 256);
+
+    // Written beside the old file and renamed over it only when complete: a failed save
+    // leaves the old project as it was.
+    QSaveFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize &&
+                    file.commit();
+    if (!ok) {
+        file.cancelWriting();
+        m_prompter.message(saveFailedMessage());
+    }
+}
+
+void ProjectFiles::ClearProject()
+{
+    m_view.HideCellEditors();
+    if (m_prompter.message(clearQuestion(), Prompter::Buttons::OkCancel) != Prompter::Answer::Ok)
+        return;
+    ProgramBytes &image = m_state.ProgramImage;
+    std::fill(image.begin() + program::CountWordSize, image.end(), 0);
+    program::CopyToDisplay(image, m_state.DisplayImage);
+    m_view.RenderLines(int(RoundHalfEven(LineCountValue(m_view))), 1);
+}

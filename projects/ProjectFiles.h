@@ -1,0 +1,52 @@
+#pragma once
+// Project files: the program image kept on disk byte for byte (12025 bytes: the line count,
+// high byte first, then the 24-byte line records), and the four project buttons of the main
+// window: new, open, save and clear.
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+struct LinkState;
+class MainView;
+class Prompter;
+class Form4;
+
+class ProjectFiles : public QObject {
+    Q_OBJECT
+public:
+    ProjectFiles(LinkState &state, MainView &view, Prompter &prompter, QObject *parent = nullptr);
+    ~ProjectFiles() override;
+
+    void NewProject();    // "新建工程": shows the new-project window
+    void OpenProject();   // "打开工程"
+    void SaveProject();   // "保存工程"
+    void ClearProject();  // "清除工程"
+
+    // What the new-project window asks for once its checks pass: an empty program of `lines`
+    // lines, rendered by the main window's next timer tick.
+    void CreateProject(const QString &name, int lines);
+
+    // The current project's file name without its folder: the save dialog's initial name.
+    QString ProjectFileName;
+
+    Form4 *form4() const;
+
+    static QString fileFilter();
+    static constexpr int FilterIndex = 2;
+    static constexpr int FileSize = 12025;
+    // An open reads the count word and the records of lines 1 to 499 and the first byte of
+    // line 500 (offsets 0 to 12000); the rest of the image keeps what it held.
+    static constexpr int BytesRead = 12001;
+
+    static QString noFileMessage();
+    static QString badLineCountMessage();
+    static QString saveFailedMessage();
+    static QString openFailedMessage();
+    static QString clearQuestion();
+
+private:
+    LinkState &m_state;
+    MainView &m_view;
+    Prompter &m_prompter;
+    QPointer<Form4> m_form4;
+};
