@@ -3,12 +3,11 @@
 #include "link/LinkState.h"
 #include "link/MainView.h"
 #include "link/ModbusLink.h"
+#include "link/ProgramRead.h"
 #include "link/RegisterMap.h"
 #include "ui/CommPort.h"
 #include "ui/Dialogs.h"
-#include "ui/FlexGrid.h"
 #include "ui/NumberText.h"
-#include "ui/Colors.h"
 #include "ui/WaitMs.h"
 
 #include <algorithm>
@@ -89,39 +88,15 @@ Connection::Outcome Connection::ConnectController()
     if (!probe(12, reg::PowerOnRun) || !probe(1, reg::LineCount))
         return Outcome::NoController;
 
-    // Lay the grid out for the stored program.
-    const double value = NumericValue(m_view.lineCountText());
-    const int lines = int(std::clamp(value, -1.0, double(reg::MaxLines)));
-    FlexGrid &grid = m_view.grid();
-    grid.setRows(std::max(0, lines) + 1);
-    for (int r = 0; r <= lines; ++r) {
-        grid.setRowHeightTwips(r, 400);
-        if (r >= 1)
-            grid.setTextMatrix(r, 0, QString::number(r));
+    if (m_state.RejectedLineCount) {
+        // Connected, but the stored program cannot be shown: the grid stays as it is.
+        ProgramRead::reportRejectedCount(m_state, m_prompter);
+        return Outcome::Connected;
     }
-    startProgramRead(lines);
-    return m_port.isOpen() ? Outcome::Connected : Outcome::SendFailed;
-}
-
-void Connection::startProgramRead(int lines)
-{
-    if (lines < 1)
-        return;
-    m_state.RequestTag = 2;
-    if (lines <= reg::LinesPerBlock) {
-        m_port.setRThreshold(24 * lines + 5);
-        m_link.ReadRegisters(m_state.SlaveAddress, reg::Program, reg::RegistersPerLine * lines);
-    } else {
-        m_port.setRThreshold(245);
-        m_link.ReadRegisters(m_state.SlaveAddress, reg::Program, reg::RegistersPerBlock);
-    }
-    if (m_state.PortErrorFlag == 1) {
-        m_state.RequestTag = 0;
-        m_state.PortErrorFlag = 0;
-        m_port.close();
-        return;
-    }
-    m_state.BlockIndex = 1;
-    m_state.BlockCount = std::int16_t(lines / reg::LinesPerBlock + (lines % reg::LinesPerBlock > 0 ? 1 : 0));
-    m_view.setButtonColor(MainView::Button::Cmd5, colors::Green);
+    // Lay the grid out for the stored program and start reading it.
+    const int lines = int(std::clamp(NumericValue(m_view.lineCountText()), -1.0, double(reg::MaxLines)));
+    ProgramRead::layoutRows(m_view, lines);
+    if (!ProgramRead::requestFirstBlock(m_state, m_port, m_link, m_view, lines))
+        return Outcome::SendFailed;
+    return Outcome::Connected;
 }

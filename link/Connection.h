@@ -28,7 +28,6 @@ public:
 
 private:
     bool probe(int tag, int address);
-    void startProgramRead(int lines);
     void commonTail();
 
     LinkState &m_state;

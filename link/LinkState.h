@@ -19,6 +19,8 @@ struct LinkState {
     std::int16_t BlockIndex = 0;       // 1-based block being transferred
     std::int16_t BlockCount = 0;
     std::int16_t GridRefreshRequest = 0;
+    // A line count above 500 from the controller, not taken (0 when the last one was fine).
+    int RejectedLineCount = 0;
 
     // Which sub-screen is loaded (at most one).
     std::int16_t ManualScreenActive = 0;

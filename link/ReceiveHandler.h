@@ -1,0 +1,39 @@
+#pragma once
+// The one receive handler of the tool. Every reply comes through here: it is checked (slave,
+// function, CRC, length) against the request outstanding, its data is stored for whoever
+// asked, and RequestTag moves on. The main window's watchdog tick lives here too.
+#include <QByteArray>
+#include <functional>
+
+struct LinkState;
+class CommPort;
+class MainView;
+class ModbusLink;
+
+class ReceiveHandler {
+public:
+    ReceiveHandler(LinkState &state, CommPort &port, ModbusLink &link, MainView &view)
+        : m_state(state), m_port(port), m_link(link), m_view(view) {}
+
+    // The port's receive event.
+    void onReceive();
+    // Checks and dispatches one reply as read from the port (public for fuzzing and tests).
+    void handleReply(const QByteArray &b);
+    // The main window's Timer2 tick: abandons a request unanswered for six ticks.
+    void watchdogTick();
+
+    // Called when a reply has been accepted for a sub-screen tag (20 .. 158) after the
+    // shared state has been updated; screens use it for their button colours.
+    std::function<void(int tag)> screenReplyAccepted;
+
+    static constexpr int WatchdogLimit = 6;
+
+private:
+    bool fitsRequest(const QByteArray &b) const;
+    void storeBlock(const QByteArray &b);
+
+    LinkState &m_state;
+    CommPort &m_port;
+    ModbusLink &m_link;
+    MainView &m_view;
+};

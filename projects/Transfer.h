@@ -1,0 +1,41 @@
+#pragma once
+// Moving the program between the tool and the controller. Download: the line count with
+// function 06, then blocks of ten lines (120 registers) with function 16. Upload: the line
+// count, then the blocks with function 03, each shown in the grid as it arrives. Each step
+// waits for the previous reply; the main window's Timer1 sends the next block.
+
+struct LinkState;
+class CommPort;
+class MainView;
+class ModbusLink;
+class Prompter;
+
+class Transfer {
+public:
+    Transfer(LinkState &state, CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
+        : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view) {}
+
+    // "下载工程"
+    void DownloadClick();
+    // "工程读取"
+    void UploadClick();
+    // Steps 1 to 3 of the main window's Timer1 tick. Returns false when the tick must end
+    // at once (a send failed and the port was closed).
+    bool timerStep();
+
+    void StartBlocks();
+    void NextBlock();
+    void NextReadBlock();
+
+    // The line count of the program in the grid (the line-count box), rounded.
+    int lineCount() const;
+
+private:
+    bool failedSend();
+
+    LinkState &m_state;
+    CommPort &m_port;
+    ModbusLink &m_link;
+    Prompter &m_prompter;
+    MainView &m_view;
+};

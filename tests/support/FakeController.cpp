@@ -1,0 +1,78 @@
+#include "FakeController.h"
+
+#include <QSocketNotifier>
+
+#include "link/Crc.h"
+
+FakeController::FakeController(Pty &pty, QObject *parent)
+    : QObject(parent), m_pty(pty), m_notifier(new QSocketNotifier(pty.masterFd(), QSocketNotifier::Read, this))
+{
+    connect(m_notifier, &QSocketNotifier::activated, this, &FakeController::onReadable);
+}
+
+QByteArray FakeController::withCrc(QByteArray frame)
+{
+    const quint16 crc = ModbusCrc(frame);
+    frame.append(char(crc & 0xFF));
+    frame.append(char(crc >> 8));
+    return frame;
+}
+
+QByteArray FakeController::readReply(int slave, const QList<quint16> &values)
+{
+    QByteArray f;
+    f.append(char(slave));
+    f.append(char(0x03));
+    f.append(char(2 * values.size()));
+    for (quint16 v : values) {
+        f.append(char(v >> 8));
+        f.append(char(v & 0xFF));
+    }
+    return withCrc(f);
+}
+
+void FakeController::onReadable()
+{
+    m_buffer += m_pty.readAvailable();
+    // Frames are cut by their function's length; a frame that is not whole yet waits.
+    while (m_buffer.size() >= 8) {
+        const int function = quint8(m_buffer[1]);
+        int length = 8;
+        if (function == 0x10) {
+            if (m_buffer.size() < 7)
+                return;
+            length = 9 + quint8(m_buffer[6]);
+        }
+        if (m_buffer.size() < length)
+            return;
+        const QByteArray frame = m_buffer.left(length);
+        m_buffer.remove(0, length);
+        requests << frame;
+        emit requestSeen(frame);
+        QByteArray reply = silent ? QByteArray() : answer(frame);
+        if (tamper)
+            reply = tamper(frame, reply);
+        m_pty.write(reply);
+    }
+}
+
+QByteArray FakeController::answer(const QByteArray &request)
+{
+    const int function = quint8(request[1]);
+    const int address = (quint8(request[2]) << 8) | quint8(request[3]);
+    const int value = (quint8(request[4]) << 8) | quint8(request[5]);
+    if (function == 0x03) {
+        QList<quint16> values;
+        for (int i = 0; i < value; ++i)
+            values << registers.value(address + i, 0);
+        return readReply(slave, values);
+    }
+    if (function == 0x06)
+        registers[address] = quint16(value);
+    if (function == 0x10)
+        for (int i = 0; i < value; ++i)
+            registers[address + i] = quint16((quint8(request[7 + 2 * i]) << 8) | quint8(request[8 + 2 * i]));
+    QByteArray echo = request.left(6);
+    echo[0] = char(slave);
+    return withCrc(echo);
+}
