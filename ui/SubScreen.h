@@ -20,6 +20,8 @@ public:
         raise();
         activateWindow();
     }
+    // A reply for one of the screens' tags (20 .. 158) has been accepted.
+    virtual void replyAccepted(int tag) { (void)tag; }
     void unloadScreen()
     {
         if (!m_loaded)

@@ -1,0 +1,51 @@
+#include "screens/manual/ScreenIo.h"
+
+#include "link/ModbusLink.h"
+
+void FillStaging(StagingBuffer &staging, std::int64_t value)
+{
+    const auto u = std::uint32_t(value);
+    const std::uint32_t lo = u & 0xFFFF, hi = u >> 16;
+    staging[0] = std::uint8_t(lo >> 8);
+    staging[1] = std::uint8_t(lo & 0xFF);
+    staging[2] = std::uint8_t(hi >> 8);
+    staging[3] = std::uint8_t(hi & 0xFF);
+}
+
+void WriteRegisters(ModbusLink &link, int slave, int start, int count, const StagingBuffer &staging)
+{
+    // Never more registers than the four slots hold.
+    link.WriteBlock(slave, start, count >= 1 && count <= 2 ? count : 0, staging.data(), false);
+}
+
+std::uint32_t RawScaled(const std::uint8_t *b)
+{
+    return std::uint32_t(b[0]) << 8 | std::uint32_t(b[1]) | std::uint32_t(b[2]) << 24 | std::uint32_t(b[3]) << 16;
+}
+
+QString DecimalText(std::int64_t value, std::int64_t divisor)
+{
+    if (divisor <= 0)
+        divisor = 1;
+    const bool negative = value < 0;
+    const std::uint64_t magnitude = negative ? std::uint64_t(0) - std::uint64_t(value) : std::uint64_t(value);
+    const auto d = std::uint64_t(divisor);
+    QString text = QString::number(magnitude / d);
+    if (const std::uint64_t fraction = magnitude % d) {
+        int digits = 0;
+        for (std::uint64_t p = d; p > 1; p /= 10)
+            ++digits;
+        QString f = QStringLiteral("%1").arg(fraction, digits, 10, QLatin1Char('0'));
+        while (f.endsWith(u'0'))
+            f.chop(1);
+        text += u'.' + f;
+    }
+    return negative && text != QStringLiteral("0") ? u'-' + text : text;
+}
+
+QString ScaledText(std::uint32_t raw, std::int64_t divisor)
+{
+    if (raw <= 2147483647u)
+        return DecimalText(std::int64_t(raw), divisor);
+    return DecimalText(-(std::int64_t(4294967296) - std::int64_t(raw)), divisor);
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Key filters act on typed characters, as the original key-press events saw them: ENTER 13,
+// ESC 27, Backspace 8, Ctrl+letter 1..26 (Ctrl+V is 22), printable characters by their code.
+// Keys that type nothing (arrows, Home, End, Delete, Tab) are -1 and pass untouched.
+#include <QObject>
+#include <functional>
+
+class QKeyEvent;
+class QWidget;
+
+namespace keys {
+constexpr int Backspace = 8, Enter = 13, Escape = 27;
+}
+
+int KeyAscii(const QKeyEvent &event);
+
+// Runs `handler` for every typed character of `widget` before the widget sees it. The handler
+// may set the code to 0 to drop the key. ENTER and ESC never reach the widget.
+class KeyPressFilter : public QObject {
+public:
+    KeyPressFilter(QWidget *widget, std::function<void(int &keyAscii)> handler);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    std::function<void(int &)> m_handler;
+};
+
+// The entry rule of the screens' number boxes: "/" and the digits (47 to 57), "." and
+// Backspace pass; ENTER and ESC are left to the caller; everything else is dropped.
+bool IsNumberBoxKey(int keyAscii);
