@@ -2,6 +2,7 @@
 
 #include "link/RegisterMap.h"
 #include "mainwindow/AboutForm.h"
+#include "mainwindow/PlaceholderScreen.h"
 #include "mainwindow/WheelHook.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
@@ -9,6 +10,10 @@
 #include "ui/FlexGrid.h"
 #include "ui/NumberText.h"
 #include "ui/Widgets.h"
+#include "editor/ProgramEditor.h"
+#include "editor/ProgramGrid.h"
+#include "projects/LineRenderer.h"
+#include "projects/ProjectFiles.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,8 +28,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const char *const HeaderTexts[] = {"", "指令集", "命令", "参数1", "参数2", "参数3", "参数4", "参数5"};
-
 QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, const QColor &color = {})
 {
     auto *b = new QPushButton(QString::fromUtf8(caption), parent);
@@ -60,6 +63,9 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
       m_prompter(prompter),
       m_link(state, *MSComm, prompter, *this),
       m_connection(state, *MSComm, m_link, prompter, *this),
+      m_receive(state, *MSComm, m_link, *this),
+      m_transfer(state, *MSComm, m_link, prompter, *this),
+      m_runControl(state, *MSComm, m_link, prompter, *this),
       m_wheel(new WheelHook(this))
 {
     setObjectName(QStringLiteral("Mainfrm"));
@@ -80,11 +86,54 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
 
     connect(Cmd1, &QPushButton::clicked, this, [this] { m_connection.Cmd1Click(); });
     connect(Command11, &QPushButton::clicked, this, &Mainfrm::showAbout);
+
+    // The program editor works on the grid and its two cell editors; the project buttons and
+    // the line buttons act on the program through it and through the project files.
+    m_editor = std::make_unique<ProgramEditor>(
+        state, *this, prompter,
+        EditorControls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn});
+    m_projects = std::make_unique<ProjectFiles>(state, *this, prompter);
+    ProgramEditor *editor = m_editor.get();
+    ProjectFiles *projects = m_projects.get();
+    connect(MSFlexGrid1, &FlexGrid::clicked, editor, &ProgramEditor::CellClick);
+    connect(Combo1, &QComboBox::activated, editor, &ProgramEditor::ChooserChoice);
+    connect(Command1, &QPushButton::clicked, editor, &ProgramEditor::InsertLine);
+    connect(Command2, &QPushButton::clicked, editor, &ProgramEditor::DeleteLine);
+    connect(Command3, &QPushButton::clicked, editor, &ProgramEditor::CopyLine);
+    connect(Command4, &QPushButton::clicked, editor, &ProgramEditor::PasteLine);
+    connect(Command5, &QPushButton::clicked, projects, &ProjectFiles::NewProject);
+    connect(Command10, &QPushButton::clicked, projects, &ProjectFiles::OpenProject);
+    connect(Command7, &QPushButton::clicked, projects, &ProjectFiles::SaveProject);
+    connect(Command6, &QPushButton::clicked, projects, &ProjectFiles::ClearProject);
+    connect(Command8, &QPushButton::clicked, this, [this] { m_transfer.DownloadClick(); });
+    connect(Cmd5, &QPushButton::clicked, this, [this] { m_transfer.UploadClick(); });
+    connect(Command14, &QPushButton::clicked, this, [this] { m_runControl.EmergencyStopClick(); });
+    connect(Command12, &QPushButton::clicked, this, [this] { m_runControl.SaveDataClick(); });
+    connect(Command13, &QPushButton::clicked, this, [this] { m_runControl.PowerOnRunClick(); });
+    connect(Cmd3, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Manual); });
+    connect(Cmd4, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Parameters); });
+    connect(Command9, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Interpolation); });
+
+    m_receive.screenReplyAccepted = [this](int tag) {
+        for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
+            if (SubScreen *s = m_runControl.screen(RunControl::Screen(i)); s && s->isLoaded())
+                s->replyAccepted(tag);
+    };
+
+    // Screens that are not built yet keep their titles and the one-at-a-time rule.
+    m_runControl.setScreen(RunControl::Manual,
+                           new PlaceholderScreen(QStringLiteral("Form2"), QStringLiteral("手控操作界面"), state.ManualScreenActive));
+    m_runControl.setScreen(RunControl::Parameters,
+                           new PlaceholderScreen(QStringLiteral("Form5"), QStringLiteral("基本参数配置界面"), state.ParamScreenActive));
+    m_runControl.setScreen(RunControl::Interpolation,
+                           new PlaceholderScreen(QStringLiteral("Form1"), QStringLiteral("插补调试界面"), state.InterpScreenActive));
 }
 
 Mainfrm::~Mainfrm()
 {
     delete m_about;
+    for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
+        delete m_runControl.screen(RunControl::Screen(i));
 }
 
 void Mainfrm::buildControls()
@@ -213,16 +262,7 @@ void Mainfrm::buildControls()
 
 void Mainfrm::layoutGridColumns()
 {
-    FlexGrid &g = *MSFlexGrid1;
-    // All eight columns equally wide, as the original sizing rule gives them.
-    const int width = (g.gridWidthTwips() - 500) / 8;
-    for (int c = 0; c < FlexGrid::Cols; ++c) {
-        g.setColWidthTwips(c, width);
-        g.setFixedAlignment(c, 4);
-        g.setColAlignment(c, 4);
-    }
-    for (int c = 1; c < FlexGrid::Cols; ++c)
-        g.setTextMatrix(0, c, QString::fromUtf8(HeaderTexts[c]));
+    program::LayOutGridColumns(*MSFlexGrid1);
 }
 
 void Mainfrm::Form_Load()
@@ -319,13 +359,15 @@ void Mainfrm::setButtonColor(Button button, const QColor &color)
     SetBackColor(b, color);
 }
 
-void Mainfrm::RenderLines(int, int)
+void Mainfrm::RenderLines(int count, int block)
 {
-    // Filled in by the program editor.
+    ::RenderLines(*MSFlexGrid1, m_state.DisplayImage, count, block);
 }
 
 void Mainfrm::onTimer1()
 {
+    if (!m_transfer.timerStep())
+        return;
     Text3->setText(QString::number(SelectedRow));
     Text4->setText(QString::number(SelectedColumn));
     if (m_state.GridRefreshRequest == 1) {
@@ -337,17 +379,22 @@ void Mainfrm::onTimer1()
 
 void Mainfrm::onTimer2()
 {
+    m_receive.watchdogTick();
 }
 
 void Mainfrm::onCommEvent(int kind)
 {
-    if (kind != int(CommPort::Event::Receive)) {
+    if (kind == int(CommPort::Event::Receive)) {
+        m_receive.onReceive();
         return;
     }
-    MSComm->readAll();
+    // The port failed under us (the adapter was pulled out): say so once, as a failed send
+    // would, and forget the request; the port is already closed.
+    m_prompter.message(QStringLiteral("串口出错！"), Prompter::Buttons::Ok, QStringLiteral(""));
+    m_state.RequestTag = 0;
     m_state.PortErrorFlag = 0;
-    m_state.NoReplyTicks = 0;
-    m_state.WatchdogTicks = 0;
+    setConnectionLabel(QStringLiteral("控制器没有连接！"));
+    setConnectCaption(QStringLiteral("连接控制器"));
 }
 
 void Mainfrm::showAbout()
