@@ -57,11 +57,15 @@ ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompte
                              const EditorControls &controls, QObject *parent)
     : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_c(controls)
 {
-    // The chooser keeps exactly what is typed into it: no completion.
+    // The chooser keeps exactly what is typed into it: no completion, and leaving its text
+    // box (the list opening, a click elsewhere) is no choice even when the text names an
+    // entry. Only a pick from the list or an arrow key chooses.
     m_c.chooser.setCompleter(nullptr);
     m_c.chooser.installEventFilter(this);
-    if (QLineEdit *edit = m_c.chooser.lineEdit())
+    if (QLineEdit *edit = m_c.chooser.lineEdit()) {
+        disconnect(edit, &QLineEdit::editingFinished, &m_c.chooser, nullptr);
         edit->installEventFilter(this);
+    }
     // Numbers reach the entry box only as typed keys, through its key filter: no input method,
     // no pasting from a menu, no dropping of text.
     m_c.entry.setAttribute(Qt::WA_InputMethodEnabled, false);
