@@ -11,6 +11,9 @@
 #include "link/LinkState.h"
 #include "link/MainView.h"
 #include "link/ModbusLink.h"
+#include "link/ReceiveHandler.h"
+#include "mainwindow/RunControl.h"
+#include "projects/Transfer.h"
 #include "mainwindow/AboutForm.h"
 
 class CommPort;
@@ -60,6 +63,9 @@ public:
     CommPort &port() { return *MSComm; }
     ModbusLink &link() { return m_link; }
     Connection &connection() { return m_connection; }
+    ReceiveHandler &receiveHandler() { return m_receive; }
+    Transfer &transfer() { return m_transfer; }
+    RunControl &runControl() { return m_runControl; }
     Prompter &prompter() { return m_prompter; }
     AboutForm *aboutForm() const { return m_about; }
     ProgramEditor &editor() { return *m_editor; }
@@ -100,6 +106,9 @@ private:
     Prompter &m_prompter;
     ModbusLink m_link;
     Connection m_connection;
+    ReceiveHandler m_receive;
+    Transfer m_transfer;
+    RunControl m_runControl;
     WheelHook *m_wheel;
     QPointer<AboutForm> m_about;
     std::unique_ptr<ProgramEditor> m_editor;
