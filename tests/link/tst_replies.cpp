@@ -140,6 +140,13 @@ private slots:
             reads << requestHead(f);
         QCOMPARE(reads, (QStringList{"01 03 21 7D 00 01", "01 03 21 9C 00 01", "01 03 00 00 00 78",
                                      "01 03 00 78 00 78", "01 03 00 F0 00 3C"}));
+        // Rows 21 to 25 come from the last reply: register 12 (r - 1) + 2 holds parameter 1's
+        // low word, so row r shows (0x1000 + 12 (r - 1) + 2 + 65536 * (0x1000 + 12 (r - 1) + 3)) / 1000.
+        for (int r = 21; r <= 25; ++r) {
+            const qint64 lo = 0x1000 + 12 * (r - 1) + 2, hi = 0x1000 + 12 * (r - 1) + 3;
+            const qint64 raw = hi * 65536 + lo;
+            QCOMPARE(rig.w.MSFlexGrid1->textMatrix(r, 3).remove(u'.'), QString::number(raw).remove(QRegularExpression("0+$")));
+        }
 
         // The read button does it again, from the line count on.
         rig.controller.requests.clear();
@@ -207,6 +214,9 @@ private slots:
             rig.state.ProgramImage[std::size_t(2 + i)] = std::uint8_t(i * 7);
         rig.controller.requests.clear();
         QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
+        QTest::mouseClick(rig.w.Command8, Qt::LeftButton);  // a second click while it runs
+        QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("此次操作没有成功！")});
+        rig.prompter.clear();
         QTRY_COMPARE_WITH_TIMEOUT(rig.controller.requests.size(), 3, 5000);
         QVERIFY(rig.idle());
         QCOMPARE(requestHead(rig.controller.requests[0]), QStringLiteral("01 06 21 9C 00 0B"));
