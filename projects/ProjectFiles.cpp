@@ -164,9 +164,10 @@ void ProjectFiles::SaveProject()
     image[1] = std::uint8_t(std::int64_t(RoundHalfEven(count)) % 256);
 
     // Written beside the old file and renamed over it only when complete: a failed save
-    // leaves the old project as it was.
+    // leaves the old project as it was. Unbuffered, so that a short write (a full disk, a
+    // file size limit) shows in the count written; a buffered flush can lose it.
     QSaveFile file(path);
-    const bool ok = file.open(QIODevice::WriteOnly) &&
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
                     file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize &&
                     file.commit();
     if (!ok) {

@@ -1,0 +1,364 @@
+// Project files through the main window's project buttons and the new-project window.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <random>
+#include <sys/resource.h>
+
+#include "ProgramWindow.h"
+#include "projects/Form4.h"
+#include "projects/LineRenderer.h"
+#include "projects/ProjectFiles.h"
+
+namespace {
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QByteArray imageBytes(const ProgramBytes &image, int from = 0, int to = ProjectFiles::FileSize - 1)
+{
+    return QByteArray(reinterpret_cast<const char *>(image.data()) + from, to - from + 1);
+}
+
+// What the user can see of the program: the count box and every cell text of the grid.
+QStringList screenState(ProgramWindow &pw)
+{
+    QStringList s{pw.w.Text1->text(), QString::number(pw.grid.rows())};
+    for (int r = 0; r < pw.grid.rows(); ++r)
+        for (int c = 0; c < FlexGrid::Cols; ++c)
+            s << pw.grid.textMatrix(r, c);
+    return s;
+}
+
+// A folder that refuses new files. A privileged user writes into any folder, so for such a
+// user the file size limit stops the write instead: either way the save cannot complete.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(const QString &path) : m_path(path)
+    {
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+        QFile probe(path + "/probe");
+        if (probe.open(QIODevice::WriteOnly)) {
+            probe.close();
+            probe.remove();
+            getrlimit(RLIMIT_FSIZE, &m_limit);
+            rlimit small = m_limit;
+            small.rlim_cur = 100;
+            setrlimit(RLIMIT_FSIZE, &small);
+            m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            m_limited = true;
+        }
+    }
+    ~UnwritableFolder()
+    {
+        if (m_limited) {
+            setrlimit(RLIMIT_FSIZE, &m_limit);
+            std::signal(SIGXFSZ, m_oldHandler);
+        }
+        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+private:
+    QString m_path;
+    rlimit m_limit{};
+    bool m_limited = false;
+    void (*m_oldHandler)(int) = SIG_DFL;
+};
+}  // namespace
+
+class TestProjectFiles : public QObject {
+    Q_OBJECT
+private slots:
+    void dialogsOfferTheProjectFiltersAndTheLastName()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.showProgram(2);
+        const QString filter = QStringLiteral(
+            "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|Banary Files (*.dat)|*.dat");
+
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        pw.prompter.fileNames.enqueue(dir.filePath("first.dat"));
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QCOMPARE(pw.prompter.fileModes, (QStringList{"open", "save", "save"}));
+        for (const FileDialogRequest &r : pw.prompter.fileRequests) {
+            QCOMPARE(r.filter, filter);
+            QCOMPARE(r.filterIndex, 2);
+            QVERIFY(r.hideReadOnly);
+        }
+        QCOMPARE(pw.prompter.fileRequests[0].initialName, QString());
+        QCOMPARE(pw.prompter.fileRequests[1].initialName, QString());
+        QCOMPARE(pw.prompter.fileRequests[2].initialName, QStringLiteral("first.dat"));
+        // The first open and the last save chose nothing.
+        QCOMPARE(pw.prompter.messages, (QStringList{"没有选择文件！", "没有选择文件！"}));
+        QVERIFY(pw.prompter.titles[0].isNull());
+    }
+
+    void savingThenOpeningRestoresTheProgram()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        std::mt19937 random(4);
+        for (int i = 2; i < ProjectFiles::FileSize; ++i)
+            pw.state.ProgramImage[i] = std::uint8_t(random());
+        pw.showProgram(499);
+        const ProgramBytes saved = pw.state.ProgramImage;
+
+        // Spaces around a chosen path are not part of it.
+        const QString path = dir.filePath("project.txt");
+        pw.prompter.fileNames.enqueue("  " + path + " ");
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QVERIFY(pw.prompter.messages.isEmpty());
+        const QByteArray file = readAll(path);
+        QCOMPARE(file.size(), ProjectFiles::FileSize);
+        QCOMPARE(file.mid(0, 2).toHex(), QByteArray("01f3"));
+        QCOMPARE(file.mid(2), imageBytes(saved, 2));
+
+        // Something else in memory, then the file again.
+        pw.state.ProgramImage.fill(0x5A);
+        pw.showProgram(7);
+        pw.prompter.fileNames.enqueue(path);
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QVERIFY(pw.prompter.messages.isEmpty());
+        QCOMPARE(imageBytes(pw.state.ProgramImage, 0, 12000), file.left(12001));
+        // Only offsets 0 to 12000 are read; the rest of the image keeps what it held.
+        QCOMPARE(int(pw.state.ProgramImage[12001]), 0x5A);
+        QCOMPARE(pw.w.Text1->text(), QStringLiteral("499"));
+        QCOMPARE(pw.grid.rows(), 500);
+        for (int line : {1, 2, 250, 499}) {
+            QCOMPARE(pw.grid.textMatrix(line, 0), QString::number(line));
+            const LineTexts t = RenderRecord(program::Record(pw.state.ProgramImage, line));
+            QCOMPARE(pw.rowTexts(line).mid(0, 3), (QStringList{t.category, t.command, t.parameters[0]}));
+            QCOMPARE(pw.grid.textMatrix(line, 7), t.parameters[4]);
+        }
+        QCOMPARE(pw.grid.textMatrix(0, 3), QStringLiteral("参数1"));
+
+        // A one-line program still writes the whole image.
+        pw.showProgram(1);
+        const QString single = dir.filePath("single.bat");
+        pw.prompter.fileNames.enqueue(single);
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        const QByteArray one = readAll(single);
+        QCOMPARE(one.size(), ProjectFiles::FileSize);
+        QCOMPARE(one.mid(0, 2).toHex(), QByteArray("0001"));
+        QCOMPARE(one, imageBytes(pw.state.ProgramImage));
+        // Saving an existing file replaces it.
+        pw.prompter.fileNames.enqueue(path);
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QCOMPARE(readAll(path), one);
+        QVERIFY(pw.prompter.messages.isEmpty());
+    }
+
+    void shortAndEmptyProgramsOpen()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.state.ProgramImage.fill(0x33);
+        pw.showProgram(5);
+
+        // Three lines announced, two and a half held: the missing bytes are empty.
+        QByteArray bytes = QByteArray::fromHex("0003");
+        bytes += QByteArray::fromHex("0005000303E8000000000000000000000000000000000000");  // 插补运动 单轴绝对运动 1
+        bytes += QByteArray::fromHex("00020001FC18FFFF00000000000000000000000000000000");   // 流程控制 程序间跳转 -1
+        bytes += QByteArray::fromHex("000400010001");
+        const QString shortPath = dir.filePath("short.dat");
+        writeFile(shortPath, bytes);
+        pw.prompter.fileNames.enqueue(shortPath);
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QVERIFY(pw.prompter.messages.isEmpty());
+        QCOMPARE(pw.w.Text1->text(), QStringLiteral("3"));
+        QCOMPARE(pw.grid.rows(), 4);
+        QCOMPARE(pw.rowTexts(1).mid(0, 3), (QStringList{"插补运动", "单轴绝对运动", "1"}));
+        QCOMPARE(pw.rowTexts(2).mid(0, 3), (QStringList{"流程控制", "程序间跳转", "-1"}));
+        QCOMPARE(pw.rowTexts(3), (QStringList{"回零运动", "设置回零速度", "0.001", "0", "0", "0", "0"}));
+        QCOMPARE(int(pw.state.ProgramImage[12000]), 0);
+
+        // No lines: the title row alone.
+        const QString emptyPath = dir.filePath("empty.txt");
+        writeFile(emptyPath, QByteArray(ProjectFiles::FileSize, '\0'));
+        pw.prompter.fileNames.enqueue(emptyPath);
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QVERIFY(pw.prompter.messages.isEmpty());
+        QCOMPARE(pw.w.Text1->text(), QStringLiteral("0"));
+        QCOMPARE(pw.grid.rows(), 1);
+        QCOMPARE(pw.grid.textMatrix(0, 1), QStringLiteral("指令集"));
+    }
+
+    void aFailedOpenChangesNothing()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setNumberedRecords(20);
+        pw.state.ProgramImage[1] = 20;
+        pw.showProgram(20);
+        pw.prompter.fileNames.enqueue(dir.filePath("kept.txt"));
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        const ProgramBytes image = pw.state.ProgramImage;
+        const QStringList screen = screenState(pw);
+
+        QByteArray bad(ProjectFiles::FileSize, '\x11');
+        bad[0] = char(0x9C);  // 40000
+        bad[1] = char(0x40);
+        writeFile(dir.filePath("count40000.dat"), bad);
+        bad[0] = 0x01;  // 501
+        bad[1] = char(0xF5);
+        writeFile(dir.filePath("count501.dat"), bad);
+        writeFile(dir.filePath("oneByte.dat"), QByteArray(1, '\0'));
+        QDir(dir.path()).mkdir("folder");
+
+        for (const char *name : {"count40000.dat", "count501.dat", "oneByte.dat", "missing.dat", "folder"}) {
+            pw.prompter.clear();
+            pw.prompter.fileNames.enqueue(dir.filePath(name));
+            QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+            QCOMPARE(pw.prompter.messages, QStringList{"打开文件不成功！"});
+            QVERIFY2(pw.state.ProgramImage == image, name);
+            QCOMPARE(screenState(pw), screen);
+        }
+        // The save dialog still offers the project that was last good.
+        pw.prompter.fileRequests.clear();
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QCOMPARE(pw.prompter.fileRequests.value(0).initialName, QStringLiteral("kept.txt"));
+    }
+
+    void aFailedSaveKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        const QString folder = dir.filePath("locked");
+        QVERIFY(QDir(dir.path()).mkdir("locked"));
+        const QString path = folder + "/project.txt";
+        const QByteArray old(ProjectFiles::FileSize, '\x42');
+        writeFile(path, old);
+
+        pw.setNumberedRecords(3);
+        pw.showProgram(3);
+        {
+            UnwritableFolder locked(folder);
+            pw.prompter.fileNames.enqueue(path);
+            QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        }
+        QCOMPARE(pw.prompter.messages, QStringList{"程序保存出错！"});
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"project.txt"});
+    }
+
+    void saveRefusesALineCountNoFileCanHold()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        for (const char *count : {"-1", "-0.5", "501", "70000"}) {
+            pw.prompter.clear();
+            pw.w.Text1->setText(QString::fromLatin1(count));
+            pw.prompter.fileNames.enqueue(dir.filePath("never.txt"));
+            QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+            QCOMPARE(pw.prompter.messages, QStringList{"程序总行数设定出错，重新设定！"});
+            QVERIFY(pw.prompter.fileRequests.isEmpty());
+            pw.prompter.fileNames.clear();
+        }
+        QVERIFY(!QFile::exists(dir.filePath("never.txt")));
+    }
+
+    void clearEmptiesEveryLineAndKeepsTheCount()
+    {
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setNumberedRecords(20);
+        pw.state.ProgramImage[1] = 20;
+        pw.showProgram(20);
+        const ProgramBytes before = pw.state.ProgramImage;
+
+        pw.prompter.answers.enqueue(Prompter::Answer::Cancel);
+        QTest::mouseClick(pw.w.Command6, Qt::LeftButton);
+        QCOMPARE(pw.prompter.messages, QStringList{"确定要将工程指令全部删除？"});
+        QVERIFY(pw.state.ProgramImage == before);
+
+        QTest::mouseClick(pw.w.Command6, Qt::LeftButton);
+        QCOMPARE(pw.w.Text1->text(), QStringLiteral("20"));
+        QCOMPARE(pw.grid.rows(), 21);
+        QCOMPARE(int(pw.state.ProgramImage[1]), 20);
+        QVERIFY(std::all_of(pw.state.ProgramImage.begin() + 2, pw.state.ProgramImage.end(),
+                            [](std::uint8_t b) { return b == 0; }));
+        for (int line = 1; line <= 20; ++line)
+            QCOMPARE(pw.rowTexts(line), (QStringList{"无", "无", "0", "0", "0", "0", "0"}));
+    }
+
+    void newProjectWindowChecksItsInput()
+    {
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setNumberedRecords(30);
+        pw.showProgram(30);
+        const ProgramBytes before = pw.state.ProgramImage;
+
+        QTest::mouseClick(pw.w.Command5, Qt::LeftButton);
+        Form4 *form = pw.w.projects().form4();
+        QVERIFY(form);
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QCOMPARE(form->windowTitle(), QStringLiteral("工程文件新建窗口"));
+        QCOMPARE(form->Text1->text(), QString());
+        QCOMPARE(form->Text2->text(), QStringLiteral("0"));
+
+        struct Case { const char *name, *lines; };
+        for (const Case c : {Case{"", "10"}, Case{"p", "0"}, Case{"p", "500"}, Case{"p", "-3"},
+                             Case{"p", "abc"}, Case{"p", "0.4"}, Case{"p", "499.5"}}) {
+            pw.prompter.clear();
+            form->Text1->setText(QString::fromLatin1(c.name));
+            form->Text2->setText(QString::fromLatin1(c.lines));
+            QTest::mouseClick(form->Command1, Qt::LeftButton);
+            QCOMPARE(pw.prompter.messages, QStringList{"输入的指令行数不正确或文件名缺失！"});
+            QVERIFY(form->isVisible());
+        }
+        QVERIFY(pw.state.ProgramImage == before);
+
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(!form->isVisible());
+        QVERIFY(pw.state.ProgramImage == before);
+        QCOMPARE(pw.w.Text1->text(), QStringLiteral("30"));
+
+        // Opened again it starts afresh.
+        QTest::mouseClick(pw.w.Command5, Qt::LeftButton);
+        QCOMPARE(pw.w.projects().form4(), form);
+        QCOMPARE(form->Text2->text(), QStringLiteral("0"));
+        form->Text1->setText(QStringLiteral(" my project"));
+        form->Text2->setText(QStringLiteral("12"));
+        pw.w.Timer1->start();
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(pw.w.Text1->text(), QStringLiteral("12"));
+        QCOMPARE(pw.grid.rows(), 13);
+        QCOMPARE(pw.grid.textMatrix(12, 0), QStringLiteral("12"));
+        QCOMPARE(pw.grid.textMatrix(0, 2), QStringLiteral("命令"));
+        QCOMPARE(imageBytes(pw.state.ProgramImage, 0, 1).toHex(), QByteArray("000c"));
+        QVERIFY(std::all_of(pw.state.ProgramImage.begin() + 2, pw.state.ProgramImage.end(),
+                            [](std::uint8_t b) { return b == 0; }));
+        // The empty lines appear with the main window's next tick.
+        QTRY_COMPARE(pw.rowTexts(12), (QStringList{"无", "无", "0", "0", "0", "0", "0"}));
+        QCOMPARE(pw.rowTexts(1), pw.rowTexts(12));
+        QCOMPARE(pw.state.GridRefreshRequest, 0);
+
+        // The name typed, as typed, is what the save dialog offers.
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QCOMPARE(pw.prompter.fileRequests.value(0).initialName, QStringLiteral(" my project"));
+    }
+};
+
+QTEST_MAIN(TestProjectFiles)
+#include "tst_project_files.moc"
