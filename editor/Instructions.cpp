@@ -1,5 +1,7 @@
 #include "editor/Instructions.h"
 
+#include "ui/NumberText.h"
+
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -117,17 +119,7 @@ std::optional<std::int32_t> EncodeParameter(double value)
 
 QString ThousandthsText(std::int64_t thousandths)
 {
-    const bool negative = thousandths < 0;
-    const std::uint64_t magnitude = negative ? std::uint64_t(0) - std::uint64_t(thousandths)
-                                             : std::uint64_t(thousandths);
-    QString text = QString::number(magnitude / 1000);
-    if (const std::uint64_t fraction = magnitude % 1000) {
-        QString digits = QStringLiteral("%1").arg(fraction, 3, 10, QLatin1Char('0'));
-        while (digits.endsWith(u'0'))
-            digits.chop(1);
-        text += u'.' + digits;
-    }
-    return negative ? u'-' + text : text;
+    return DecimalText(thousandths, 1000);
 }
 
 void WriteParameter(std::uint8_t *record, int k, std::int32_t value)

@@ -119,6 +119,8 @@ void ProgramEditor::CellClick()
         QLineEdit &entry = m_c.entry;
         entry.setText(cellText);
         placeOverCell(entry);
+        // The old value is selected, so that typing replaces it rather than running on.
+        entry.selectAll();
     }
 }
 

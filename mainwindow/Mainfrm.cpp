@@ -4,6 +4,7 @@
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/PlaceholderScreen.h"
 #include "mainwindow/WheelHook.h"
+#include "screens/interpolation/InterpolationScreen.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/Dialogs.h"
@@ -126,7 +127,7 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
     m_runControl.setScreen(RunControl::Parameters,
                            new PlaceholderScreen(QStringLiteral("Form5"), QStringLiteral("基本参数配置界面"), state.ParamScreenActive));
     m_runControl.setScreen(RunControl::Interpolation,
-                           new PlaceholderScreen(QStringLiteral("Form1"), QStringLiteral("插补调试界面"), state.InterpScreenActive));
+                           new InterpolationScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
 }
 
 Mainfrm::~Mainfrm()

@@ -4,21 +4,50 @@
 #include "ui/PortCatalogue.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QIcon>
 #include <QTimer>
+
+static void describe(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Programming and commissioning tool of the three-axis stepper motion controller.\n"
+        "Without devices, ports 1 to 20 are the system's serial devices (ttyUSB*, ttyACM* first)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("device"),
+                                 QStringLiteral("Serial devices that stand for ports 1, 2, ... in this order."),
+                                 QStringLiteral("[device...]"));
+}
 
 int main(int argc, char *argv[])
 {
+    // Help and version need no desktop.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "-h" || a == "--help" || a == "-v" || a == "--version") {
+            QCoreApplication core(argc, argv);
+            QCoreApplication::setApplicationName(QStringLiteral("trelmo"));
+            QCoreApplication::setApplicationVersion(QStringLiteral("2.0"));
+            QCommandLineParser parser;
+            describe(parser);
+            parser.process(core);
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trelmo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Trelmo"));
-
-    // Devices named on the command line stand for ports 1, 2, ... in that order.
-    QStringList named = QApplication::arguments();
-    named.removeFirst();
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("trelmo")));
+    QCommandLineParser parser;
+    describe(parser);
+    parser.process(app);
 
     LinkState state;
     DesktopPrompter prompter;
-    Mainfrm window(state, prompter, PortCatalogue::build(named));
+    Mainfrm window(state, prompter, PortCatalogue::build(parser.positionalArguments()));
     QObject::connect(&window, &Mainfrm::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
     window.show();
     // Start-up runs once the window is on screen, so its messages have a window behind them.

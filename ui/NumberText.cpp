@@ -45,3 +45,23 @@ double RoundHalfEven(double v)
     // nearbyint follows the current rounding mode, which is to-nearest-even by default.
     return std::nearbyint(v);
 }
+
+QString DecimalText(std::int64_t value, std::int64_t divisor)
+{
+    if (divisor <= 0)
+        divisor = 1;
+    const bool negative = value < 0;
+    const std::uint64_t magnitude = negative ? std::uint64_t(0) - std::uint64_t(value) : std::uint64_t(value);
+    const auto d = std::uint64_t(divisor);
+    QString text = QString::number(magnitude / d);
+    if (const std::uint64_t fraction = magnitude % d) {
+        int digits = 0;
+        for (std::uint64_t p = d; p > 1; p /= 10)
+            ++digits;
+        QString f = QStringLiteral("%1").arg(fraction, digits, 10, QLatin1Char('0'));
+        while (f.endsWith(u'0'))
+            f.chop(1);
+        text += u'.' + f;
+    }
+    return negative ? u'-' + text : text;
+}

@@ -7,3 +7,8 @@ double NumericValue(const QString &text);
 
 // Rounds to the nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double RoundHalfEven(double v);
+
+// value / divisor (a power of ten) in the plain shortest decimal form: no exponent, "." as
+// the decimal point, no trailing zeros, no point for whole values (1500/1000 -> "1.5").
+#include <cstdint>
+QString DecimalText(std::int64_t value, std::int64_t divisor);

@@ -1,6 +1,7 @@
 #include "screens/manual/ScreenIo.h"
 
 #include "link/ModbusLink.h"
+#include "ui/NumberText.h"
 
 void FillStaging(StagingBuffer &staging, std::int64_t value)
 {
@@ -21,26 +22,6 @@ void WriteRegisters(ModbusLink &link, int slave, int start, int count, const Sta
 std::uint32_t RawScaled(const std::uint8_t *b)
 {
     return std::uint32_t(b[0]) << 8 | std::uint32_t(b[1]) | std::uint32_t(b[2]) << 24 | std::uint32_t(b[3]) << 16;
-}
-
-QString DecimalText(std::int64_t value, std::int64_t divisor)
-{
-    if (divisor <= 0)
-        divisor = 1;
-    const bool negative = value < 0;
-    const std::uint64_t magnitude = negative ? std::uint64_t(0) - std::uint64_t(value) : std::uint64_t(value);
-    const auto d = std::uint64_t(divisor);
-    QString text = QString::number(magnitude / d);
-    if (const std::uint64_t fraction = magnitude % d) {
-        int digits = 0;
-        for (std::uint64_t p = d; p > 1; p /= 10)
-            ++digits;
-        QString f = QStringLiteral("%1").arg(fraction, digits, 10, QLatin1Char('0'));
-        while (f.endsWith(u'0'))
-            f.chop(1);
-        text += u'.' + f;
-    }
-    return negative && text != QStringLiteral("0") ? u'-' + text : text;
 }
 
 QString ScaledText(std::uint32_t raw, std::int64_t divisor)

@@ -2,6 +2,7 @@
 // What the three screens share: their view of the link, the four-slot staging buffer of
 // their function-16 writes, and the display rule of a scaled value.
 #include <QString>
+#include "ui/NumberText.h"  // DecimalText
 #include <array>
 #include <cstdint>
 
@@ -37,5 +38,3 @@ std::uint32_t RawScaled(const std::uint8_t *bytes);
 // The text of a scaled value: raw / divisor, or "-" followed by (4294967296 - raw) / divisor
 // above 2147483647, in the plain shortest decimal form (12.5, 0.001, 0, 2147483.647).
 QString ScaledText(std::uint32_t raw, std::int64_t divisor = 1000);
-// value / divisor as plain shortest decimal text; divisor a power of ten.
-QString DecimalText(std::int64_t value, std::int64_t divisor);

@@ -121,6 +121,13 @@ private slots:
         QTest::keyClick(pw.w.Text2, Qt::Key_Enter);
         QCOMPARE(pw.record(7).mid(20, 4).toHex(' '), QByteArray("00 00 80 00"));
         QVERIFY(pw.prompter.messages.isEmpty());
+
+        // The box opens with the cell's value selected: typing replaces it.
+        pw.clickCell(7, 3);
+        QCOMPARE(pw.w.Text2->text(), QStringLiteral("7"));
+        QTest::keyClicks(pw.w.Text2, "25");
+        QTest::keyClick(pw.w.Text2, Qt::Key_Return);
+        QCOMPARE(pw.grid.textMatrix(7, 3), QStringLiteral("25"));
     }
 
     void escapeAndAClickElsewhereAbandonTheEntry()
