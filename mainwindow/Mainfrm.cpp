@@ -5,6 +5,7 @@
 #include "mainwindow/PlaceholderScreen.h"
 #include "mainwindow/WheelHook.h"
 #include "screens/interpolation/InterpolationScreen.h"
+#include "screens/parameters/ParamScreen.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/Dialogs.h"
@@ -125,7 +126,7 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
     m_runControl.setScreen(RunControl::Manual,
                            new PlaceholderScreen(QStringLiteral("Form2"), QStringLiteral("手控操作界面"), state.ManualScreenActive));
     m_runControl.setScreen(RunControl::Parameters,
-                           new PlaceholderScreen(QStringLiteral("Form5"), QStringLiteral("基本参数配置界面"), state.ParamScreenActive));
+                           new ParamScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
     m_runControl.setScreen(RunControl::Interpolation,
                            new InterpolationScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
 }
