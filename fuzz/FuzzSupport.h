@@ -1,0 +1,37 @@
+#pragma once
+// What both fuzz targets share: an offscreen application, a main window that never opens a
+// port, and a prompter that answers without showing anything.
+#include <QApplication>
+#include <QStringList>
+
+#include "link/LinkState.h"
+#include "mainwindow/Mainfrm.h"
+#include "ui/Dialogs.h"
+
+class FuzzPrompter : public Prompter {
+public:
+    QString path;
+    Answer message(const QString &, Buttons, const QString &) override { return Answer::Ok; }
+    QString openFileName(const FileDialogRequest &) override { return path; }
+    QString saveFileName(const FileDialogRequest &) override { return {}; }
+};
+
+struct FuzzWorld {
+    LinkState state;
+    FuzzPrompter prompter;
+    Mainfrm window{state, prompter, QStringList{}};
+
+    static FuzzWorld &instance()
+    {
+        static int argc = 1;
+        static char name[] = "fuzz";
+        static char *argv[] = {name, nullptr};
+        // Made once and never destroyed: the process ends without tearing Qt down.
+        static bool platform = qputenv("QT_QPA_PLATFORM", "offscreen");
+        (void)platform;
+        static QApplication *app = new QApplication(argc, argv);
+        (void)app;
+        static FuzzWorld *world = new FuzzWorld;
+        return *world;
+    }
+};
