@@ -4,6 +4,7 @@
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/PlaceholderScreen.h"
 #include "mainwindow/WheelHook.h"
+#include "screens/manual/ManualScreen.h"
 #include "screens/interpolation/InterpolationScreen.h"
 #include "screens/parameters/ParamScreen.h"
 #include "ui/Colors.h"
@@ -123,8 +124,7 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
     };
 
     // Screens that are not built yet keep their titles and the one-at-a-time rule.
-    m_runControl.setScreen(RunControl::Manual,
-                           new PlaceholderScreen(QStringLiteral("Form2"), QStringLiteral("手控操作界面"), state.ManualScreenActive));
+    m_runControl.setScreen(RunControl::Manual, new ManualScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
     m_runControl.setScreen(RunControl::Parameters,
                            new ParamScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
     m_runControl.setScreen(RunControl::Interpolation,

@@ -1,0 +1,52 @@
+#include "screens/manual/JogHold.h"
+
+void JogHold::press(int coil)
+{
+    if (m_held)
+        letGo();
+    m_held = coil;
+    m_queue.push_back({coil, true});
+    pump();
+}
+
+void JogHold::letGo()
+{
+    if (!m_held)
+        return;
+    m_queue.push_back({m_held, false});
+    m_held = 0;
+    pump();
+}
+
+void JogHold::pump()
+{
+    // A loop further down the stack is pausing before its send; it takes this write next.
+    if (m_sending)
+        return;
+    m_sending = true;
+    while (!m_queue.empty()) {
+        const Write w = m_queue.front();
+        m_queue.pop_front();
+        // After a port failure the port is closed: an OFF cannot reach the controller, and
+        // trying again would only repeat the error.
+        if (!w.on && !m_canReach()) {
+            if (m_on == w.coil)
+                m_on = 0;
+            continue;
+        }
+        const bool sent = m_send(w.coil, w.on);
+        if (!sent) {
+            // The port is closed now; nothing queued can go out, and no button is held as far
+            // as the controller can be told.
+            m_queue.clear();
+            m_held = 0;
+            m_on = 0;
+            break;
+        }
+        if (w.on)
+            m_on = w.coil;
+        else if (m_on == w.coil)
+            m_on = 0;
+    }
+    m_sending = false;
+}

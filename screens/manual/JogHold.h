@@ -1,0 +1,48 @@
+#pragma once
+// The jog coils of the manual screen, as a hand on a button holds them.
+//
+// A jog coil switched on must always be switched off again, and the OFF must reach the
+// controller after its ON. Every send pauses first (the screen's guarded send), and a pause
+// handles events, so a release, a focus change or a message box can arrive while the press
+// is still waiting to send its ON. Therefore the coil writes are not sent from the events
+// themselves: the events queue them, and one loop sends them one after the other, in the
+// order the hand gave them. An event that arrives while the loop is pausing only queues its
+// write; the running loop sends it after the write in flight.
+#include <deque>
+#include <functional>
+
+class JogHold {
+public:
+    // Sends one coil write through the screen's guarded send; false when the port failed
+    // (the port is then closed and nothing more can reach the controller).
+    using Send = std::function<bool(int coil, bool on)>;
+    // Whether an OFF can still reach the controller at all.
+    using CanReach = std::function<bool()>;
+
+    JogHold(Send send, CanReach canReach) : m_send(std::move(send)), m_canReach(std::move(canReach)) {}
+
+    // The hand presses a jog button: its coil goes ON. A coil still held is let go first.
+    void press(int coil);
+    // The hand has left the button, for whatever reason: the held coil goes OFF. Nothing
+    // happens when no coil is held, so every cause may call it.
+    void letGo();
+
+    int heldCoil() const { return m_held; }
+    // The coil whose ON has reached the port and whose OFF has not yet (0 when none).
+    int coilOn() const { return m_on; }
+    bool sending() const { return m_sending; }
+
+private:
+    struct Write {
+        int coil;
+        bool on;
+    };
+    void pump();
+
+    Send m_send;
+    CanReach m_canReach;
+    std::deque<Write> m_queue;
+    int m_held = 0;
+    int m_on = 0;
+    bool m_sending = false;
+};
