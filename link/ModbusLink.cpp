@@ -42,6 +42,10 @@ void ModbusLink::send(bool closePortOnError)
     m_tx.append(char(m_crcHi));
     if (m_state.PortOpenFlag != 1)
         return;
+    // Bytes still waiting belong to no request from here on (a late or partial reply of an
+    // abandoned one): they must not run into the reply to this one.
+    if (m_port.isOpen())
+        m_port.readAll();
     if (!m_port.write(m_tx))
         fail(closePortOnError);
 }

@@ -104,6 +104,23 @@ private slots:
         h.handleReply(QByteArray());
     }
 
+    void staleBytesDoNotSpoilTheNextReply()
+    {
+        Rig rig(3);
+        QVERIFY(rig.idle());
+        // Half a reply of an abandoned request is still waiting when the next one goes out.
+        rig.controller.silent = true;
+        rig.pty.write(FakeController::readReply(1, {1, 2, 3}).left(5));
+        QTest::qWait(50);
+        rig.controller.silent = false;
+        rig.controller.registers[8604] = 7;
+        rig.w.port().setCatalogue({rig.pty.device()});
+        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        QVERIFY(rig.idle());
+        QCOMPARE(rig.w.Text1->text(), QStringLiteral("7"));
+        QVERIFY(rig.prompter.messages.isEmpty());
+    }
+
     void screenRepliesLandInTheirArrays()
     {
         Rig rig;
