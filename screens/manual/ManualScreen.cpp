@@ -503,8 +503,11 @@ bool ManualScreen::eventFilter(QObject *watched, QEvent *e)
         if (watched != Text1[std::size_t(box)])
             continue;
         if (e->type() == QEvent::MouseButtonPress) {
-            // Text1_Click: the refresh must not overwrite what is about to be typed.
-            Timer1->stop();
+            // Text1_Click: the refresh must not overwrite what is about to be typed. A click
+            // that came from the other box has had the focus sent on to "X+" by leaving that
+            // box; nothing is typed here then, and the refresh keeps running.
+            if (Text1[std::size_t(box)]->hasFocus())
+                Timer1->stop();
         } else if (e->type() == QEvent::FocusOut &&
                    static_cast<QFocusEvent *>(e)->reason() != Qt::PopupFocusReason) {
             Text1_LostFocus(box);

@@ -312,6 +312,16 @@ private slots:
         QVERIFY(rig.screen->Timer1->isActive());
         QVERIFY(rig.button(0)->hasFocus());
         QTRY_COMPARE(speed->text(), QStringLiteral("5"));
+
+        // A click from one box straight into the other ends on "X+" (leaving the first box
+        // sends the focus there); the refresh must not be left stopped behind it.
+        QTest::mouseClick(speed, Qt::LeftButton);
+        QVERIFY(speed->hasFocus());
+        QVERIFY(!rig.screen->Timer1->isActive());
+        QTest::mouseClick(rig.screen->Text1[4], Qt::LeftButton);
+        QVERIFY(rig.button(0)->hasFocus());
+        QVERIFY(rig.screen->Timer1->isActive());
+        QVERIFY(rig.waitShown(2));
     }
 
     void portFailure()
