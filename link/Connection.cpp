@@ -84,6 +84,7 @@ Connection::Outcome Connection::ConnectController()
         return Outcome::NoPort;
     }
     m_state.PortOpenFlag = 1;
+    m_state.PortLostReported = false;
 
     if (!probe(12, reg::PowerOnRun) || !probe(1, reg::LineCount))
         return Outcome::NoController;

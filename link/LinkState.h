@@ -19,6 +19,9 @@ struct LinkState {
     std::int16_t BlockIndex = 0;       // 1-based block being transferred
     std::int16_t BlockCount = 0;
     std::int16_t GridRefreshRequest = 0;
+    // The port failed under us and the user has been told; further failed sends on the dead
+    // port stay quiet until a port is opened again.
+    bool PortLostReported = false;
     // A line count above 500 from the controller, not taken (0 when the last one was fine).
     int RejectedLineCount = 0;
 

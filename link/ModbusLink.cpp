@@ -52,7 +52,8 @@ void ModbusLink::send(bool closePortOnError)
 
 void ModbusLink::fail(bool closePortOnError)
 {
-    m_prompter.message(QStringLiteral("串口出错！"), Prompter::Buttons::Ok, QStringLiteral(""));
+    if (!m_state.PortLostReported)
+        m_prompter.message(QStringLiteral("串口出错！"), Prompter::Buttons::Ok, QStringLiteral(""));
     m_state.PortErrorFlag = 1;
     if (closePortOnError)
         m_port.close();

@@ -392,6 +392,7 @@ void Mainfrm::onCommEvent(int kind)
     }
     // The port failed under us (the adapter was pulled out): say so once, as a failed send
     // would, and forget the request; the port is already closed.
+    m_state.PortLostReported = true;
     m_prompter.message(QStringLiteral("串口出错！"), Prompter::Buttons::Ok, QStringLiteral(""));
     m_state.RequestTag = 0;
     m_state.PortErrorFlag = 0;
