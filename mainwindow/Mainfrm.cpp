@@ -2,7 +2,6 @@
 
 #include "link/RegisterMap.h"
 #include "mainwindow/AboutForm.h"
-#include "mainwindow/PlaceholderScreen.h"
 #include "mainwindow/WheelHook.h"
 #include "screens/manual/ManualScreen.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -123,7 +122,7 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
                 s->replyAccepted(tag);
     };
 
-    // Screens that are not built yet keep their titles and the one-at-a-time rule.
+    // The three screens live as long as the main window; the guards load and unload them.
     m_runControl.setScreen(RunControl::Manual, new ManualScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
     m_runControl.setScreen(RunControl::Parameters,
                            new ParamScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
