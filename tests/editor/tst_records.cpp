@@ -128,7 +128,7 @@ private slots:
         for (std::int32_t v : {0, 1, -1, 1000, 65536, -65536, 65535, INT32_MAX, INT32_MIN, 123456789}) {
             std::uint8_t record[RecordSize] = {};
             for (int k = 1; k <= ParameterCount; ++k)
-                WriteParameter(record, k, v + k);
+                WriteParameter(record, k, std::int32_t(std::uint32_t(v) + std::uint32_t(k)));
             for (int k = 1; k <= ParameterCount; ++k)
                 QCOMPARE(ReadParameter(record, k), std::int32_t(std::uint32_t(v) + std::uint32_t(k)));
             // Nothing lands in the code registers.
