@@ -38,7 +38,7 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trelmo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Trelmo"));
+    // No display name: the desktop would append it to every window's own title.
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("trelmo")));
     QCommandLineParser parser;

@@ -1,5 +1,10 @@
 #include "ui/Dialogs.h"
 
+namespace {
+// The program's title, which message boxes without a title of their own carry.
+const QString ProgramTitle = QStringLiteral("Trelmo");
+}  // namespace
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -7,7 +12,7 @@
 Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, const QString &title)
 {
     QMessageBox box;
-    box.setWindowTitle(title.isNull() ? QApplication::applicationDisplayName() : title);
+    box.setWindowTitle(title.isNull() ? ProgramTitle : title);
     box.setText(text);
     if (buttons == Buttons::OkCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
