@@ -1,4 +1,5 @@
 #include "editor/ProgramEditor.h"
+#include "ui/KeyAscii.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -17,32 +18,6 @@ namespace {
 
 // The clipboard holds a line once this is set; it is never cleared again.
 constexpr std::int16_t ClipboardHoldsLine = 10;
-
-// The character a key press types, as a key-press handler of the original platform saw it:
-// ENTER 13, ESC 27, Backspace 8, Ctrl+letter as a control character (Ctrl+V is 22). Keys that
-// type nothing (arrows, Home, End, Delete, Tab, modifiers) give -1 and are left alone.
-int TypedCharacter(const QKeyEvent &e)
-{
-    switch (e.key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return ProgramEditor::Enter;
-    case Qt::Key_Escape:
-        return ProgramEditor::Escape;
-    case Qt::Key_Backspace:
-        return ProgramEditor::Backspace;
-    case Qt::Key_Delete:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return -1;
-    default:
-        break;
-    }
-    if ((e.modifiers() & Qt::ControlModifier) && e.key() >= Qt::Key_A && e.key() <= Qt::Key_Z)
-        return e.key() - Qt::Key_A + 1;
-    const QString text = e.text();
-    return text.isEmpty() ? -1 : int(text.at(0).unicode());
-}
 
 // A box's number as a whole number; far-out values are held to a range no program reaches.
 int BoxInteger(const QString &text)
@@ -216,7 +191,7 @@ bool ProgramEditor::eventFilter(QObject *watched, QEvent *event)
 {
     const bool entry = watched == &m_c.entry;
     if (event->type() == QEvent::KeyPress) {
-        const int typed = TypedCharacter(*static_cast<QKeyEvent *>(event));
+        const int typed = KeyAscii(*static_cast<QKeyEvent *>(event));
         if (typed < 0)
             return false;
         if (entry) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/KeyAscii.h"
 // Editing the program in the grid: the chooser and the entry box laid over a clicked cell,
 // and the whole-line operations insert, delete, copy and paste with a one-line clipboard.
 // Every change goes to the program image at the same moment as to the grid.
@@ -29,9 +30,9 @@ struct EditorControls {
 class ProgramEditor : public QObject {
     Q_OBJECT
 public:
-    static constexpr int Enter = 13;
-    static constexpr int Escape = 27;
-    static constexpr int Backspace = 8;
+    static constexpr int Enter = keys::Enter;
+    static constexpr int Escape = keys::Escape;
+    static constexpr int Backspace = keys::Backspace;
 
     ProgramEditor(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
                   QObject *parent = nullptr);

@@ -51,12 +51,8 @@ bool Connection::probe(int tag, int address)
     m_state.RequestTag = std::int16_t(tag);
     m_link.ReadRegisters(m_state.SlaveAddress, address, 1);
     WaitMs(ProbeWaitMs);
-    if (m_state.PortErrorFlag == 1) {
-        m_state.RequestTag = 0;
-        m_state.PortErrorFlag = 0;
-        m_port.close();
+    if (m_link.SendFailed())
         return false;
-    }
     if (m_state.RequestTag == tag) {
         m_view.setConnectionLabel(NotConnected);
         m_port.close();

@@ -61,6 +61,16 @@ void ModbusLink::fail(bool closePortOnError)
     m_view.setConnectCaption(QStringLiteral("连接控制器"));
 }
 
+bool ModbusLink::SendFailed()
+{
+    if (m_state.PortErrorFlag != 1)
+        return false;
+    m_state.RequestTag = 0;
+    m_state.PortErrorFlag = 0;
+    m_port.close();
+    return true;
+}
+
 void ModbusLink::ReadRegisters(int slave, int address, int count)
 {
     if (!buildHeader(m_tx, slave, 0x03, address, count))

@@ -30,6 +30,10 @@ public:
     // first). With closePortOnError the error path closes the port before it returns.
     void WriteBlock(int slave, int start, int count, const std::uint8_t *data, bool closePortOnError);
 
+    // Every caller checks right after its send: when the send failed, the request is
+    // forgotten (RequestTag 0, PortErrorFlag 0) and the port closed. True when it failed.
+    bool SendFailed();
+
     const QByteArray &TxFrame() const { return m_tx; }
     std::uint8_t CrcLo() const { return m_crcLo; }
     std::uint8_t CrcHi() const { return m_crcHi; }

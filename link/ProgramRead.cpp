@@ -38,12 +38,8 @@ bool requestFirstBlock(LinkState &state, CommPort &port, ModbusLink &link, MainV
     state.RequestTag = 2;
     port.setRThreshold(single ? 24 * lines + 5 : 245);
     link.ReadRegisters(state.SlaveAddress, reg::Program, single ? reg::RegistersPerLine * lines : reg::RegistersPerBlock);
-    if (state.PortErrorFlag == 1) {
-        state.RequestTag = 0;
-        state.PortErrorFlag = 0;
-        port.close();
+    if (link.SendFailed())
         return false;
-    }
     state.BlockIndex = 1;
     state.BlockCount = std::int16_t(blockCountFor(lines));
     view.setButtonColor(MainView::Button::Cmd5, colors::Green);

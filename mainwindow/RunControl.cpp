@@ -18,12 +18,8 @@ const QString NotDone = QStringLiteral("此次操作没有成功！");
 
 void RunControl::finishSend(bool reenableTimer)
 {
-    if (m_state.PortErrorFlag == 1) {
-        m_state.RequestTag = 0;
-        m_state.PortErrorFlag = 0;
-        m_port.close();
+    if (m_link.SendFailed())
         return;
-    }
     WaitMs(50);
     if (reenableTimer)
         m_view.setTimer1Enabled(true);

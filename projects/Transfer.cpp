@@ -24,15 +24,9 @@ int Transfer::lineCount() const
     return int(std::clamp(v, -1.0, 32767.0));
 }
 
-// After a failed send: forget the request and close the port.
 bool Transfer::failedSend()
 {
-    if (m_state.PortErrorFlag != 1)
-        return false;
-    m_state.RequestTag = 0;
-    m_state.PortErrorFlag = 0;
-    m_port.close();
-    return true;
+    return m_link.SendFailed();
 }
 
 void Transfer::DownloadClick()

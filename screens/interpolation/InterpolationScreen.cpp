@@ -200,12 +200,8 @@ void InterpolationScreen::Form_Load()
         s.RequestTag = TagReadA;
         m_ctx.port.setRThreshold(ReadAReply);
         m_ctx.link.ReadRegisters(s.SlaveAddress, reg::Status, ReadACount);
-        if (s.PortErrorFlag == 1) {
-            s.RequestTag = 0;
-            s.PortErrorFlag = 0;
-            m_ctx.port.close();
+        if (m_ctx.link.SendFailed())
             return;
-        }
     }
     // With another request outstanding no read is sent; the watchdog starts the refresh.
     s.InterpScreenActive = 1;
@@ -233,12 +229,8 @@ void InterpolationScreen::replyAccepted(int tag)
 
 bool InterpolationScreen::refreshSent()
 {
-    LinkState &s = m_ctx.state;
-    if (s.PortErrorFlag != 1)
+    if (!m_ctx.link.SendFailed())
         return true;
-    s.RequestTag = 0;
-    s.PortErrorFlag = 0;
-    m_ctx.port.close();
     Timer1->stop();
     return false;
 }
@@ -334,13 +326,8 @@ bool InterpolationScreen::beginCommand(int tag)
 
 bool InterpolationScreen::endCommand()
 {
-    LinkState &s = m_ctx.state;
-    if (s.PortErrorFlag == 1) {
-        s.RequestTag = 0;
-        s.PortErrorFlag = 0;
-        m_ctx.port.close();
+    if (m_ctx.link.SendFailed())
         return false;
-    }
     Timer1->start();
     SkipRefresh = 1;  // the next read-A display would show data read before the command
     return true;

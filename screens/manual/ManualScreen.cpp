@@ -297,12 +297,8 @@ void ManualScreen::Form_Unload()
 
 bool ManualScreen::portFailed()
 {
-    LinkState &s = m_ctx.state;
-    if (s.PortErrorFlag != 1)
+    if (!m_ctx.link.SendFailed())
         return false;
-    s.RequestTag = 0;
-    s.PortErrorFlag = 0;
-    m_ctx.port.close();
     Timer1->stop();
     m_refreshHalted = true;
     return true;

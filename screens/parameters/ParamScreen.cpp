@@ -163,13 +163,7 @@ void ParamScreen::Command2_Click()
 
 bool ParamScreen::sendFailed()
 {
-    LinkState &s = m_ctx.state;
-    if (s.PortErrorFlag != 1)
-        return false;
-    s.RequestTag = 0;
-    s.PortErrorFlag = 0;
-    m_ctx.port.close();
-    return true;
+    return m_ctx.link.SendFailed();
 }
 
 void ParamScreen::enableRefresh()

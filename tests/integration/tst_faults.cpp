@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "RecordingPrompter.h"
+#include "Waits.h"
 #include "SimProcess.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
@@ -18,15 +19,6 @@
 namespace {
 constexpr int Lines = 500;
 
-bool waitIdle(const LinkState &state, int ms = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (state.RequestTag != 0 && t.elapsed() < ms)
-        QTest::qWait(20);
-    return state.RequestTag == 0;
-}
-
 QStringList faults(double p, int seed)
 {
     const QString v = QString::number(p);
@@ -36,7 +28,7 @@ QStringList faults(double p, int seed)
 }
 
 struct Rig {
-    SimProcess sim;
+    SimProcess sim{QStringList{}};
     LinkState state;
     RecordingPrompter prompter;
     Mainfrm w{state, prompter, QStringList{sim.device}};
@@ -169,7 +161,7 @@ private slots:
 
     void controllerUnpluggedWhileAScreenRefreshes()
     {
-        auto sim = std::make_unique<SimProcess>();
+        auto sim = std::make_unique<SimProcess>(QStringList{});
         QVERIFY(sim->ok());
         LinkState state;
         RecordingPrompter prompter;
@@ -188,7 +180,7 @@ private slots:
         QCOMPARE(w.Cmd1->text(), QStringLiteral("连接控制器"));
 
         // Back on line: the connect button finds the controller again.
-        SimProcess again;
+        SimProcess again{QStringList{}};
         QVERIFY(again.ok());
         w.port().setCatalogue({again.device});
         QTest::mouseClick(w.Cmd1, Qt::LeftButton);

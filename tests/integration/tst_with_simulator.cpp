@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "RecordingPrompter.h"
+#include "Waits.h"
 #include "SimProcess.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
@@ -15,15 +16,6 @@
 #include "ui/Widgets.h"
 
 namespace {
-bool waitIdle(const LinkState &state, int ms = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (state.RequestTag != 0 && t.elapsed() < ms)
-        QTest::qWait(20);
-    return state.RequestTag == 0;
-}
-
 QByteArray program(const LinkState &state, int lines)
 {
     return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()), 2 + 24 * lines);
@@ -95,7 +87,7 @@ private slots:
 
     void emergencyStopAndRunModeReachTheController()
     {
-        SimProcess sim;
+        SimProcess sim{QStringList{}};
         QVERIFY(sim.ok());
         LinkState state;
         RecordingPrompter prompter;
@@ -140,7 +132,7 @@ private slots:
         QCOMPARE(BackColor(w.Command8), colors::Green);  // a stopped transfer stays visible
 
         // A controller is back: connecting again works.
-        SimProcess again;
+        SimProcess again{QStringList{}};
         QVERIFY(again.ok());
         w.port().setCatalogue({again.device});
         w.Cmd1->setText(QStringLiteral("连接控制器"));

@@ -11,6 +11,7 @@
 
 #include "Pty.h"
 #include "RecordingPrompter.h"
+#include "Waits.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
 #include "ui/FlexGrid.h"
@@ -31,14 +32,6 @@ private:
     QSocketNotifier m_na, m_nb;
 };
 
-bool waitIdle(const LinkState &state, int ms = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (state.RequestTag != 0 && t.elapsed() < ms)
-        QTest::qWait(20);
-    return state.RequestTag == 0;
-}
 }  // namespace
 
 class TstInterop : public QObject {

@@ -1,37 +1,46 @@
 #pragma once
 // Runs trelmo-sim for a test: starts it, reads the pseudo-terminal path from its first line,
 // and stops it with SIGTERM at the end. The test target defines TRELMO_SIM_PATH.
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 class SimProcess {
 public:
-    explicit SimProcess(const QStringList &args = {})
-    {
-        process.setProcessChannelMode(QProcess::SeparateChannels);
-        process.setStandardErrorFile(QProcess::nullDevice());
-        process.start(QStringLiteral(TRELMO_SIM_PATH), args);
-        if (!process.waitForStarted(5000))
-            return;
-        for (int i = 0; i < 50 && !process.canReadLine(); ++i)
-            process.waitForReadyRead(100);
-        device = QString::fromLocal8Bit(process.readLine()).trimmed();
-    }
+    SimProcess() = default;
+    explicit SimProcess(const QStringList &args) { start(args); }
     ~SimProcess() { stop(); }
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
 
-    bool ok() const { return !device.isEmpty() && process.state() == QProcess::Running; }
-    void stop()
+    bool start(const QStringList &args = {})
+    {
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(QStringLiteral(TRELMO_SIM_PATH), args);
+        if (!process.waitForStarted(5000))
+            return false;
+        QElapsedTimer t;
+        t.start();
+        while (!process.canReadLine() && t.elapsed() < 10000)
+            if (!process.waitForReadyRead(1000) && process.state() == QProcess::NotRunning)
+                return false;
+        device = QString::fromLocal8Bit(process.readLine()).trimmed();
+        return ok();
+    }
+    bool ok() const { return device.startsWith(QLatin1String("/dev/")) && process.state() == QProcess::Running; }
+    // SIGTERM; true when the simulator ended by itself, cleanly.
+    bool stop()
     {
         if (process.state() == QProcess::NotRunning)
-            return;
+            return true;
         process.terminate();
-        if (!process.waitForFinished(5000)) {
+        if (!process.waitForFinished(10000)) {
             process.kill();
             process.waitForFinished(2000);
+            return false;
         }
+        return process.exitStatus() == QProcess::NormalExit;
     }
     // Sends one line to the simulator's standard input ("in 2 1", ...).
     void command(const QByteArray &line) { process.write(line + '\n'); }

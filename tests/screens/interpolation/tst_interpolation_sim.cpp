@@ -6,39 +6,13 @@
 
 #include "InterpTestSupport.h"
 #include "RecordingPrompter.h"
+#include "SimProcess.h"
 #include "ui/NumberText.h"
 
 using namespace interp;
 
 namespace {
-// One running simulator, stopped when the test ends.
-class Simulator {
-public:
-    ~Simulator()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(5000))
-                process.kill();
-            process.waitForFinished(2000);
-        }
-    }
-    bool start()
-    {
-        process.start(QStringLiteral(TRELMO_SIM_PATH), {});
-        if (!process.waitForStarted(5000))
-            return false;
-        QElapsedTimer t;
-        t.start();
-        while (!process.canReadLine() && t.elapsed() < 10000)
-            if (!process.waitForReadyRead(1000) && process.state() == QProcess::NotRunning)
-                return false;
-        device = QString::fromLocal8Bit(process.readLine()).trimmed();
-        return device.startsWith(QStringLiteral("/dev/"));
-    }
-    QProcess process;
-    QString device;
-};
+using Simulator = SimProcess;
 
 double value(QLineEdit *box) { return NumericValue(box->text()); }
 }  // namespace

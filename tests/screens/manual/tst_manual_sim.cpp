@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "RecordingPrompter.h"
+#include "SimProcess.h"
 #include "link/RegisterMap.h"
 #include "mainwindow/Mainfrm.h"
 #include "screens/manual/ManualScreen.h"
@@ -16,33 +17,7 @@
 #include "ui/Widgets.h"
 
 namespace {
-class Simulator {
-public:
-    ~Simulator()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(5000))
-                process.kill();
-            process.waitForFinished(2000);
-        }
-    }
-    bool start()
-    {
-        process.start(QStringLiteral(TRELMO_SIM_PATH), {QStringLiteral("--wire-time")});
-        if (!process.waitForStarted(5000))
-            return false;
-        QElapsedTimer t;
-        t.start();
-        while (!process.canReadLine() && t.elapsed() < 10000)
-            if (!process.waitForReadyRead(1000) && process.state() == QProcess::NotRunning)
-                return false;
-        device = QString::fromLocal8Bit(process.readLine()).trimmed();
-        return device.startsWith(QLatin1String("/dev/"));
-    }
-    QProcess process;
-    QString device;
-};
+using Simulator = SimProcess;
 
 double number(const QLineEdit *box) { return box->text().toDouble(); }
 
@@ -73,7 +48,7 @@ private slots:
     void handsOnTheSimulator()
     {
         Simulator sim;
-        QVERIFY(sim.start());
+        QVERIFY(sim.start({QStringLiteral("--wire-time")}));
         LinkState state;
         RecordingPrompter prompter;
         Mainfrm w(state, prompter, QStringList{sim.device});

@@ -10,43 +10,13 @@
 
 #include "ParamRig.h"
 #include "RecordingPrompter.h"
+#include "SimProcess.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/Widgets.h"
 
 namespace {
-// One running simulator, stopped when the test ends.
-struct Sim {
-    QProcess process;
-    QString device;
-
-    ~Sim() { stop(); }
-    bool start(const QStringList &args)
-    {
-        process.start(QStringLiteral(TRELMO_SIM_PATH), args);
-        if (!process.waitForStarted(5000))
-            return false;
-        QElapsedTimer t;
-        t.start();
-        while (!process.canReadLine() && t.elapsed() < 10000)
-            if (!process.waitForReadyRead(1000) && process.state() == QProcess::NotRunning)
-                return false;
-        device = QString::fromLocal8Bit(process.readLine()).trimmed();
-        return device.startsWith(QStringLiteral("/dev/"));
-    }
-    bool stop()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return true;
-        process.terminate();  // SIGTERM: the simulator removes its link and ends
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished(2000);
-            return false;
-        }
-        return process.exitStatus() == QProcess::NormalExit;
-    }
-};
+using Sim = SimProcess;
 
 // The tool, connected to the simulator, with the parameter screen open.
 struct Tool {
