@@ -369,13 +369,13 @@ void Mainfrm::onTimer1()
 {
     if (!m_transfer.timerStep())
         return;
-    Text3->setText(QString::number(SelectedRow));
-    Text4->setText(QString::number(SelectedColumn));
+    SetTextIfChanged(Text3, QString::number(SelectedRow));
+    SetTextIfChanged(Text4, QString::number(SelectedColumn));
     if (m_state.GridRefreshRequest == 1) {
         m_state.GridRefreshRequest = 0;
         RenderLines(int(RoundHalfEven(NumericValue(Text1->text()))), 1);
     }
-    Text5->setText(QString::number(m_state.RequestTag));
+    SetTextIfChanged(Text5, QString::number(m_state.RequestTag));
 }
 
 void Mainfrm::onTimer2()

@@ -2,6 +2,7 @@
 
 #include "ui/Colors.h"
 
+#include <QLineEdit>
 #include <QPainter>
 #include <QVariant>
 
@@ -65,4 +66,10 @@ void Lamp::paintEvent(QPaintEvent *)
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(m_color);
     p.drawEllipse(rect().adjusted(1, 1, -1, -1));
+}
+
+void SetTextIfChanged(QLineEdit *box, const QString &text)
+{
+    if (box && box->text() != text)
+        box->setText(text);
 }

@@ -3,7 +3,12 @@
 #include <QColor>
 #include <QWidget>
 
+class QLineEdit;
 class QPushButton;
+
+// Sets a box's text only when it differs: the timers refresh boxes many times a second, and
+// a box set to its own text would still be repainted.
+void SetTextIfChanged(QLineEdit *box, const QString &text);
 
 // Paints a button (or any widget) in `color`; an invalid colour restores the default look.
 // The colour is kept in the "backColor" property so that it can be read back.

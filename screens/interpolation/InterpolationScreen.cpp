@@ -239,17 +239,17 @@ void InterpolationScreen::showReadA()
 {
     const auto &b = m_ctx.state.InterpReplyBytes;
     for (int i = 0; i < 3; ++i)
-        Text1[i]->setText(ScaledText(RawScaled(&b[std::size_t(4 * i)])));
-    Text1[3]->setText(ScaledText(RawScaled(&b[20])));  // register 8569, the speed
+        SetTextIfChanged(Text1[i], ScaledText(RawScaled(&b[std::size_t(4 * i)])));
+    SetTextIfChanged(Text1[3], ScaledText(RawScaled(&b[20])));  // register 8569, the speed
 }
 
 void InterpolationScreen::showReadB()
 {
     const auto &b = m_ctx.state.InterpReplyBytes;
     for (int i = 0; i < 6; ++i)
-        Text1[4 + i]->setText(ScaledText(RawScaled(&b[std::size_t(4 * i)])));
+        SetTextIfChanged(Text1[4 + i], ScaledText(RawScaled(&b[std::size_t(4 * i)])));
     const int direction = b[24] * 256 + b[25];
-    Text1[DirectionBox]->setText(QString::number(direction));
+    SetTextIfChanged(Text1[DirectionBox], QString::number(direction));
     if (direction == 0)
         Label1[13]->setText(Clockwise);
     else if (direction == 1)
@@ -290,7 +290,7 @@ void InterpolationScreen::Timer1_Timer()
         if (!refreshSent())
             return;
     }
-    Text2->setText(QString::number(s.RequestTag));
+    SetTextIfChanged(Text2, QString::number(s.RequestTag));
 }
 
 void InterpolationScreen::Timer2_Timer()

@@ -50,7 +50,7 @@ void ManualScreen::showStatus()
         SkipRefresh = 0;
     } else {
         for (int i = 0; i < 5; ++i)
-            Text1[std::size_t(i)]->setText(st.values[std::size_t(i)]);
+            SetTextIfChanged(Text1[std::size_t(i)], st.values[std::size_t(i)]);
     }
     const QString runMode = st.autoRun ? QStringLiteral("上电自运行") : QStringLiteral("上电后不自动运行");
     Command3->setText(runMode);

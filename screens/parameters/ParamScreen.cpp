@@ -353,15 +353,15 @@ void ParamScreen::showParameterBlock()
     for (int axis = 0; axis < 3; ++axis) {
         const int at = AxisReplyBytes * axis;
         const auto box = [axis](param::Column c) { return std::size_t(param::BoxIndex(axis, c)); };
-        Text7[box(param::Column::PulseEquivalent)]->setText(scaled(at + 2 * reg::axis::PulseEquivalent, 1000000));
-        Text7[box(param::Column::Lead)]->setText(scaled(at + 2 * reg::axis::Lead, 1000));
-        Text7[box(param::Column::Microstep)]->setText(scaled(at + 2 * reg::axis::Microstep, 1));
-        Text7[box(param::Column::Travel)]->setText(scaled(at + 2 * reg::axis::Travel, 1000));
+        SetTextIfChanged(Text7[box(param::Column::PulseEquivalent)], scaled(at + 2 * reg::axis::PulseEquivalent, 1000000));
+        SetTextIfChanged(Text7[box(param::Column::Lead)], scaled(at + 2 * reg::axis::Lead, 1000));
+        SetTextIfChanged(Text7[box(param::Column::Microstep)], scaled(at + 2 * reg::axis::Microstep, 1));
+        SetTextIfChanged(Text7[box(param::Column::Travel)], scaled(at + 2 * reg::axis::Travel, 1000));
         const int direction = at + 2 * reg::axis::OriginDirection;
-        Text7[box(param::Column::OriginDirection)]->setText(QString::number(b[std::size_t(direction)] * 256 +
+        SetTextIfChanged(Text7[box(param::Column::OriginDirection)], QString::number(b[std::size_t(direction)] * 256 +
                                                                             b[std::size_t(direction + 1)]));
-        Text7[box(param::Column::HomingSpeed)]->setText(scaled(at + 2 * reg::axis::HomingSpeed, 1000));
-        Text7[box(param::Column::BackOff)]->setText(scaled(at + 2 * reg::axis::BackOff, 1000));
+        SetTextIfChanged(Text7[box(param::Column::HomingSpeed)], scaled(at + 2 * reg::axis::HomingSpeed, 1000));
+        SetTextIfChanged(Text7[box(param::Column::BackOff)], scaled(at + 2 * reg::axis::BackOff, 1000));
     }
 }
 
@@ -369,6 +369,6 @@ void ParamScreen::showAccelerations()
 {
     const auto &b = m_ctx.state.ParamReplyBytes;
     for (int axis = 0; axis < 3; ++axis)
-        Text7[std::size_t(param::BoxIndex(axis, param::Column::ManualAccel))]->setText(
-            ScaledText(RawScaled(b.data() + 4 * axis), 1000));
+        SetTextIfChanged(Text7[std::size_t(param::BoxIndex(axis, param::Column::ManualAccel))],
+                         ScaledText(RawScaled(b.data() + 4 * axis), 1000));
 }
