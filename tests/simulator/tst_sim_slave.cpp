@@ -6,6 +6,7 @@
 #include "rtu_slave.h"
 #include "sim_test_util.h"
 
+#include <algorithm>
 #include <QtTest>
 
 using namespace trelmo::sim;
@@ -166,8 +167,9 @@ void SimSlaveTest::exceptionReplies_data()
     QTest::newRow("line count 0") << frame({1, 6, 0x21, 0x9C, 0, 0}) << 3;
     QTest::newRow("arc direction 2") << frame({1, 0x10, 0x21, 0xAE, 0, 1, 2, 0, 2}) << 3;
     QTest::newRow("short read frame") << frame({1, 3, 0, 0, 0}) << 3;
-    Bytes tooMany{1, 0x10, 0, 0, 0, 124, 248};
-    tooMany.resize(tooMany.size() + 248, 0);
+    Bytes tooMany(7 + 248, 0);
+    const Bytes head{1, 0x10, 0, 0, 0, 124, 248};
+    std::copy(head.begin(), head.end(), tooMany.begin());
     appendCrc(tooMany);
     QTest::newRow("write 124 registers") << tooMany << 3;
 }
