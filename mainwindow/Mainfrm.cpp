@@ -76,12 +76,8 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
     MSComm->setCatalogue(devices);
     buildControls();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(100);
+    Timer1 = MakeTimer(this, "Timer1", 100);
+    Timer2 = MakeTimer(this, "Timer2", 100);
     connect(Timer1, &QTimer::timeout, this, &Mainfrm::onTimer1);
     connect(Timer2, &QTimer::timeout, this, &Mainfrm::onTimer2);
     connect(MSComm, &CommPort::commEvent, this, [this](CommPort::Event e) { onCommEvent(int(e)); });

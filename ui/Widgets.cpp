@@ -4,6 +4,7 @@
 
 #include <QLineEdit>
 #include <QPainter>
+#include <QTimer>
 #include <QVariant>
 
 void SetBackColor(QWidget *widget, const QColor &color)
@@ -72,4 +73,12 @@ void SetTextIfChanged(QLineEdit *box, const QString &text)
 {
     if (box && box->text() != text)
         box->setText(text);
+}
+
+QTimer *MakeTimer(QObject *owner, const char *name, int intervalMs)
+{
+    auto *timer = new QTimer(owner);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(intervalMs);
+    return timer;
 }

@@ -4,7 +4,11 @@
 #include <QWidget>
 
 class QLineEdit;
+class QTimer;
 class QPushButton;
+
+// A window's timer, named as the window calls it, stopped until the window starts it.
+QTimer *MakeTimer(QObject *owner, const char *name, int intervalMs);
 
 // Sets a box's text only when it differs: the timers refresh boxes many times a second, and
 // a box set to its own text would still be repainted.

@@ -65,12 +65,8 @@ InterpolationScreen::InterpolationScreen(const ScreenContext &ctx, QWidget *pare
     setWindowTitle(QStringLiteral("插补调试界面"));
     buildControls();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(100);
+    Timer1 = MakeTimer(this, "Timer1", 100);
+    Timer2 = MakeTimer(this, "Timer2", 100);
     connect(Timer1, &QTimer::timeout, this, &InterpolationScreen::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &InterpolationScreen::Timer2_Timer);
 

@@ -73,12 +73,8 @@ ManualScreen::ManualScreen(const ScreenContext &ctx)
     setWindowTitle(QStringLiteral("手控操作界面"));
     buildControls();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(200);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(100);
+    Timer1 = MakeTimer(this, "Timer1", 200);
+    Timer2 = MakeTimer(this, "Timer2", 100);
     connect(Timer1, &QTimer::timeout, this, &ManualScreen::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &ManualScreen::Timer2_Timer);
 

@@ -48,12 +48,8 @@ ParamScreen::ParamScreen(const ScreenContext &context, QWidget *parent) : SubScr
     setWindowTitle(QStringLiteral("基本参数配置界面"));
     buildControls();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(RefreshMs);
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(WatchdogMs);
+    Timer1 = MakeTimer(this, "Timer1", RefreshMs);
+    Timer2 = MakeTimer(this, "Timer2", WatchdogMs);
     connect(Timer1, &QTimer::timeout, this, &ParamScreen::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &ParamScreen::Timer2_Timer);
     connect(Command1, &QPushButton::clicked, this, &ParamScreen::Command1_Click);
