@@ -86,7 +86,9 @@ int main(int argc, char **argv)
         const double down = t.elapsed() / 1000.0;
         rows << Row{QStringLiteral("download 500 lines"), QStringLiteral("%1 s").arg(down, 0, 'f', 2),
                     QStringLiteral("%1 x wire time (%2 s); the simulator paces its replies only, so the requests' "
-                                   "own bytes cost nothing here").arg(down / downWire, 0, 'f', 2).arg(downWire, 0, 'f', 2)};
+                                   "own bytes cost nothing here")
+                        .arg(down / downWire, 0, 'f', 2)
+                        .arg(downWire, 0, 'f', 2)};
         // Upload: the count (8 + 7 bytes), then 50 requests of 8 bytes with 245-byte replies.
         const double upWire = ByteSeconds * (8 + 7 + 50 * (8 + 245));
         t.restart();
@@ -105,7 +107,8 @@ int main(int argc, char **argv)
         wall.start();
         WaitMs(10000);  // sleeps between events, unlike a polling wait
         const double used = (cpuSeconds() - c0) / (wall.elapsed() / 1000.0);
-        rows << Row{QStringLiteral("CPU, manual screen refreshing for 10 s"), QStringLiteral("%1 %").arg(100 * used, 0, 'f', 2),
+        rows << Row{QStringLiteral("CPU, manual screen refreshing for 10 s"),
+                    QStringLiteral("%1 %").arg(100 * used, 0, 'f', 2),
                     QStringLiteral("of one core, whole tool process")};
         if (!prompter.messages.isEmpty())
             rows << Row{QStringLiteral("messages shown"), prompter.messages.join(QStringLiteral(" / ")), QString()};
@@ -126,7 +129,8 @@ int main(int argc, char **argv)
         tool.kill();
         tool.waitForFinished(5000);
         rows << Row{QStringLiteral("start-up to the first frame"), QStringLiteral("%1 ms").arg(ms),
-                    first.size() == 8 ? QStringLiteral("process start to 8 bytes on the port") : QStringLiteral("no frame!")};
+                    first.size() == 8 ? QStringLiteral("process start to 8 bytes on the port")
+                                      : QStringLiteral("no frame!")};
     }
 
     // Rendering 500 lines into the grid.
@@ -145,7 +149,8 @@ int main(int argc, char **argv)
         t.start();
         for (int i = 0; i < Rounds; ++i)
             RenderLines(grid, display, 500, 1);
-        rows << Row{QStringLiteral("RenderLines, 500 lines"), QStringLiteral("%1 ms").arg(t.elapsed() / double(Rounds), 0, 'f', 2),
+        rows << Row{QStringLiteral("RenderLines, 500 lines"),
+                    QStringLiteral("%1 ms").arg(t.elapsed() / double(Rounds), 0, 'f', 2),
                     QStringLiteral("mean of %1").arg(Rounds)};
     }
 

@@ -21,8 +21,8 @@ const Category Catalogue[] = {
     {"输出口设置", {"输出口设置"}},
     {"回零运动", {"设置回零速度", "启动回零"}},
     {"插补运动",
-     {"设置点位速度", "三轴相对运动", "单轴绝对运动", "XY绝对运动", "XZ绝对运动", "YZ绝对运动",
-      "三轴绝对运动", "XY圆弧插补", "XZ圆弧插补", "YZ圆弧插补"}},
+     {"设置点位速度", "三轴相对运动", "单轴绝对运动", "XY绝对运动", "XZ绝对运动", "YZ绝对运动", "三轴绝对运动",
+      "XY圆弧插补", "XZ圆弧插补", "YZ圆弧插补"}},
     {"独立运动", {"独立运动速度", "相对运动", "X绝对运动", "Y绝对运动", "Z绝对运动"}},
 };
 constexpr int CategoryCount = int(std::size(Catalogue));
@@ -104,9 +104,8 @@ std::optional<std::int32_t> EncodeParameter(double value)
         if (restNonZero)
             ++magnitude;  // up to the next thousandth
     } else if (!rest.isEmpty()) {
-        const bool aboveHalf = rest[0] > u'5' ||
-                               (rest[0] == u'5' && std::any_of(rest.begin() + 1, rest.end(),
-                                                               [](QChar c) { return c != u'0'; }));
+        const bool aboveHalf = rest[0] > u'5' || (rest[0] == u'5' && std::any_of(rest.begin() + 1, rest.end(),
+                                                                                 [](QChar c) { return c != u'0'; }));
         const bool tie = rest[0] == u'5' && !aboveHalf;
         if (aboveHalf || (tie && magnitude % 2 != 0))
             ++magnitude;
@@ -134,8 +133,7 @@ void WriteParameter(std::uint8_t *record, int k, std::int32_t value)
 std::int32_t ReadParameter(const std::uint8_t *record, int k)
 {
     const std::uint32_t u = std::uint32_t(record[4 * k]) << 8 | std::uint32_t(record[4 * k + 1]) |
-                            std::uint32_t(record[4 * k + 2]) << 24 |
-                            std::uint32_t(record[4 * k + 3]) << 16;
+                            std::uint32_t(record[4 * k + 2]) << 24 | std::uint32_t(record[4 * k + 3]) << 16;
     return std::int32_t(u);
 }
 

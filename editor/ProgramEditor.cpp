@@ -28,8 +28,8 @@ int BoxInteger(const QString &text)
 
 }  // namespace
 
-ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompter,
-                             const EditorControls &controls, QObject *parent)
+ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
+                             QObject *parent)
     : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_c(controls)
 {
     // The chooser keeps exactly what is typed into it: no completion, and leaving its text
@@ -49,9 +49,18 @@ ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompte
     m_c.entry.installEventFilter(this);
 }
 
-QString ProgramEditor::invalidLineMessage() { return QStringLiteral("没有选择有效行！"); }
-QString ProgramEditor::programFullMessage() { return QStringLiteral("程序已有500行，不能再插入代码行！"); }
-QString ProgramEditor::badLineCountMessage() { return QStringLiteral("程序总行数设定出错，重新设定！"); }
+QString ProgramEditor::invalidLineMessage()
+{
+    return QStringLiteral("没有选择有效行！");
+}
+QString ProgramEditor::programFullMessage()
+{
+    return QStringLiteral("程序已有500行，不能再插入代码行！");
+}
+QString ProgramEditor::badLineCountMessage()
+{
+    return QStringLiteral("程序总行数设定出错，重新设定！");
+}
 QString ProgramEditor::parameterRangeMessage()
 {
     return QStringLiteral("参数超出范围（-2147483.648 至 2147483.647），输入无效！");
@@ -83,9 +92,8 @@ void ProgramEditor::CellClick()
         QComboBox &chooser = m_c.chooser;
         placeOverCell(chooser);
         chooser.clear();
-        const QStringList names = m_c.SelectedColumn == 1
-                                      ? program::CategoryNames()
-                                      : program::CommandNames(grid.textMatrix(m_c.SelectedRow, 1));
+        const QStringList names = m_c.SelectedColumn == 1 ? program::CategoryNames()
+                                                          : program::CommandNames(grid.textMatrix(m_c.SelectedRow, 1));
         chooser.addItems(names);
         // Nothing in the list is chosen yet; the box shows what the cell holds.
         chooser.setCurrentIndex(-1);
@@ -153,9 +161,7 @@ void ProgramEditor::EntryKey(int &keyAscii)
     if (keyAscii >= '/' && keyAscii <= '9')
         return;
     switch (keyAscii) {
-    case Escape:
-        closeEntry();
-        return;
+    case Escape: closeEntry(); return;
     case Enter: {
         // A number the record cannot hold is refused before anything changes.
         if (!program::EncodeParameter(NumericValue(m_c.entry.text()))) {
@@ -170,10 +176,8 @@ void ProgramEditor::EntryKey(int &keyAscii)
     }
     case '.':
     case '-':
-    case Backspace:
-        return;
-    default:
-        keyAscii = 0;
+    case Backspace: return;
+    default: keyAscii = 0;
     }
 }
 

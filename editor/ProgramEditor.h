@@ -18,11 +18,11 @@ class QLineEdit;
 
 // The main-window controls and fields the editor works on.
 struct EditorControls {
-    FlexGrid &grid;            // MSFlexGrid1
-    QComboBox &chooser;        // Combo1
-    QLineEdit &entry;          // Text2
-    QLineEdit &lineCount;      // Text1
-    QLineEdit &selectedRow;    // Text3, refreshed from SelectedRow by the main window's timer
+    FlexGrid &grid;          // MSFlexGrid1
+    QComboBox &chooser;      // Combo1
+    QLineEdit &entry;        // Text2
+    QLineEdit &lineCount;    // Text1
+    QLineEdit &selectedRow;  // Text3, refreshed from SelectedRow by the main window's timer
     std::int16_t &SelectedRow;
     std::int16_t &SelectedColumn;
 };

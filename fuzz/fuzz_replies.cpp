@@ -10,8 +10,8 @@
 #include "ui/SubScreen.h"
 
 namespace {
-constexpr std::int16_t Tags[] = {0,  1,  2,  3,  4,  5,  7,  8,   10,  11,  12,  13,  20,  21, 22, 23, 24,
-                                 25, 26, 50, 51, 53, 54, 56, 60, 150, 151, 153, 154, 156, 157, 158};
+constexpr std::int16_t Tags[] = {0,  1,  2,  3,  4,  5,  7,  8,  10, 11,  12,  13,  20,  21,  22,  23,
+                                 24, 25, 26, 50, 51, 53, 54, 56, 60, 150, 151, 153, 154, 156, 157, 158};
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)

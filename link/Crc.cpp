@@ -15,8 +15,7 @@ bool CrcMatches(const QByteArray &frame)
 {
     if (frame.size() < 3)
         return false;
-    const std::uint16_t crc = ModbusCrc(reinterpret_cast<const std::uint8_t *>(frame.constData()),
-                                        std::size_t(frame.size() - 2));
-    return std::uint8_t(frame[frame.size() - 2]) == (crc & 0xFF) &&
-           std::uint8_t(frame[frame.size() - 1]) == (crc >> 8);
+    const std::uint16_t crc =
+        ModbusCrc(reinterpret_cast<const std::uint8_t *>(frame.constData()), std::size_t(frame.size() - 2));
+    return std::uint8_t(frame[frame.size() - 2]) == (crc & 0xFF) && std::uint8_t(frame[frame.size() - 1]) == (crc >> 8);
 }

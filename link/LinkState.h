@@ -10,13 +10,13 @@ using ProgramBytes = std::array<std::uint8_t, ProgramImageSize>;
 
 struct LinkState {
     // Request bookkeeping.
-    std::int16_t RequestTag = 0;       // what was asked last, 0 = idle
-    std::uint8_t PortOpenFlag = 0;     // 1 once a port scan has opened a port
-    std::int16_t PortErrorFlag = 0;    // 1 after a failed send, until the caller has seen it
+    std::int16_t RequestTag = 0;     // what was asked last, 0 = idle
+    std::uint8_t PortOpenFlag = 0;   // 1 once a port scan has opened a port
+    std::int16_t PortErrorFlag = 0;  // 1 after a failed send, until the caller has seen it
     std::int16_t SlaveAddress = 1;
-    std::int16_t NoReplyTicks = 0;     // sub-screen ticks without received data
-    std::int16_t WatchdogTicks = 0;    // main-window watchdog ticks with a request outstanding
-    std::int16_t BlockIndex = 0;       // 1-based block being transferred
+    std::int16_t NoReplyTicks = 0;   // sub-screen ticks without received data
+    std::int16_t WatchdogTicks = 0;  // main-window watchdog ticks with a request outstanding
+    std::int16_t BlockIndex = 0;     // 1-based block being transferred
     std::int16_t BlockCount = 0;
     std::int16_t GridRefreshRequest = 0;
     // The port failed under us and the user has been told; further failed sends on the dead

@@ -22,12 +22,12 @@ public:
     virtual void setConnectionLabel(const QString &text) = 0;  // Label3
     virtual QString connectCaption() const = 0;                // Cmd1
     virtual void setConnectCaption(const QString &text) = 0;
-    virtual QString lineCountText() const = 0;                 // Text1
+    virtual QString lineCountText() const = 0;  // Text1
     virtual void setLineCountText(const QString &text) = 0;
-    virtual QString runModeCaption() const = 0;                // Command13
+    virtual QString runModeCaption() const = 0;  // Command13
     virtual void setRunModeCaption(const QString &text) = 0;
     virtual void setButtonColor(Button button, const QColor &color) = 0;
-    virtual void setReadButtonEnabled(bool on) = 0;            // Cmd5
+    virtual void setReadButtonEnabled(bool on) = 0;  // Cmd5
 
     virtual FlexGrid &grid() = 0;
     // Writes the texts of `count` lines from the start of the display image into the rows of

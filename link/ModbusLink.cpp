@@ -7,7 +7,10 @@
 
 namespace {
 // Arguments are signed 16-bit numbers on the wire; only 0 .. 32767 can be sent.
-bool fits(int v) { return v >= 0 && v <= 32767; }
+bool fits(int v)
+{
+    return v >= 0 && v <= 32767;
+}
 
 void putWord(QByteArray &frame, int v)
 {

@@ -14,7 +14,8 @@ class Prompter;
 class ModbusLink {
 public:
     ModbusLink(LinkState &state, CommPort &port, Prompter &prompter, MainView &view)
-        : m_state(state), m_port(port), m_prompter(prompter), m_view(view) {}
+        : m_state(state), m_port(port), m_prompter(prompter), m_view(view)
+    {}
 
     // Function 03: read `count` holding registers at `address`.
     void ReadRegisters(int slave, int address, int count);

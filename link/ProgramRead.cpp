@@ -37,7 +37,8 @@ bool requestFirstBlock(LinkState &state, CommPort &port, ModbusLink &link, MainV
     const bool single = lines <= reg::LinesPerBlock;
     state.RequestTag = 2;
     port.setRThreshold(single ? 24 * lines + 5 : 245);
-    link.ReadRegisters(state.SlaveAddress, reg::Program, single ? reg::RegistersPerLine * lines : reg::RegistersPerBlock);
+    link.ReadRegisters(state.SlaveAddress, reg::Program,
+                       single ? reg::RegistersPerLine * lines : reg::RegistersPerBlock);
     if (link.SendFailed())
         return false;
     state.BlockIndex = 1;

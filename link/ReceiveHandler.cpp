@@ -18,11 +18,10 @@ struct Rule {
     int next;
 };
 constexpr Rule Rules[] = {
-    {1, 0x03, 0},    {2, 0x03, -2},   {4, 0x10, -2},   {7, 0x06, 8},    {10, 0x05, 0},
-    {11, 0x06, 0},   {12, 0x03, 0},   {13, 0x05, 0},   {20, 0x03, 21},  {23, 0x06, 22},
-    {24, 0x05, 21},  {25, 0x05, 21},  {26, 0x10, 21},  {50, 0x03, 51},  {53, 0x03, 54},
-    {56, 0x10, 52},  {56, 0x06, 52},  {60, 0x05, 51},  {150, 0x03, 151}, {153, 0x03, 154},
-    {156, 0x10, 151}, {156, 0x06, 151}, {157, 0x05, 151}, {158, 0x05, 151},
+    {1, 0x03, 0},     {2, 0x03, -2},    {4, 0x10, -2},    {7, 0x06, 8},     {10, 0x05, 0},    {11, 0x06, 0},
+    {12, 0x03, 0},    {13, 0x05, 0},    {20, 0x03, 21},   {23, 0x06, 22},   {24, 0x05, 21},   {25, 0x05, 21},
+    {26, 0x10, 21},   {50, 0x03, 51},   {53, 0x03, 54},   {56, 0x10, 52},   {56, 0x06, 52},   {60, 0x05, 51},
+    {150, 0x03, 151}, {153, 0x03, 154}, {156, 0x10, 151}, {156, 0x06, 151}, {157, 0x05, 151}, {158, 0x05, 151},
 };
 
 const Rule *findRule(int tag, int function)
@@ -33,8 +32,7 @@ const Rule *findRule(int tag, int function)
     return nullptr;
 }
 
-template <std::size_t N>
-void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
+template <std::size_t N> void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
 {
     // Data bytes are everything between the 3-byte header and the CRC.
     const int n = int(b.size()) - 5;
@@ -63,10 +61,8 @@ bool ReceiveHandler::fitsRequest(const QByteArray &b) const
     }
     case 0x05:
     case 0x06:
-    case 0x10:
-        return b.size() == 8;
-    default:
-        return false;
+    case 0x10: return b.size() == 8;
+    default: return false;
     }
 }
 
@@ -97,9 +93,7 @@ void ReceiveHandler::handleReply(const QByteArray &b)
         m_view.setConnectCaption(QStringLiteral("断开控制器"));
         break;
     }
-    case 2:
-        storeBlock(b);
-        return;  // the block store moves the tag itself
+    case 2: storeBlock(b); return;  // the block store moves the tag itself
     case 4:
         if (m_state.BlockIndex < m_state.BlockCount) {
             m_state.RequestTag = 5;
@@ -108,32 +102,19 @@ void ReceiveHandler::handleReply(const QByteArray &b)
             m_view.setButtonColor(MainView::Button::Command8, colors::LightYellow);
         }
         return;
-    case 7:
-        m_view.setButtonColor(MainView::Button::Command8, colors::Green);
-        break;
-    case 10:
-        m_view.setButtonColor(MainView::Button::Command12, colors::Apricot);
-        break;
+    case 7: m_view.setButtonColor(MainView::Button::Command8, colors::Green); break;
+    case 10: m_view.setButtonColor(MainView::Button::Command12, colors::Apricot); break;
     case 12:
         m_view.setRunModeCaption(std::uint8_t(b[4]) == 1 ? QStringLiteral("上电自运行")
                                                          : QStringLiteral("上电后不自动运行"));
         break;
-    case 13:
-        m_view.setButtonColor(MainView::Button::Command14, colors::Red);
-        break;
-    case 20:
-        copyData(m_state.ManualReplyBytes, b);
-        break;
+    case 13: m_view.setButtonColor(MainView::Button::Command14, colors::Red); break;
+    case 20: copyData(m_state.ManualReplyBytes, b); break;
     case 50:
-    case 53:
-        copyData(m_state.ParamReplyBytes, b);
-        break;
+    case 53: copyData(m_state.ParamReplyBytes, b); break;
     case 150:
-    case 153:
-        copyData(m_state.InterpReplyBytes, b);
-        break;
-    default:
-        break;
+    case 153: copyData(m_state.InterpReplyBytes, b); break;
+    default: break;
     }
     m_state.RequestTag = std::int16_t(rule->next);
     if (tag >= 20 && screenReplyAccepted)
@@ -166,8 +147,7 @@ void ReceiveHandler::storeBlock(const QByteArray &b)
 
 void ReceiveHandler::watchdogTick()
 {
-    if (m_state.ManualScreenActive || m_state.ParamScreenActive || m_state.InterpScreenActive ||
-        !m_port.isOpen())
+    if (m_state.ManualScreenActive || m_state.ParamScreenActive || m_state.InterpScreenActive || !m_port.isOpen())
         return;
     if (m_state.RequestTag == 0) {
         m_state.WatchdogTicks = 0;

@@ -13,7 +13,8 @@ class ModbusLink;
 class ReceiveHandler {
 public:
     ReceiveHandler(LinkState &state, CommPort &port, ModbusLink &link, MainView &view)
-        : m_state(state), m_port(port), m_link(link), m_view(view) {}
+        : m_state(state), m_port(port), m_link(link), m_view(view)
+    {}
 
     // The port's receive event.
     void onReceive();

@@ -29,7 +29,7 @@ constexpr int MaxLines = 500;
 constexpr int AxisParamsX = 8192, AxisParamsY = 8205, AxisParamsZ = 8218;
 constexpr int AxisParamsCount = 39;
 constexpr int AxisParamStride = 13;
-namespace axis {  // offsets from the axis base
+namespace axis {                    // offsets from the axis base
 constexpr int PulseEquivalent = 0;  // x 1000000, shown only
 constexpr int Lead = 2;             // x 1000
 constexpr int Microstep = 4;        // x 1
@@ -49,10 +49,10 @@ constexpr int StatusCount = 51;
 constexpr int PosX = 8559, PosY = 8561, PosZ = 8563;
 constexpr int ManualSpeed = 8569;  // also the interpolation speed
 constexpr int RunDistance = 8571;
-constexpr int PowerOnRun = 8573;   // flag: 1 = run the stored program at power-on
-constexpr int Input1 = 8579;       // IN1 .. IN4 at 8579 .. 8582
-constexpr int Origin1 = 8587;      // ORG1 .. ORG3 at 8587 .. 8589
-constexpr int Output1 = 8592;      // OUT1 .. OUT4 at 8592 .. 8595
+constexpr int PowerOnRun = 8573;  // flag: 1 = run the stored program at power-on
+constexpr int Input1 = 8579;      // IN1 .. IN4 at 8579 .. 8582
+constexpr int Origin1 = 8587;     // ORG1 .. ORG3 at 8587 .. 8589
+constexpr int Output1 = 8592;     // OUT1 .. OUT4 at 8592 .. 8595
 constexpr int LineCount = 8604;
 constexpr int StepMode = 8609;
 

@@ -37,7 +37,8 @@ void AboutForm::Form_Load()
     static const char *const notes[] = {
         "1、本软件是针对Vandrel开发的三轴控制器，进行控制器指令编写.",
         "2、所有数据录入，必须按电脑键盘“ENTER”，数据设定方可生效，按“ESC”退出，数据录入无效.",
-        "3、手动操作和基本参数界面的指示灯，表示当前软件界面通过串口与控制器进行数据交互，若多次交互没能成功，将出现对话框报警.",
+        "3、手动操作和基本参数界面的指示灯，表示当前软件界面通过串口与控制器进行数据交互，若多次交互没能成功，将出现对"
+        "话框报警.",
         "4、本软件自动搜索串口，串口配置为：19200，N，8，1；若无串口、未接控制器会报警提醒.",
     };
     // Each note is followed by a line break and an empty line. Qt's text box keeps "\n"; the

@@ -59,16 +59,10 @@ QLineEdit *makeBox(QWidget *parent, const char *name, int width)
 }  // namespace
 
 Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent)
-    : QMainWindow(parent),
-      MSComm(new CommPort(this)),
-      m_state(state),
-      m_prompter(prompter),
-      m_link(state, *MSComm, prompter, *this),
-      m_connection(state, *MSComm, m_link, prompter, *this),
-      m_receive(state, *MSComm, m_link, *this),
-      m_transfer(state, *MSComm, m_link, prompter, *this),
-      m_runControl(state, *MSComm, m_link, prompter, *this),
-      m_wheel(new WheelHook(this))
+    : QMainWindow(parent), MSComm(new CommPort(this)), m_state(state), m_prompter(prompter),
+      m_link(state, *MSComm, prompter, *this), m_connection(state, *MSComm, m_link, prompter, *this),
+      m_receive(state, *MSComm, m_link, *this), m_transfer(state, *MSComm, m_link, prompter, *this),
+      m_runControl(state, *MSComm, m_link, prompter, *this), m_wheel(new WheelHook(this))
 {
     setObjectName(QStringLiteral("Mainfrm"));
     setWindowTitle(QStringLiteral("Trelmo"));
@@ -119,7 +113,8 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
     };
 
     // The three screens live as long as the main window; the guards load and unload them.
-    m_runControl.setScreen(RunControl::Manual, new ManualScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
+    m_runControl.setScreen(RunControl::Manual,
+                           new ManualScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
     m_runControl.setScreen(RunControl::Parameters,
                            new ParamScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
     m_runControl.setScreen(RunControl::Interpolation,
@@ -286,8 +281,7 @@ void Mainfrm::Form_Load()
         Timer1->start();
         m_state.PortErrorFlag = 0;
         break;
-    default:
-        break;  // the port is closed again; both timers stay off
+    default: break;  // the port is closed again; both timers stay off
     }
 }
 
@@ -336,20 +330,50 @@ void Mainfrm::setTimer2Enabled(bool on)
         Timer2->stop();
 }
 
-bool Mainfrm::timer1Enabled() const { return Timer1->isActive(); }
-bool Mainfrm::timer2Enabled() const { return Timer2->isActive(); }
-void Mainfrm::setConnectionLabel(const QString &text) { Label3->setText(text); }
-QString Mainfrm::connectCaption() const { return Cmd1->text(); }
-void Mainfrm::setConnectCaption(const QString &text) { Cmd1->setText(text); }
-QString Mainfrm::lineCountText() const { return Text1->text(); }
-void Mainfrm::setLineCountText(const QString &text) { Text1->setText(text); }
-QString Mainfrm::runModeCaption() const { return Command13->text(); }
-void Mainfrm::setRunModeCaption(const QString &text) { Command13->setText(text); }
-void Mainfrm::setReadButtonEnabled(bool on) { Cmd5->setEnabled(on); }
+bool Mainfrm::timer1Enabled() const
+{
+    return Timer1->isActive();
+}
+bool Mainfrm::timer2Enabled() const
+{
+    return Timer2->isActive();
+}
+void Mainfrm::setConnectionLabel(const QString &text)
+{
+    Label3->setText(text);
+}
+QString Mainfrm::connectCaption() const
+{
+    return Cmd1->text();
+}
+void Mainfrm::setConnectCaption(const QString &text)
+{
+    Cmd1->setText(text);
+}
+QString Mainfrm::lineCountText() const
+{
+    return Text1->text();
+}
+void Mainfrm::setLineCountText(const QString &text)
+{
+    Text1->setText(text);
+}
+QString Mainfrm::runModeCaption() const
+{
+    return Command13->text();
+}
+void Mainfrm::setRunModeCaption(const QString &text)
+{
+    Command13->setText(text);
+}
+void Mainfrm::setReadButtonEnabled(bool on)
+{
+    Cmd5->setEnabled(on);
+}
 
 void Mainfrm::setButtonColor(Button button, const QColor &color)
 {
-    QPushButton *b = button == Button::Cmd5       ? Cmd5
+    QPushButton *b = button == Button::Cmd5        ? Cmd5
                      : button == Button::Command8  ? Command8
                      : button == Button::Command12 ? Command12
                                                    : Command14;

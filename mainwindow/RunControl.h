@@ -16,7 +16,8 @@ public:
     enum Screen { Manual = 0, Parameters = 1, Interpolation = 2 };
 
     RunControl(LinkState &state, CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
-        : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view) {}
+        : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view)
+    {}
 
     void setScreen(Screen which, SubScreen *screen) { m_screens[which] = screen; }
     SubScreen *screen(Screen which) const { return m_screens[which]; }

@@ -10,9 +10,9 @@
 
 static void describe(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QStringLiteral(
-        "Programming and commissioning tool of the three-axis stepper motion controller.\n"
-        "Without devices, ports 1 to 20 are the system's serial devices (ttyUSB*, ttyACM* first)."));
+    parser.setApplicationDescription(
+        QStringLiteral("Programming and commissioning tool of the three-axis stepper motion controller.\n"
+                       "Without devices, ports 1 to 20 are the system's serial devices (ttyUSB*, ttyACM* first)."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("device"),

@@ -39,8 +39,7 @@ double LineCountValue(const MainView &view)
 
 ProjectFiles::ProjectFiles(LinkState &state, MainView &view, Prompter &prompter, QObject *parent)
     : QObject(parent), m_state(state), m_view(view), m_prompter(prompter)
-{
-}
+{}
 
 ProjectFiles::~ProjectFiles()
 {
@@ -58,11 +57,26 @@ QString ProjectFiles::fileFilter()
                           "Banary Files (*.dat)|*.dat");
 }
 
-QString ProjectFiles::noFileMessage() { return QStringLiteral("没有选择文件！"); }
-QString ProjectFiles::badLineCountMessage() { return QStringLiteral("程序总行数设定出错，重新设定！"); }
-QString ProjectFiles::saveFailedMessage() { return QStringLiteral("程序保存出错！"); }
-QString ProjectFiles::openFailedMessage() { return QStringLiteral("打开文件不成功！"); }
-QString ProjectFiles::clearQuestion() { return QStringLiteral("确定要将工程指令全部删除？"); }
+QString ProjectFiles::noFileMessage()
+{
+    return QStringLiteral("没有选择文件！");
+}
+QString ProjectFiles::badLineCountMessage()
+{
+    return QStringLiteral("程序总行数设定出错，重新设定！");
+}
+QString ProjectFiles::saveFailedMessage()
+{
+    return QStringLiteral("程序保存出错！");
+}
+QString ProjectFiles::openFailedMessage()
+{
+    return QStringLiteral("打开文件不成功！");
+}
+QString ProjectFiles::clearQuestion()
+{
+    return QStringLiteral("确定要将工程指令全部删除？");
+}
 
 void ProjectFiles::NewProject()
 {
@@ -115,8 +129,7 @@ void ProjectFiles::OpenProject()
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly))
         bytes = file.read(BytesRead);
-    const bool readOk = file.isOpen() && file.error() == QFileDevice::NoError &&
-                        bytes.size() >= program::CountWordSize;
+    const bool readOk = file.isOpen() && file.error() == QFileDevice::NoError && bytes.size() >= program::CountWordSize;
     file.close();
     const int lines = readOk ? std::uint8_t(bytes[0]) * 256 + std::uint8_t(bytes[1]) : -1;
     // A count word of 32768 or more is negative to the controller; above 500 no program fits.
@@ -168,8 +181,7 @@ void ProjectFiles::SaveProject()
     // file size limit) shows in the count written; a buffered flush can lose it.
     QSaveFile file(path);
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                    file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize &&
-                    file.commit();
+                    file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize && file.commit();
     if (!ok) {
         file.cancelWriting();
         m_prompter.message(saveFailedMessage());

@@ -33,7 +33,8 @@ void Transfer::DownloadClick()
 {
     m_view.HideCellEditors();
     if (m_view.runModeCaption() == QStringLiteral("上电自运行")) {
-        m_prompter.message(QStringLiteral("请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"));
+        m_prompter.message(
+            QStringLiteral("请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"));
         return;
     }
     const double value = NumericValue(m_view.lineCountText());
@@ -102,8 +103,8 @@ void Transfer::NextReadBlock()
         m_state.RequestTag = 0;
         return;
     }
-    const int m = k == m_state.BlockCount ? std::clamp(lineCount() - 10 * (k - 1), 1, reg::LinesPerBlock)
-                                          : reg::LinesPerBlock;
+    const int m =
+        k == m_state.BlockCount ? std::clamp(lineCount() - 10 * (k - 1), 1, reg::LinesPerBlock) : reg::LinesPerBlock;
     m_port.setRThreshold(24 * m + 5);
     m_link.ReadRegisters(m_state.SlaveAddress, reg::RegistersPerBlock * (k - 1), reg::RegistersPerLine * m);
     failedSend();

@@ -13,7 +13,8 @@ class Prompter;
 class Transfer {
 public:
     Transfer(LinkState &state, CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
-        : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view) {}
+        : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view)
+    {}
 
     // "下载工程"
     void DownloadClick();

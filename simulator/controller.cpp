@@ -19,7 +19,7 @@ constexpr double kSamePoint = 0.5;
 // Three arc points whose turning angle has a sine below this are treated as a line.
 constexpr double kCollinearSine = 1e-6;
 // Speed used for homing when neither the manual nor the homing speed is positive.
-constexpr double kFallbackHomingSpeed = 10.0; // thousandths of mm per ms = 10 mm/s
+constexpr double kFallbackHomingSpeed = 10.0;  // thousandths of mm per ms = 10 mm/s
 
 std::int32_t clampToInt32(double v)
 {
@@ -39,7 +39,7 @@ double positiveTurn(double angle)
     return a;
 }
 
-} // namespace
+}  // namespace
 
 Controller::Controller()
 {
@@ -99,8 +99,7 @@ std::uint16_t Controller::at(std::uint16_t address) const
 // that carry nothing read as 0.
 bool Controller::readable(std::uint16_t address)
 {
-    return address < reg::ProgramCount ||
-           (address >= reg::AxisParams && address <= reg::AxisParamsLast) ||
+    return address < reg::ProgramCount || (address >= reg::AxisParams && address <= reg::AxisParamsLast) ||
            (address >= reg::Acceleration && address <= reg::InterpolationLast);
 }
 
@@ -152,12 +151,10 @@ std::uint16_t Controller::registerValue(std::uint16_t address) const
 
 std::int32_t Controller::scaledValue(std::uint16_t lowAddress) const
 {
-    return joinWords(registerValue(lowAddress),
-                     registerValue(static_cast<std::uint16_t>(lowAddress + 1)));
+    return joinWords(registerValue(lowAddress), registerValue(static_cast<std::uint16_t>(lowAddress + 1)));
 }
 
-Access Controller::readRegisters(std::uint16_t start, std::uint16_t count,
-                                 std::vector<std::uint16_t> &out) const
+Access Controller::readRegisters(std::uint16_t start, std::uint16_t count, std::vector<std::uint16_t> &out) const
 {
     out.clear();
     for (std::uint32_t a = start; a < std::uint32_t(start) + count; ++a) {
@@ -190,7 +187,7 @@ Access Controller::writeRegisters(std::uint16_t start, std::span<const std::uint
 void Controller::updatePulseEquivalents()
 {
     for (int axis = 0; axis < AxisCount; ++axis) {
-        const double lead = scaledValue(axisParam(axis, reg::Lead));          // um
+        const double lead = scaledValue(axisParam(axis, reg::Lead));  // um
         const double micro = scaledValue(axisParam(axis, reg::Microstep));
         // mm per pulse x 1000000 = lead in um x 1000 / pulses per revolution
         const std::int32_t pe = micro > 0 ? clampToInt32(lead * 1000.0 / micro) : 0;
@@ -221,26 +218,54 @@ Access Controller::writeCoil(std::uint16_t c, bool on)
     case coil::JogYPlus: jog(1, +1, on); break;
     case coil::JogZMinus: jog(2, -1, on); break;
     case coil::JogZPlus: jog(2, +1, on); break;
-    case coil::HomeX: if (on) home(0); break;
-    case coil::HomeY: if (on) home(1); break;
-    case coil::HomeZ: if (on) home(2); break;
-    case coil::EmergencyStop: if (on) stopAll(); break;
+    case coil::HomeX:
+        if (on)
+            home(0);
+        break;
+    case coil::HomeY:
+        if (on)
+            home(1);
+        break;
+    case coil::HomeZ:
+        if (on)
+            home(2);
+        break;
+    case coil::EmergencyStop:
+        if (on)
+            stopAll();
+        break;
     case coil::Output1:
     case coil::Output1 + 1:
     case coil::Output1 + 2:
-    case coil::Output1 + 3:
-        at(static_cast<std::uint16_t>(reg::Outputs + (c - coil::Output1))) = on ? 1 : 0;
-        break;
+    case coil::Output1 + 3: at(static_cast<std::uint16_t>(reg::Outputs + (c - coil::Output1))) = on ? 1 : 0; break;
     case coil::StepSwitch:
         if (on)
             at(reg::StepMode) = at(reg::StepMode) & 0xFF ? 0 : 1;
         break;
-    case coil::LinearXY: if (on) startPath(0, 1, false); break;
-    case coil::LinearXZ: if (on) startPath(0, 2, false); break;
-    case coil::LinearYZ: if (on) startPath(1, 2, false); break;
-    case coil::ArcXY: if (on) startPath(0, 1, true); break;
-    case coil::ArcXZ: if (on) startPath(0, 2, true); break;
-    case coil::ArcYZ: if (on) startPath(1, 2, true); break;
+    case coil::LinearXY:
+        if (on)
+            startPath(0, 1, false);
+        break;
+    case coil::LinearXZ:
+        if (on)
+            startPath(0, 2, false);
+        break;
+    case coil::LinearYZ:
+        if (on)
+            startPath(1, 2, false);
+        break;
+    case coil::ArcXY:
+        if (on)
+            startPath(0, 1, true);
+        break;
+    case coil::ArcXZ:
+        if (on)
+            startPath(0, 2, true);
+        break;
+    case coil::ArcYZ:
+        if (on)
+            startPath(1, 2, true);
+        break;
     case coil::Save:
         if (on) {
             std::string error;
@@ -252,8 +277,7 @@ Access Controller::writeCoil(std::uint16_t c, bool on)
                 notice("save failed: " + error);
         }
         break;
-    default:
-        return Access::BadAddress;
+    default: return Access::BadAddress;
     }
     syncStatus();
     return Access::Ok;
@@ -285,8 +309,7 @@ bool Controller::isMoving() const
 {
     if (path_.active)
         return true;
-    return std::any_of(axes_.begin(), axes_.end(),
-                       [](const AxisState &s) { return s.motion != Motion::Idle; });
+    return std::any_of(axes_.begin(), axes_.end(), [](const AxisState &s) { return s.motion != Motion::Idle; });
 }
 
 // Jogging keeps an axis inside 0..travel. An axis that stands outside (after the
@@ -301,7 +324,7 @@ void Controller::jog(int axis, int direction, bool on)
         return;
     }
     if (onPath || s.motion == Motion::Target)
-        return; // busy with a step, homing or interpolation move
+        return;  // busy with a step, homing or interpolation move
     if (at(reg::StepMode) & 0xFF) {
         // One press, one step of the run distance; releasing does not cut it short.
         const double distance = scaledValue(reg::RunDistance);
@@ -323,7 +346,7 @@ void Controller::home(int axis)
     if (path_.active && (path_.a == axis || path_.b == axis))
         return;
     if (pos_[axis] == 0) {
-        axes_[axis] = AxisState{}; // already on the switch
+        axes_[axis] = AxisState{};  // already on the switch
         return;
     }
     axes_[axis] = AxisState{Motion::Target, pos_[axis] > 0 ? -1 : +1, 0.0, true};
@@ -398,8 +421,7 @@ void Controller::startPath(int a, int b, bool arc)
                 p.radius = std::hypot(cx, cy);
                 p.startAngle = std::atan2(-cy, -cx);
                 const double endAngle = std::atan2(endB - p.centreB, endA - p.centreA);
-                p.sweep = ccw ? positiveTurn(endAngle - p.startAngle)
-                              : -positiveTurn(p.startAngle - endAngle);
+                p.sweep = ccw ? positiveTurn(endAngle - p.startAngle) : -positiveTurn(p.startAngle - endAngle);
             }
         }
     }
@@ -430,19 +452,26 @@ void Controller::advanceAxis(int axis, double ms)
     AxisState &s = axes_[axis];
     double &p = pos_[axis];
     switch (s.motion) {
-    case Motion::Idle:
-        return;
+    case Motion::Idle: return;
     case Motion::Jog: {
         const double step = manualSpeed() * ms;
         if (s.direction > 0) {
             const double limit = travel(axis);
-            if (p >= limit) { s = AxisState{}; return; }
+            if (p >= limit) {
+                s = AxisState{};
+                return;
+            }
             p = std::min(p + step, limit);
-            if (p >= limit) s = AxisState{};
+            if (p >= limit)
+                s = AxisState{};
         } else {
-            if (p <= 0) { s = AxisState{}; return; }
+            if (p <= 0) {
+                s = AxisState{};
+                return;
+            }
             p = std::max(p - step, 0.0);
-            if (p <= 0) s = AxisState{};
+            if (p <= 0)
+                s = AxisState{};
         }
         return;
     }
@@ -505,7 +534,7 @@ bool Controller::saveState(const std::string &path, std::string *error) const
         if (!readable(address) || !nonVolatile(address))
             continue;
         if (address < reg::ProgramCount && at(address) == 0)
-            continue; // empty program memory is the default
+            continue;  // empty program memory is the default
         text << a << ' ' << at(address) << '\n';
     }
     const std::string tmp = path + ".tmp";
@@ -546,9 +575,8 @@ bool Controller::loadState(const std::string &path, std::string *error, int *ski
         std::istringstream fields(line);
         long address = -1, value = -1;
         std::string rest;
-        if (!(fields >> address >> value) || (fields >> rest) || address < 0 ||
-            address > 0xFFFF || value < 0 || value > 0xFFFF ||
-            !readable(static_cast<std::uint16_t>(address)) ||
+        if (!(fields >> address >> value) || (fields >> rest) || address < 0 || address > 0xFFFF || value < 0 ||
+            value > 0xFFFF || !readable(static_cast<std::uint16_t>(address)) ||
             !nonVolatile(static_cast<std::uint16_t>(address)) ||
             !valueAllowed(static_cast<std::uint16_t>(address), static_cast<std::uint16_t>(value))) {
             ++bad;
@@ -565,11 +593,10 @@ bool Controller::loadState(const std::string &path, std::string *error, int *ski
 
 bool Controller::loadProgramImage(std::span<const std::uint8_t> image, std::string *error)
 {
-    constexpr std::size_t kImageSize = 2 + 2 * reg::ProgramCount + 23; // 12025
+    constexpr std::size_t kImageSize = 2 + 2 * reg::ProgramCount + 23;  // 12025
     if (image.size() < 2 || image.size() > kImageSize) {
         if (error)
-            *error = "a project file has 2 to 12025 bytes, this one has " +
-                     std::to_string(image.size());
+            *error = "a project file has 2 to 12025 bytes, this one has " + std::to_string(image.size());
         return false;
     }
     const std::uint16_t count = be16(image.data());
@@ -593,23 +620,22 @@ bool Controller::loadProgramImage(std::span<const std::uint8_t> image, std::stri
 // path with an arc, switch an output, wait, and loop back.
 void Controller::loadSampleProgram()
 {
-    struct Line
-    {
+    struct Line {
         std::uint16_t category, command;
         double p[5];
     };
     const Line lines[] = {
-        {5, 1, {20, 0, 0, 0, 0}},          // point-to-point speed 20 mm/s
-        {4, 1, {10, 0, 0, 0, 0}},          // homing speed 10 mm/s
-        {4, 2, {0, 0, 0, 0, 0}},           // home
-        {3, 1, {1, 1, 0, 0, 0}},           // OUT1 on
-        {5, 4, {100, 50, 0, 0, 0}},        // XY absolute to (100, 50)
-        {5, 8, {150, 100, 125, 75, 0}},    // XY arc through (125, 75) to (150, 100)
-        {1, 5, {0.5, 0, 0, 0, 0}},         // wait 0.5 s
-        {6, 3, {-12.5, 0, 0, 0, 0}},       // X absolute
-        {3, 1, {1, 0, 0, 0, 0}},           // OUT1 off
-        {2, 2, {1, 3, 0, 0, 0}},           // loop to line 1, three times
-        {1, 1, {0, 0, 0, 0, 0}},           // stop
+        {5, 1, {20, 0, 0, 0, 0}},        // point-to-point speed 20 mm/s
+        {4, 1, {10, 0, 0, 0, 0}},        // homing speed 10 mm/s
+        {4, 2, {0, 0, 0, 0, 0}},         // home
+        {3, 1, {1, 1, 0, 0, 0}},         // OUT1 on
+        {5, 4, {100, 50, 0, 0, 0}},      // XY absolute to (100, 50)
+        {5, 8, {150, 100, 125, 75, 0}},  // XY arc through (125, 75) to (150, 100)
+        {1, 5, {0.5, 0, 0, 0, 0}},       // wait 0.5 s
+        {6, 3, {-12.5, 0, 0, 0, 0}},     // X absolute
+        {3, 1, {1, 0, 0, 0, 0}},         // OUT1 off
+        {2, 2, {1, 3, 0, 0, 0}},         // loop to line 1, three times
+        {1, 1, {0, 0, 0, 0, 0}},         // stop
     };
     program_.fill(0);
     std::uint16_t n = 0;
@@ -627,4 +653,4 @@ void Controller::loadSampleProgram()
     at(reg::LineCount) = n;
 }
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

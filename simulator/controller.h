@@ -16,57 +16,56 @@ namespace trelmo::sim {
 // Register addresses, exactly as they travel in a request.
 namespace reg {
 inline constexpr std::uint16_t ProgramFirst = 0;
-inline constexpr std::uint16_t ProgramCount = 6000; // 500 lines of 12 registers
+inline constexpr std::uint16_t ProgramCount = 6000;  // 500 lines of 12 registers
 inline constexpr std::uint16_t RegistersPerLine = 12;
 
-inline constexpr std::uint16_t AxisParams = 8192; // 13 per axis: X 8192, Y 8205, Z 8218
+inline constexpr std::uint16_t AxisParams = 8192;  // 13 per axis: X 8192, Y 8205, Z 8218
 inline constexpr std::uint16_t AxisParamStride = 13;
 inline constexpr std::uint16_t AxisParamsLast = 8230;
 // Offsets inside an axis's parameter block.
-inline constexpr std::uint16_t PulseEquivalent = 0; // mm per pulse x 1000000, derived
-inline constexpr std::uint16_t Lead = 2;            // mm x 1000
-inline constexpr std::uint16_t Microstep = 4;       // pulses per revolution
-inline constexpr std::uint16_t Travel = 6;          // mm x 1000
-inline constexpr std::uint16_t OriginDirection = 8; // one register, 0 or 1
-inline constexpr std::uint16_t HomingSpeed = 9;     // secondary homing speed, mm/s x 1000
-inline constexpr std::uint16_t BackOff = 11;        // origin back-off distance, mm x 1000
+inline constexpr std::uint16_t PulseEquivalent = 0;  // mm per pulse x 1000000, derived
+inline constexpr std::uint16_t Lead = 2;             // mm x 1000
+inline constexpr std::uint16_t Microstep = 4;        // pulses per revolution
+inline constexpr std::uint16_t Travel = 6;           // mm x 1000
+inline constexpr std::uint16_t OriginDirection = 8;  // one register, 0 or 1
+inline constexpr std::uint16_t HomingSpeed = 9;      // secondary homing speed, mm/s x 1000
+inline constexpr std::uint16_t BackOff = 11;         // origin back-off distance, mm x 1000
 
-inline constexpr std::uint16_t Acceleration = 8549; // 2 per axis, mm/s^2 x 1000
+inline constexpr std::uint16_t Acceleration = 8549;  // 2 per axis, mm/s^2 x 1000
 inline constexpr std::uint16_t StatusFirst = 8559;
-inline constexpr std::uint16_t Position = 8559; // 2 per axis, mm x 1000
-inline constexpr std::uint16_t ManualSpeed = 8569; // also the interpolation speed
+inline constexpr std::uint16_t Position = 8559;     // 2 per axis, mm x 1000
+inline constexpr std::uint16_t ManualSpeed = 8569;  // also the interpolation speed
 inline constexpr std::uint16_t RunDistance = 8571;
 inline constexpr std::uint16_t AutoRun = 8573;
-inline constexpr std::uint16_t Inputs = 8579;         // IN1..IN4
-inline constexpr std::uint16_t OriginSwitches = 8587; // ORG1..ORG3
-inline constexpr std::uint16_t Outputs = 8592;        // OUT1..OUT4
+inline constexpr std::uint16_t Inputs = 8579;          // IN1..IN4
+inline constexpr std::uint16_t OriginSwitches = 8587;  // ORG1..ORG3
+inline constexpr std::uint16_t Outputs = 8592;         // OUT1..OUT4
 inline constexpr std::uint16_t LineCount = 8604;
 inline constexpr std::uint16_t StepMode = 8609;
 inline constexpr std::uint16_t StatusLast = 8609;
-inline constexpr std::uint16_t EndPoint = 8610;    // X, Y, Z, 2 registers each
-inline constexpr std::uint16_t MiddlePoint = 8616; // X, Y, Z, 2 registers each
-inline constexpr std::uint16_t ArcDirection = 8622; // 0 clockwise, 1 counter-clockwise
+inline constexpr std::uint16_t EndPoint = 8610;      // X, Y, Z, 2 registers each
+inline constexpr std::uint16_t MiddlePoint = 8616;   // X, Y, Z, 2 registers each
+inline constexpr std::uint16_t ArcDirection = 8622;  // 0 clockwise, 1 counter-clockwise
 inline constexpr std::uint16_t InterpolationLast = 8622;
 
 inline constexpr std::uint16_t MaxLines = 500;
-} // namespace reg
+}  // namespace reg
 
 namespace coil {
 inline constexpr std::uint16_t JogXMinus = 1, JogXPlus = 2, HomeX = 3;
 inline constexpr std::uint16_t JogYMinus = 4, JogYPlus = 5, HomeY = 6;
 inline constexpr std::uint16_t JogZMinus = 7, JogZPlus = 8, HomeZ = 9;
 inline constexpr std::uint16_t EmergencyStop = 16;
-inline constexpr std::uint16_t Output1 = 17; // 17..20
+inline constexpr std::uint16_t Output1 = 17;  // 17..20
 inline constexpr std::uint16_t StepSwitch = 29;
 inline constexpr std::uint16_t LinearXY = 30, LinearXZ = 31, LinearYZ = 39;
 inline constexpr std::uint16_t Save = 34;
 inline constexpr std::uint16_t ArcXY = 36, ArcXZ = 37, ArcYZ = 38;
-} // namespace coil
+}  // namespace coil
 
 enum class Access { Ok, BadAddress, BadValue };
 
-class Controller
-{
+class Controller {
 public:
     static constexpr int AxisCount = 3;
 
@@ -74,8 +73,7 @@ public:
 
     // Register access as the slave performs it. A request is all or nothing:
     // nothing is written unless every register of it may be written.
-    Access readRegisters(std::uint16_t start, std::uint16_t count,
-                         std::vector<std::uint16_t> &out) const;
+    Access readRegisters(std::uint16_t start, std::uint16_t count, std::vector<std::uint16_t> &out) const;
     Access writeRegisters(std::uint16_t start, std::span<const std::uint16_t> values);
     Access writeCoil(std::uint16_t coil, bool on);
 
@@ -84,10 +82,10 @@ public:
 
     // Direct views for the operator console, the log and tests.
     std::uint16_t registerValue(std::uint16_t address) const;
-    std::int32_t scaledValue(std::uint16_t lowAddress) const; // two registers, low word first
+    std::int32_t scaledValue(std::uint16_t lowAddress) const;  // two registers, low word first
     double positionMm(int axis) const { return pos_[axis] / 1000.0; }
     bool isMoving() const;
-    void setInput(int number, bool active); // IN1..IN4
+    void setInput(int number, bool active);  // IN1..IN4
 
     // Non-volatile memory. Coil 34 writes it to the state file, if one is set.
     void setStateFile(std::string path) { stateFile_ = std::move(path); }
@@ -107,20 +105,18 @@ public:
 
 private:
     enum class Motion { Idle, Jog, Target };
-    struct AxisState
-    {
+    struct AxisState {
         Motion motion = Motion::Idle;
-        int direction = 0;   // jog: +1 or -1
-        double target = 0;   // thousandths of mm
+        int direction = 0;  // jog: +1 or -1
+        double target = 0;  // thousandths of mm
         bool homing = false;
     };
-    struct Path
-    {
+    struct Path {
         bool active = false;
         bool arc = false;
-        int a = 0, b = 1; // the plane's axes
-        double elapsed = 0, duration = 0; // ms
-        double startA = 0, startB = 0, endA = 0, endB = 0; // thousandths of mm
+        int a = 0, b = 1;                                   // the plane's axes
+        double elapsed = 0, duration = 0;                   // ms
+        double startA = 0, startB = 0, endA = 0, endB = 0;  // thousandths of mm
         double centreA = 0, centreB = 0, radius = 0, startAngle = 0, sweep = 0;
     };
 
@@ -159,4 +155,4 @@ private:
     std::function<void(const std::string &)> notice_;
 };
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

@@ -44,4 +44,4 @@ FaultInjector::Response FaultInjector::respond(RtuSlave &slave, std::span<const 
     return response;
 }
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

@@ -12,21 +12,18 @@
 
 namespace trelmo::sim {
 
-struct FaultRates
-{
-    double drop = 0, delay = 0, corrupt = 0, exception = 0; // probabilities 0..1
+struct FaultRates {
+    double drop = 0, delay = 0, corrupt = 0, exception = 0;  // probabilities 0..1
     double delayMs = 1000;                                   // how late a held-back reply is
 };
 
-class FaultInjector
-{
+class FaultInjector {
 public:
     using Rates = FaultRates;
     enum class Fault { None, Drop, Exception, Corrupt };
-    struct Response
-    {
-        Bytes reply;          // empty: nothing to send
-        double delayMs = 0;   // send this much later than at once
+    struct Response {
+        Bytes reply;         // empty: nothing to send
+        double delayMs = 0;  // send this much later than at once
         Fault fault = Fault::None;
     };
 
@@ -43,4 +40,4 @@ private:
     Rates rates_;
 };
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

@@ -35,27 +35,25 @@ constexpr double kByteMs = 10.0 * 1000.0 / 19200.0;
 // While nobody has the device open, look again this often.
 constexpr double kReopenPollMs = 50.0;
 
-const char kUsage[] =
-    "usage: trelmo-sim [options]\n"
-    "  --link PATH       make PATH a symbolic link to the pseudo-terminal\n"
-    "  --log             log every frame both ways on standard error\n"
-    "  --program FILE    preload the program from a 12025-byte project file\n"
-    "                    (default: a sample program, unless the state file has one)\n"
-    "  --state FILE      controller memory: read at start, written by coil 34\n"
-    "  --wire-time       send replies at the pace of 19200 baud, 8N1\n"
-    "  --input N=V       set input IN<N> (1-4) to V (0 or 1); may be repeated\n"
-    "  --seed N          seed of the fault generator (default 1)\n"
-    "  --drop P          probability that a request is lost (no action, no reply)\n"
-    "  --delay P         probability that a reply is held back\n"
-    "  --delay-ms MS     how long a held-back reply waits (default 1000)\n"
-    "  --corrupt P       probability that a reply's CRC is damaged\n"
-    "  --exception P     probability of an exception reply 04 instead of the answer\n"
-    "Standard input takes commands: 'in N V' sets an input, 'status' prints the\n"
-    "positions and signals, 'quit' stops. The device path is printed on the first\n"
-    "line of standard output. SIGINT or SIGTERM stops the simulator.\n";
+const char kUsage[] = "usage: trelmo-sim [options]\n"
+                      "  --link PATH       make PATH a symbolic link to the pseudo-terminal\n"
+                      "  --log             log every frame both ways on standard error\n"
+                      "  --program FILE    preload the program from a 12025-byte project file\n"
+                      "                    (default: a sample program, unless the state file has one)\n"
+                      "  --state FILE      controller memory: read at start, written by coil 34\n"
+                      "  --wire-time       send replies at the pace of 19200 baud, 8N1\n"
+                      "  --input N=V       set input IN<N> (1-4) to V (0 or 1); may be repeated\n"
+                      "  --seed N          seed of the fault generator (default 1)\n"
+                      "  --drop P          probability that a request is lost (no action, no reply)\n"
+                      "  --delay P         probability that a reply is held back\n"
+                      "  --delay-ms MS     how long a held-back reply waits (default 1000)\n"
+                      "  --corrupt P       probability that a reply's CRC is damaged\n"
+                      "  --exception P     probability of an exception reply 04 instead of the answer\n"
+                      "Standard input takes commands: 'in N V' sets an input, 'status' prints the\n"
+                      "positions and signals, 'quit' stops. The device path is printed on the first\n"
+                      "line of standard output. SIGINT or SIGTERM stops the simulator.\n";
 
-struct Options
-{
+struct Options {
     std::string link;
     bool log = false;
     std::string program;
@@ -93,8 +91,7 @@ bool parseNumber(const std::string &text, double &out)
 
 bool parseInputSetting(const std::string &text, int &number, bool &active)
 {
-    if (text.size() != 3 || text[1] != '=' || text[0] < '1' || text[0] > '4' ||
-        (text[2] != '0' && text[2] != '1'))
+    if (text.size() != 3 || text[1] != '=' || text[0] < '1' || text[0] > '4' || (text[2] != '0' && text[2] != '1'))
         return false;
     number = text[0] - '0';
     active = text[2] == '1';
@@ -128,8 +125,7 @@ int parseOptions(int argc, char **argv, Options &o)
                 return false;
             double p = 0;
             if (!parseNumber(value, p) || p < 0 || p > 1) {
-                std::fprintf(stderr, "trelmo-sim: %s wants a probability 0..1, not '%s'\n",
-                             arg.c_str(), value.c_str());
+                std::fprintf(stderr, "trelmo-sim: %s wants a probability 0..1, not '%s'\n", arg.c_str(), value.c_str());
                 return false;
             }
             out = p;
@@ -157,8 +153,7 @@ int parseOptions(int argc, char **argv, Options &o)
             o.state = value;
         } else if (arg == "--seed") {
             double s = 0;
-            if (!takeValue() || !parseNumber(value, s) || s < 0 || s > 4294967295.0 ||
-                s != std::floor(s)) {
+            if (!takeValue() || !parseNumber(value, s) || s < 0 || s > 4294967295.0 || s != std::floor(s)) {
                 std::fprintf(stderr, "trelmo-sim: --seed wants a whole number\n");
                 return 2;
             }
@@ -226,11 +221,9 @@ bool readProjectFile(const std::string &path, Bytes &out, std::string &error)
     return true;
 }
 
-class Simulator
-{
+class Simulator {
 public:
-    explicit Simulator(const Options &o)
-        : options_(o), slave_(controller_), faults_(o.seed, o.rates)
+    explicit Simulator(const Options &o) : options_(o), slave_(controller_), faults_(o.seed, o.rates)
     {
         controller_.setNoticeSink([this](const std::string &text) { log("note: " + text); });
     }
@@ -238,8 +231,7 @@ public:
     int run();
 
 private:
-    struct Outgoing
-    {
+    struct Outgoing {
         double dueMs;
         Bytes bytes;
     };
@@ -270,11 +262,11 @@ private:
     bool stdinOpen_ = true;
     std::string consoleLine_;
     double lastAdvanceMs_ = 0;
-    double masterRetryAt_ = 0; // while nobody has the device open
+    double masterRetryAt_ = 0;  // while nobody has the device open
     bool peerOpen_ = false;
 
-    std::deque<Outgoing> held_; // replies not yet due
-    Bytes wire_;                // reply bytes being sent
+    std::deque<Outgoing> held_;  // replies not yet due
+    Bytes wire_;                 // reply bytes being sent
     double wireStartMs_ = 0;
     std::size_t wireSent_ = 0;
     bool quit_ = false;
@@ -305,7 +297,7 @@ bool Simulator::prepareController()
     bool stateHadProgram = false;
     if (!options_.state.empty()) {
         controller_.setStateFile(options_.state);
-        struct stat st{};
+        struct stat st {};
         if (::stat(options_.state.c_str(), &st) == 0) {
             int skipped = 0;
             if (!controller_.loadState(options_.state, &error, &skipped)) {
@@ -319,8 +311,7 @@ bool Simulator::prepareController()
     }
     if (!options_.program.empty()) {
         Bytes image;
-        if (!readProjectFile(options_.program, image, error) ||
-            !controller_.loadProgramImage(image, &error)) {
+        if (!readProjectFile(options_.program, image, error) || !controller_.loadProgramImage(image, &error)) {
             say(options_.program + ": " + error);
             return false;
         }
@@ -360,7 +351,7 @@ bool Simulator::openDevice()
         return false;
     }
     if (!options_.link.empty()) {
-        struct stat st{};
+        struct stat st {};
         if (::lstat(options_.link.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) {
                 say(options_.link + " exists and is not a symbolic link; not replacing it");
@@ -462,7 +453,7 @@ double Simulator::nextOutputMs(double now) const
 {
     if (wireSent_ < wire_.size()) {
         if (!options_.wireTime)
-            return now + 1; // the device was full; try again shortly
+            return now + 1;  // the device was full; try again shortly
         return wireStartMs_ + (wireSent_ + 1) * kByteMs;
     }
     return held_.empty() ? -1 : held_.front().dueMs;
@@ -520,13 +511,11 @@ void Simulator::runCommand(const std::string &line)
         std::snprintf(text, sizeof text,
                       "X %.3f Y %.3f Z %.3f | IN %d%d%d%d | ORG %d%d%d | OUT %d%d%d%d | step %d | "
                       "lines %d%s",
-                      controller_.positionMm(0), controller_.positionMm(1),
-                      controller_.positionMm(2), r(reg::Inputs), r(reg::Inputs + 1),
-                      r(reg::Inputs + 2), r(reg::Inputs + 3), r(reg::OriginSwitches),
-                      r(reg::OriginSwitches + 1), r(reg::OriginSwitches + 2), r(reg::Outputs),
-                      r(reg::Outputs + 1), r(reg::Outputs + 2), r(reg::Outputs + 3),
-                      r(reg::StepMode), int(controller_.registerValue(reg::LineCount)),
-                      controller_.isMoving() ? " | moving" : "");
+                      controller_.positionMm(0), controller_.positionMm(1), controller_.positionMm(2), r(reg::Inputs),
+                      r(reg::Inputs + 1), r(reg::Inputs + 2), r(reg::Inputs + 3), r(reg::OriginSwitches),
+                      r(reg::OriginSwitches + 1), r(reg::OriginSwitches + 2), r(reg::Outputs), r(reg::Outputs + 1),
+                      r(reg::Outputs + 2), r(reg::Outputs + 3), r(reg::StepMode),
+                      int(controller_.registerValue(reg::LineCount)), controller_.isMoving() ? " | moving" : "");
         say(text);
     } else if (word == "quit" || word == "exit") {
         quit_ = true;
@@ -541,7 +530,7 @@ void Simulator::readConsole()
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n <= 0) {
         if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            stdinOpen_ = false; // keep running without a console
+            stdinOpen_ = false;  // keep running without a console
         return;
     }
     consoleLine_.append(buf, std::size_t(n));
@@ -551,7 +540,7 @@ void Simulator::readConsole()
         consoleLine_.erase(0, eol + 1);
     }
     if (consoleLine_.size() > 1024)
-        consoleLine_.clear(); // nobody types a line that long
+        consoleLine_.clear();  // nobody types a line that long
 }
 
 int Simulator::run()
@@ -612,7 +601,7 @@ int Simulator::run()
             if (fds[masterSlot].revents & POLLIN)
                 readMaster(now);
             else
-                noteHangUp(now); // nobody has the device open
+                noteHangUp(now);  // nobody has the device open
         }
         if (consoleSlot >= 0 && fds[consoleSlot].revents)
             readConsole();
@@ -621,7 +610,7 @@ int Simulator::run()
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -637,7 +626,7 @@ int main(int argc, char **argv)
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
     ::sigaction(SIGINT, &sa, nullptr);

@@ -32,4 +32,4 @@ bool hasValidCrc(std::span<const std::uint8_t> frame)
     return frame[frame.size() - 2] == (crc & 0xFF) && frame[frame.size() - 1] == (crc >> 8);
 }
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

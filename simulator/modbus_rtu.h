@@ -17,14 +17,14 @@ inline constexpr std::uint8_t ReadHoldingRegisters = 0x03;
 inline constexpr std::uint8_t WriteSingleCoil = 0x05;
 inline constexpr std::uint8_t WriteSingleRegister = 0x06;
 inline constexpr std::uint8_t WriteMultipleRegisters = 0x10;
-} // namespace fc
+}  // namespace fc
 
 namespace exc {
 inline constexpr std::uint8_t IllegalFunction = 0x01;
 inline constexpr std::uint8_t IllegalDataAddress = 0x02;
 inline constexpr std::uint8_t IllegalDataValue = 0x03;
 inline constexpr std::uint8_t ServerDeviceFailure = 0x04;
-} // namespace exc
+}  // namespace exc
 
 inline constexpr std::uint8_t BroadcastAddress = 0;
 
@@ -53,8 +53,7 @@ inline void putBe16(Bytes &out, std::uint16_t v)
 // lower address, as a signed two's-complement number.
 inline std::int32_t joinWords(std::uint16_t low, std::uint16_t high)
 {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(low) |
-                                     (static_cast<std::uint32_t>(high) << 16));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(low) | (static_cast<std::uint32_t>(high) << 16));
 }
 
 inline std::uint16_t lowWord(std::int32_t v)
@@ -67,4 +66,4 @@ inline std::uint16_t highWord(std::int32_t v)
     return static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) >> 16);
 }
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

@@ -21,12 +21,9 @@ long RtuFramer::expectedLength() const
     switch (buffer_[1]) {
     case fc::ReadHoldingRegisters:
     case fc::WriteSingleCoil:
-    case fc::WriteSingleRegister:
-        return 8;
-    case fc::WriteMultipleRegisters:
-        return buffer_.size() < 7 ? 0 : 9 + long(buffer_[6]);
-    default:
-        return -1;
+    case fc::WriteSingleRegister: return 8;
+    case fc::WriteMultipleRegisters: return buffer_.size() < 7 ? 0 : 9 + long(buffer_[6]);
+    default: return -1;
     }
 }
 
@@ -80,4 +77,4 @@ double RtuFramer::msUntilSilence(double nowMs) const
     return left > 0 ? left : 0;
 }
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

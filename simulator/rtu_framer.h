@@ -18,8 +18,7 @@
 
 namespace trelmo::sim {
 
-class RtuFramer
-{
+class RtuFramer {
 public:
     // 3.5 characters at 19200 baud are 1.8 ms; on a pseudo-terminal the pieces
     // of one request can be further apart than that, so the default is wider.
@@ -57,4 +56,4 @@ private:
     std::size_t discarded_ = 0;
 };
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

@@ -9,7 +9,7 @@ std::uint8_t exceptionFor(Access access)
     return access == Access::BadAddress ? exc::IllegalDataAddress : exc::IllegalDataValue;
 }
 
-} // namespace
+}  // namespace
 
 bool RtuSlave::accepts(std::span<const std::uint8_t> frame) const
 {
@@ -85,7 +85,7 @@ Bytes RtuSlave::process(std::span<const std::uint8_t> pdu, std::uint8_t &excepti
             exception = exceptionFor(access);
             return {};
         }
-        return Bytes(pdu.begin(), pdu.end()); // the echo
+        return Bytes(pdu.begin(), pdu.end());  // the echo
     }
     case fc::WriteSingleRegister: {
         if (size != 6) {
@@ -108,8 +108,7 @@ Bytes RtuSlave::process(std::span<const std::uint8_t> pdu, std::uint8_t &excepti
         const std::uint16_t start = be16(&pdu[2]);
         const std::uint16_t count = be16(&pdu[4]);
         const std::uint8_t byteCount = pdu[6];
-        if (count == 0 || count > MaxWriteCount || byteCount != 2 * count ||
-            size != 7u + byteCount) {
+        if (count == 0 || count > MaxWriteCount || byteCount != 2 * count || size != 7u + byteCount) {
             exception = exc::IllegalDataValue;
             return {};
         }
@@ -123,10 +122,8 @@ Bytes RtuSlave::process(std::span<const std::uint8_t> pdu, std::uint8_t &excepti
         }
         return Bytes(pdu.begin(), pdu.begin() + 6);
     }
-    default:
-        exception = exc::IllegalFunction;
-        return {};
+    default: exception = exc::IllegalFunction; return {};
     }
 }
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

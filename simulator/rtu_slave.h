@@ -11,8 +11,7 @@
 
 namespace trelmo::sim {
 
-class RtuSlave
-{
+class RtuSlave {
 public:
     static constexpr std::uint8_t DefaultAddress = 1;
     static constexpr std::uint16_t MaxReadCount = 125;
@@ -20,8 +19,7 @@ public:
 
     explicit RtuSlave(Controller &controller, std::uint8_t address = DefaultAddress)
         : controller_(controller), address_(address)
-    {
-    }
+    {}
 
     std::uint8_t address() const { return address_; }
 
@@ -42,4 +40,4 @@ private:
     std::uint8_t address_;
 };
 
-} // namespace trelmo::sim
+}  // namespace trelmo::sim

@@ -12,9 +12,8 @@ CommPort::CommPort(QObject *parent) : QObject(parent), m_port(new QSerialPort(th
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         // Open failures are reported by open() itself; only a port that was working and
         // failed (an adapter pulled out, a peer that went away) is an event here.
-        if (e == QSerialPort::NoError || e == QSerialPort::OpenError ||
-            e == QSerialPort::DeviceNotFoundError || e == QSerialPort::PermissionError ||
-            e == QSerialPort::TimeoutError)
+        if (e == QSerialPort::NoError || e == QSerialPort::OpenError || e == QSerialPort::DeviceNotFoundError ||
+            e == QSerialPort::PermissionError || e == QSerialPort::TimeoutError)
             return;
         if (e != QSerialPort::ResourceError || !m_port->isOpen())
             return;
@@ -83,7 +82,7 @@ bool CommPort::open()
         return false;
     m_port->setBaudRate(m_baud);
     m_port->setDataBits(QSerialPort::DataBits(m_dataBits));
-    m_port->setParity(m_parity == 'E' ? QSerialPort::EvenParity
+    m_port->setParity(m_parity == 'E'   ? QSerialPort::EvenParity
                       : m_parity == 'O' ? QSerialPort::OddParity
                                         : QSerialPort::NoParity);
     m_port->setStopBits(m_stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);

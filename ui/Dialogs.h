@@ -19,8 +19,7 @@ public:
     virtual ~Prompter() = default;
     // Shows a modal message box with `text`. A null title means the program's title; an
     // empty (non-null) one an empty title bar.
-    virtual Answer message(const QString &text, Buttons buttons = Buttons::Ok,
-                           const QString &title = QString()) = 0;
+    virtual Answer message(const QString &text, Buttons buttons = Buttons::Ok, const QString &title = QString()) = 0;
     // Modal file dialogs; an empty result means nothing was chosen.
     virtual QString openFileName(const FileDialogRequest &request) = 0;
     virtual QString saveFileName(const FileDialogRequest &request) = 0;

@@ -7,18 +7,13 @@ int KeyAscii(const QKeyEvent &e)
 {
     switch (e.key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return keys::Enter;
-    case Qt::Key_Escape:
-        return keys::Escape;
-    case Qt::Key_Backspace:
-        return keys::Backspace;
+    case Qt::Key_Enter: return keys::Enter;
+    case Qt::Key_Escape: return keys::Escape;
+    case Qt::Key_Backspace: return keys::Backspace;
     case Qt::Key_Delete:
     case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return -1;
-    default:
-        break;
+    case Qt::Key_Backtab: return -1;
+    default: break;
     }
     if ((e.modifiers() & Qt::ControlModifier) && e.key() >= Qt::Key_A && e.key() <= Qt::Key_Z)
         return e.key() - Qt::Key_A + 1;

@@ -28,7 +28,7 @@ constexpr int ReadACount = 12;
 constexpr int ReadBCount = reg::InterpSettingsCount;
 constexpr int ReadAReply = 5 + 2 * ReadACount;  // 29 bytes
 constexpr int ReadBReply = 5 + 2 * ReadBCount;  // 31 bytes
-constexpr int AckReply = 8;                      // echo of a write or a coil
+constexpr int AckReply = 8;                     // echo of a write or a coil
 
 // Tags of this screen (the reply handler moves 150, 153 and 156 to 158 on).
 constexpr std::int16_t TagReadA = 150, TagShowA = 151, TagAShown = 152;
@@ -47,7 +47,7 @@ constexpr int MoveCoils[6] = {reg::coil::ArcXY,    reg::coil::ArcXZ,    reg::coi
 const char *const ButtonCaptions[7] = {"XY圆弧插补", "XZ圆弧插补", "YZ圆弧插补", "XY直线插补",
                                        "XZ直线插补", "YZ直线插补", "急  停"};
 const char *const BoxLabels[11] = {"X轴坐标", "Y轴坐标", "Z轴坐标", "插补速度", "X轴终点", "Y轴终点",
-                                   "Z轴终点", "X轴段1",  "Y轴段1",  "Z轴段1",  "圆弧方向"};
+                                   "Z轴终点", "X轴段1",  "Y轴段1",  "Z轴段1",   "圆弧方向"};
 
 const QString Clockwise = QStringLiteral("顺");
 const QString CounterClockwise = QStringLiteral("逆");
@@ -58,8 +58,7 @@ constexpr double MaxScaled = 2147483647.0;
 
 const QString InterpolationScreen::TooLargeMessage = QStringLiteral("输入数据不能大于2147483.647！");
 
-InterpolationScreen::InterpolationScreen(const ScreenContext &ctx, QWidget *parent)
-    : SubScreen(parent), m_ctx(ctx)
+InterpolationScreen::InterpolationScreen(const ScreenContext &ctx, QWidget *parent) : SubScreen(parent), m_ctx(ctx)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("插补调试界面"));
@@ -268,7 +267,7 @@ void InterpolationScreen::Timer1_Timer()
     if (s.RequestTag == TagShowA) {
         s.RequestTag = TagAShown;
         Shape2->setFillColor(Shape2->fillColor() == Shape2->backgroundColor() ? colors::LightCyan
-                                                                               : Shape2->backgroundColor());
+                                                                              : Shape2->backgroundColor());
         if (SkipRefresh == 0)
             showReadA();
         SkipRefresh = 0;

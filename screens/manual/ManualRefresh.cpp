@@ -17,8 +17,8 @@
 #include <QTimer>
 
 namespace {
-constexpr int NoReplyLimit = 10;   // refresh ticks without a received byte
-constexpr int WatchdogLimit = 6;   // watchdog ticks with a request outstanding
+constexpr int NoReplyLimit = 10;  // refresh ticks without a received byte
+constexpr int WatchdogLimit = 6;  // watchdog ticks with a request outstanding
 }  // namespace
 
 void ManualScreen::Timer1_Timer()
@@ -63,8 +63,8 @@ void ManualScreen::showStatus()
     for (int i = 0; i < 4; ++i) {
         const bool on = st.outputs[std::size_t(i)];
         Shape1[std::size_t(7 + i)]->setLit(on);
-        Command1[std::size_t(13 - i)]->setText(QStringLiteral("OUT%1-%2").arg(i + 1).arg(on ? QStringLiteral("OF")
-                                                                                           : QStringLiteral("ON")));
+        Command1[std::size_t(13 - i)]->setText(
+            QStringLiteral("OUT%1-%2").arg(i + 1).arg(on ? QStringLiteral("OF") : QStringLiteral("ON")));
     }
 }
 

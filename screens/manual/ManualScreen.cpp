@@ -31,43 +31,65 @@ const QString BadEntry = QStringLiteral("输入数据出错！");
 
 // Coil of each axis button: the jog direction (held) or the homing start (pressed once).
 constexpr int ButtonCoil[9] = {
-    reg::coil::JogXPlus, reg::coil::JogXMinus, reg::coil::HomeX,
-    reg::coil::JogYPlus, reg::coil::JogYMinus, reg::coil::HomeY,
-    reg::coil::JogZPlus, reg::coil::JogZMinus, reg::coil::HomeZ,
+    reg::coil::JogXPlus, reg::coil::JogXMinus, reg::coil::HomeX,     reg::coil::JogYPlus, reg::coil::JogYMinus,
+    reg::coil::HomeY,    reg::coil::JogZPlus,  reg::coil::JogZMinus, reg::coil::HomeZ,
 };
-bool isAxisButton(int index) { return index >= 0 && index <= 8; }
-bool isJog(int index) { return isAxisButton(index) && index % 3 != 2; }
-bool isHoming(int index) { return isAxisButton(index) && index % 3 == 2; }
+bool isAxisButton(int index)
+{
+    return index >= 0 && index <= 8;
+}
+bool isJog(int index)
+{
+    return isAxisButton(index) && index % 3 != 2;
+}
+bool isHoming(int index)
+{
+    return isAxisButton(index) && index % 3 == 2;
+}
 
 // Command1 13, 12, 11, 10 switch OUT1 .. OUT4.
 constexpr int StopButton = 9, ReturnButton = 14;
-int outputOf(int index) { return index >= 10 && index <= 13 ? 14 - index : 0; }
-QString outputOnCaption(int n) { return QStringLiteral("OUT%1-ON").arg(n); }
-QString outputOffCaption(int n) { return QStringLiteral("OUT%1-OF").arg(n); }
+int outputOf(int index)
+{
+    return index >= 10 && index <= 13 ? 14 - index : 0;
+}
+QString outputOnCaption(int n)
+{
+    return QStringLiteral("OUT%1-ON").arg(n);
+}
+QString outputOffCaption(int n)
+{
+    return QStringLiteral("OUT%1-OF").arg(n);
+}
 
-const char *const ButtonCaption[15] = {"X+", "X-", "X回零", "Y+", "Y-", "Y回零", "Z+", "Z-", "Z回零",
-                                       "急停", "OUT4-ON", "OUT3-ON", "OUT2-ON", "OUT1-ON", " 返 回"};
+const char *const ButtonCaption[15] = {"X+",    "X-",   "X回零",   "Y+",      "Y-",      "Y回零",   "Z+",    "Z-",
+                                       "Z回零", "急停", "OUT4-ON", "OUT3-ON", "OUT2-ON", "OUT1-ON", " 返 回"};
 const char *const BoxLabel[5] = {"X轴坐标", "Y轴坐标", "Z轴坐标", "手动速度  (mm/s)", "运行距离   (mm)"};
-const char *const LampCaption[11] = {"IN1", "IN2", "IN3", "IN4", "ORG1", "ORG2", "ORG3",
-                                     "OUT1", "OUT2", "OUT3", "OUT4"};
+const char *const LampCaption[11] = {"IN1",  "IN2",  "IN3",  "IN4",  "ORG1", "ORG2",
+                                     "ORG3", "OUT1", "OUT2", "OUT3", "OUT4"};
 
-QString indexed(const char *name, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i); }
+QString indexed(const char *name, int i)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
+}
 
-bool isEntryBox(int box) { return box == 3 || box == 4; }
+bool isEntryBox(int box)
+{
+    return box == 3 || box == 4;
+}
 }  // namespace
 
 ManualScreen::ManualScreen(const ScreenContext &ctx)
-    : SubScreen(nullptr),
-      m_ctx(ctx),
-      m_jog([this](int coil, bool on) {
-                return GuardedSend(25, [this, coil, on] {
-                    if (on)
-                        m_ctx.link.SendCoilOn(m_ctx.state.SlaveAddress, coil);
-                    else
-                        m_ctx.link.SendCoilOff(m_ctx.state.SlaveAddress, coil);
-                });
-            },
-            [this] { return m_ctx.port.isOpen() && m_ctx.state.PortErrorFlag != 1; })
+    : SubScreen(nullptr), m_ctx(ctx), m_jog(
+                                          [this](int coil, bool on) {
+                                              return GuardedSend(25, [this, coil, on] {
+                                                  if (on)
+                                                      m_ctx.link.SendCoilOn(m_ctx.state.SlaveAddress, coil);
+                                                  else
+                                                      m_ctx.link.SendCoilOff(m_ctx.state.SlaveAddress, coil);
+                                              });
+                                          },
+                                          [this] { return m_ctx.port.isOpen() && m_ctx.state.PortErrorFlag != 1; })
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("手控操作界面"));
@@ -485,7 +507,8 @@ bool ManualScreen::event(QEvent *e)
     // The window loses the keyboard, or a modal box opens over it: the hand's button will
     // not see its release. Let go from the event loop, not from inside the activation change.
     if (e->type() == QEvent::WindowDeactivate || e->type() == QEvent::WindowBlocked)
-        QMetaObject::invokeMethod(this, [this] { m_jog.letGo(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_jog.letGo(); }, Qt::QueuedConnection);
     return SubScreen::event(e);
 }
 
@@ -500,8 +523,7 @@ bool ManualScreen::eventFilter(QObject *watched, QEvent *e)
             // box; nothing is typed here then, and the refresh keeps running.
             if (Text1[std::size_t(box)]->hasFocus())
                 Timer1->stop();
-        } else if (e->type() == QEvent::FocusOut &&
-                   static_cast<QFocusEvent *>(e)->reason() != Qt::PopupFocusReason) {
+        } else if (e->type() == QEvent::FocusOut && static_cast<QFocusEvent *>(e)->reason() != Qt::PopupFocusReason) {
             Text1_LostFocus(box);
         }
         return false;
@@ -529,8 +551,7 @@ bool ManualScreen::eventFilter(QObject *watched, QEvent *e)
             if (static_cast<QFocusEvent *>(e)->reason() != Qt::PopupFocusReason)
                 Command1_MouseUp(i);
             break;
-        default:
-            break;
+        default: break;
         }
         return false;
     }

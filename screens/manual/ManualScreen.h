@@ -25,8 +25,8 @@ public:
 
     // Controls, by their names.
     std::array<QPushButton *, 15> Command1{};
-    QPushButton *Command2 = nullptr;  // "步进开关"
-    QPushButton *Command3 = nullptr;  // power-on auto-run
+    QPushButton *Command2 = nullptr;      // "步进开关"
+    QPushButton *Command3 = nullptr;      // power-on auto-run
     std::array<QCheckBox *, 2> Check1{};  // index 1 only
     std::array<QLineEdit *, 5> Text1{};
     std::array<Lamp *, 11> Shape1{};

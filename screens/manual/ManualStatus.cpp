@@ -5,9 +5,15 @@
 
 namespace {
 // Byte offset of a register's high byte in the status reply.
-constexpr std::size_t at(int reg) { return std::size_t(2 * (reg - reg::Status)); }
+constexpr std::size_t at(int reg)
+{
+    return std::size_t(2 * (reg - reg::Status));
+}
 
-bool flag(const StatusBytes &b, int reg) { return b[at(reg) + 1] == 1; }
+bool flag(const StatusBytes &b, int reg)
+{
+    return b[at(reg) + 1] == 1;
+}
 }  // namespace
 
 ManualStatus DecodeManualStatus(const StatusBytes &b)

@@ -10,8 +10,8 @@ using StatusBytes = std::array<std::uint8_t, 102>;
 struct ManualStatus {
     // Coordinates, manual speed and run distance as display texts.
     std::array<QString, 5> values;
-    bool autoRun = false;  // 8573
-    bool stepMode = false; // 8609
+    bool autoRun = false;           // 8573
+    bool stepMode = false;          // 8609
     std::array<bool, 4> inputs{};   // IN1 .. IN4
     std::array<bool, 3> origins{};  // ORG1 .. ORG3
     std::array<bool, 4> outputs{};  // OUT1 .. OUT4

@@ -25,17 +25,17 @@
 namespace {
 // Request tags of this screen: a read or write outstanding, or the step due next.
 namespace tag {
-constexpr std::int16_t ParamsRead = 50, ParamsReceived = 51, AccelDue = 52, AccelRead = 53,
-                       AccelReceived = 54, ParamsDue = 55, Write = 56, Save = 60;
+constexpr std::int16_t ParamsRead = 50, ParamsReceived = 51, AccelDue = 52, AccelRead = 53, AccelReceived = 54,
+                       ParamsDue = 55, Write = 56, Save = 60;
 }
 constexpr int RefreshMs = 200;
 constexpr int WatchdogMs = 200;
-constexpr int WatchdogLimit = 6;    // ticks without progress before a request is given up
-constexpr int NoReplyLimit = 10;    // refresh ticks without any reply before the user is told
-constexpr int ParamsReplyLength = 5 + 2 * reg::AxisParamsCount;   // 83
-constexpr int AccelReplyLength = 5 + 2 * reg::ManualAccelCount;   // 17
+constexpr int WatchdogLimit = 6;  // ticks without progress before a request is given up
+constexpr int NoReplyLimit = 10;  // refresh ticks without any reply before the user is told
+constexpr int ParamsReplyLength = 5 + 2 * reg::AxisParamsCount;  // 83
+constexpr int AccelReplyLength = 5 + 2 * reg::ManualAccelCount;  // 17
 constexpr int WriteReplyLength = 8;
-constexpr int AxisReplyBytes = 2 * reg::AxisParamStride;          // 26
+constexpr int AxisReplyBytes = 2 * reg::AxisParamStride;  // 26
 
 const char *const ColumnCaptions[param::ColumnCount] = {"脉冲当量", "导程/",    "细分",         "手动加速度",
                                                         "行程(mm)", "原点方向", "二次找零速度", "原点回退距离"};
@@ -285,7 +285,7 @@ void ParamScreen::Timer1_Timer()
     case tag::ParamsReceived:
         s.RequestTag = tag::AccelDue;
         Shape1->setFillColor(Shape1->fillColor() == Shape1->backgroundColor() ? colors::LightCyan
-                                                                             : Shape1->backgroundColor());
+                                                                              : Shape1->backgroundColor());
         if (SkipRefresh == 1)
             SkipRefresh = 0;
         else
@@ -313,8 +313,7 @@ void ParamScreen::Timer1_Timer()
             return;
         }
         break;
-    default:
-        break;  // a request is outstanding
+    default: break;  // a request is outstanding
     }
     if (++s.NoReplyTicks >= NoReplyLimit) {
         s.NoReplyTicks = 0;
@@ -349,13 +348,14 @@ void ParamScreen::showParameterBlock()
     for (int axis = 0; axis < 3; ++axis) {
         const int at = AxisReplyBytes * axis;
         const auto box = [axis](param::Column c) { return std::size_t(param::BoxIndex(axis, c)); };
-        SetTextIfChanged(Text7[box(param::Column::PulseEquivalent)], scaled(at + 2 * reg::axis::PulseEquivalent, 1000000));
+        SetTextIfChanged(Text7[box(param::Column::PulseEquivalent)],
+                         scaled(at + 2 * reg::axis::PulseEquivalent, 1000000));
         SetTextIfChanged(Text7[box(param::Column::Lead)], scaled(at + 2 * reg::axis::Lead, 1000));
         SetTextIfChanged(Text7[box(param::Column::Microstep)], scaled(at + 2 * reg::axis::Microstep, 1));
         SetTextIfChanged(Text7[box(param::Column::Travel)], scaled(at + 2 * reg::axis::Travel, 1000));
         const int direction = at + 2 * reg::axis::OriginDirection;
-        SetTextIfChanged(Text7[box(param::Column::OriginDirection)], QString::number(b[std::size_t(direction)] * 256 +
-                                                                            b[std::size_t(direction + 1)]));
+        SetTextIfChanged(Text7[box(param::Column::OriginDirection)],
+                         QString::number(b[std::size_t(direction)] * 256 + b[std::size_t(direction + 1)]));
         SetTextIfChanged(Text7[box(param::Column::HomingSpeed)], scaled(at + 2 * reg::axis::HomingSpeed, 1000));
         SetTextIfChanged(Text7[box(param::Column::BackOff)], scaled(at + 2 * reg::axis::BackOff, 1000));
     }

@@ -12,13 +12,12 @@ constexpr int AccelBox = 21;
 constexpr std::int64_t MaxRaw = 2147483647;  // the register pair carries a signed 32-bit value
 
 // Box offset within an axis, by the register order of the axis block.
-constexpr Column AxisColumns[AxisBoxes] = {Column::PulseEquivalent, Column::Lead,           Column::Microstep,
-                                           Column::Travel,          Column::OriginDirection, Column::HomingSpeed,
-                                           Column::BackOff};
-constexpr int AxisRegisterOffsets[AxisBoxes] = {reg::axis::PulseEquivalent, reg::axis::Lead,
-                                                reg::axis::Microstep,       reg::axis::Travel,
-                                                reg::axis::OriginDirection, reg::axis::HomingSpeed,
-                                                reg::axis::BackOff};
+constexpr Column AxisColumns[AxisBoxes] = {
+    Column::PulseEquivalent, Column::Lead,        Column::Microstep, Column::Travel,
+    Column::OriginDirection, Column::HomingSpeed, Column::BackOff};
+constexpr int AxisRegisterOffsets[AxisBoxes] = {
+    reg::axis::PulseEquivalent, reg::axis::Lead,        reg::axis::Microstep, reg::axis::Travel,
+    reg::axis::OriginDirection, reg::axis::HomingSpeed, reg::axis::BackOff};
 }  // namespace
 
 int BoxIndex(int axis, Column column)

@@ -22,8 +22,11 @@ constexpr int Lines = 500;
 QStringList faults(double p, int seed)
 {
     const QString v = QString::number(p);
-    return {QStringLiteral("--seed"), QString::number(seed), QStringLiteral("--drop"), v, QStringLiteral("--delay"), v,
-            QStringLiteral("--delay-ms"), QStringLiteral("900"), QStringLiteral("--corrupt"), v,
+    return {QStringLiteral("--seed"),      QString::number(seed),
+            QStringLiteral("--drop"),      v,
+            QStringLiteral("--delay"),     v,
+            QStringLiteral("--delay-ms"),  QStringLiteral("900"),
+            QStringLiteral("--corrupt"),   v,
             QStringLiteral("--exception"), v};
 }
 

@@ -14,7 +14,10 @@
 
 // libmodbus resumes its wait after a signal, so a stop request ends the process at once;
 // the dump file is already complete after every write.
-static void onSignal(int) { _exit(0); }
+static void onSignal(int)
+{
+    _exit(0);
+}
 
 static void dump(const modbus_mapping_t *map, const std::string &path)
 {

@@ -21,7 +21,8 @@ namespace {
 // Copies bytes both ways between the master sides of two pseudo-terminals.
 class Bridge {
 public:
-    Bridge(Pty &a, Pty &b) : m_a(a), m_b(b), m_na(a.masterFd(), QSocketNotifier::Read), m_nb(b.masterFd(), QSocketNotifier::Read)
+    Bridge(Pty &a, Pty &b)
+        : m_a(a), m_b(b), m_na(a.masterFd(), QSocketNotifier::Read), m_nb(b.masterFd(), QSocketNotifier::Read)
     {
         QObject::connect(&m_na, &QSocketNotifier::activated, [this] { m_b.write(m_a.readAvailable()); });
         QObject::connect(&m_nb, &QSocketNotifier::activated, [this] { m_a.write(m_b.readAvailable()); });

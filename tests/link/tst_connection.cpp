@@ -201,9 +201,9 @@ private slots:
 
     void portNumbersFollowTheSystemOrder()
     {
-        const QStringList sorted = PortCatalogue::order(
-            {QStringLiteral("/dev/ttyS1"), QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyUSB10"),
-             QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyUSB2")});
+        const QStringList sorted = PortCatalogue::order({QStringLiteral("/dev/ttyS1"), QStringLiteral("/dev/ttyACM0"),
+                                                         QStringLiteral("/dev/ttyUSB10"), QStringLiteral("/dev/ttyS0"),
+                                                         QStringLiteral("/dev/ttyUSB2")});
         QCOMPARE(sorted, (QStringList{QStringLiteral("/dev/ttyUSB2"), QStringLiteral("/dev/ttyUSB10"),
                                       QStringLiteral("/dev/ttyACM0"), QStringLiteral("/dev/ttyS0"),
                                       QStringLiteral("/dev/ttyS1")}));

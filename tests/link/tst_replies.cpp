@@ -57,7 +57,10 @@ struct Rig {
     }
 };
 
-QString requestHead(const QByteArray &frame) { return hex(frame.left(6)); }
+QString requestHead(const QByteArray &frame)
+{
+    return hex(frame.left(6));
+}
 }  // namespace
 
 class TstReplies : public QObject {
@@ -81,13 +84,13 @@ private slots:
         rig.state.PortErrorFlag = 1;
         rig.state.NoReplyTicks = 4;
         h.handleReply(badCrc);
-        QCOMPARE(rig.state.RequestTag, std::int16_t(12));  // a corrupted reply is not taken
+        QCOMPARE(rig.state.RequestTag, std::int16_t(12));    // a corrupted reply is not taken
         QCOMPARE(rig.state.PortErrorFlag, std::int16_t(0));  // but it shows the line is alive
         QCOMPARE(rig.state.NoReplyTicks, std::int16_t(0));
-        h.handleReply(FakeController::readReply(2, {1}));  // another slave
+        h.handleReply(FakeController::readReply(2, {1}));             // another slave
         h.handleReply(FakeController::withCrc(fromHex("01 83 02")));  // an exception
-        h.handleReply(FakeController::readReply(1, {1, 2}));  // two registers where one was asked
-        h.handleReply(good + good);  // two replies run together
+        h.handleReply(FakeController::readReply(1, {1, 2}));          // two registers where one was asked
+        h.handleReply(good + good);                                   // two replies run together
         QCOMPARE(rig.state.RequestTag, std::int16_t(12));
         rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
         h.handleReply(good);  // 0x0101: only the low byte counts
@@ -155,14 +158,15 @@ private slots:
         QStringList reads;
         for (const QByteArray &f : rig.controller.requests)
             reads << requestHead(f);
-        QCOMPARE(reads, (QStringList{"01 03 21 7D 00 01", "01 03 21 9C 00 01", "01 03 00 00 00 78",
-                                     "01 03 00 78 00 78", "01 03 00 F0 00 3C"}));
+        QCOMPARE(reads, (QStringList{"01 03 21 7D 00 01", "01 03 21 9C 00 01", "01 03 00 00 00 78", "01 03 00 78 00 78",
+                                     "01 03 00 F0 00 3C"}));
         // Rows 21 to 25 come from the last reply: register 12 (r - 1) + 2 holds parameter 1's
         // low word, so row r shows (0x1000 + 12 (r - 1) + 2 + 65536 * (0x1000 + 12 (r - 1) + 3)) / 1000.
         for (int r = 21; r <= 25; ++r) {
             const qint64 lo = 0x1000 + 12 * (r - 1) + 2, hi = 0x1000 + 12 * (r - 1) + 3;
             const qint64 raw = hi * 65536 + lo;
-            QCOMPARE(rig.w.MSFlexGrid1->textMatrix(r, 3).remove(u'.'), QString::number(raw).remove(QRegularExpression("0+$")));
+            QCOMPARE(rig.w.MSFlexGrid1->textMatrix(r, 3).remove(u'.'),
+                     QString::number(raw).remove(QRegularExpression("0+$")));
         }
 
         // The read button does it again, from the line count on.
@@ -257,10 +261,11 @@ private slots:
             rig.w.Text1->setText(QString::fromLatin1(count));
             QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
         }
-        QCOMPARE(rig.prompter.messages,
-                 (QStringList{QStringLiteral("请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"),
-                              QStringLiteral("行数输入不正确！"), QStringLiteral("行数输入不正确！"),
-                              QStringLiteral("行数输入不正确！")}));
+        QCOMPARE(
+            rig.prompter.messages,
+            (QStringList{QStringLiteral("请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"),
+                         QStringLiteral("行数输入不正确！"), QStringLiteral("行数输入不正确！"),
+                         QStringLiteral("行数输入不正确！")}));
         QTest::qWait(150);
         QVERIFY(rig.controller.requests.isEmpty());
         QVERIFY(rig.w.Timer1->isActive());

@@ -39,15 +39,24 @@ private slots:
             const char *name, *caption;
             QColor color;
         } buttons[] = {
-            {"Cmd1", "连接控制器", colors::LightYellow},  {"Cmd5", "工程读取", colors::LightYellow},
-            {"Command14", "系统急停", colors::Red},         {"Command13", "上电自运行", colors::Apricot},
-            {"Command12", "控制器存数据", colors::Apricot}, {"Command5", "新建工程", colors::Apricot},
-            {"Command10", "打开工程", colors::Apricot},     {"Command7", "保存工程", colors::Apricot},
-            {"Command6", "清除工程", colors::Apricot},      {"Command8", "下载工程", colors::LightYellow},
-            {"Cmd3", "手动操作界面", QColor()},             {"Cmd4", "参数配置界面", QColor()},
-            {"Command9", "插补操作界面", QColor()},         {"Command1", "插入代码行", QColor()},
-            {"Command2", "删除代码行", QColor()},           {"Command3", "复制代码行", QColor()},
-            {"Command4", "粘贴代码行", QColor()},           {"Command11", "关于/About", QColor()},
+            {"Cmd1", "连接控制器", colors::LightYellow},
+            {"Cmd5", "工程读取", colors::LightYellow},
+            {"Command14", "系统急停", colors::Red},
+            {"Command13", "上电自运行", colors::Apricot},
+            {"Command12", "控制器存数据", colors::Apricot},
+            {"Command5", "新建工程", colors::Apricot},
+            {"Command10", "打开工程", colors::Apricot},
+            {"Command7", "保存工程", colors::Apricot},
+            {"Command6", "清除工程", colors::Apricot},
+            {"Command8", "下载工程", colors::LightYellow},
+            {"Cmd3", "手动操作界面", QColor()},
+            {"Cmd4", "参数配置界面", QColor()},
+            {"Command9", "插补操作界面", QColor()},
+            {"Command1", "插入代码行", QColor()},
+            {"Command2", "删除代码行", QColor()},
+            {"Command3", "复制代码行", QColor()},
+            {"Command4", "粘贴代码行", QColor()},
+            {"Command11", "关于/About", QColor()},
             {"Cmd6", "中 /  EN", QColor()},
         };
         for (const auto &b : buttons) {
@@ -116,9 +125,11 @@ private slots:
         const QStringList lines = about->Text1->toPlainText().split(u'\n');
         QCOMPARE(lines.size(), 9);  // four notes, each followed by an empty line
         QCOMPARE(lines[0], QStringLiteral("1、本软件是针对Vandrel开发的三轴控制器，进行控制器指令编写."));
-        QCOMPARE(lines[2], QStringLiteral("2、所有数据录入，必须按电脑键盘“ENTER”，数据设定方可生效，按“ESC”退出，数据录入无效."));
+        QCOMPARE(lines[2], QStringLiteral(
+                               "2、所有数据录入，必须按电脑键盘“ENTER”，数据设定方可生效，按“ESC”退出，数据录入无效."));
         QVERIFY(lines[4].startsWith(QStringLiteral("3、手动操作和基本参数界面的指示灯")));
-        QCOMPARE(lines[6], QStringLiteral("4、本软件自动搜索串口，串口配置为：19200，N，8，1；若无串口、未接控制器会报警提醒."));
+        QCOMPARE(lines[6],
+                 QStringLiteral("4、本软件自动搜索串口，串口配置为：19200，N，8，1；若无串口、未接控制器会报警提醒."));
         QVERIFY(lines[7].isEmpty() && lines[8].isEmpty());
         // Pressed again while open: the same window, not a second one.
         QTest::mouseClick(w.Command11, Qt::LeftButton);

@@ -174,7 +174,7 @@ private slots:
         // Three lines announced, two and a half held: the missing bytes are empty.
         QByteArray bytes = QByteArray::fromHex("0003");
         bytes += QByteArray::fromHex("0005000303E8000000000000000000000000000000000000");  // 插补运动 单轴绝对运动 1
-        bytes += QByteArray::fromHex("00020001FC18FFFF00000000000000000000000000000000");   // 流程控制 程序间跳转 -1
+        bytes += QByteArray::fromHex("00020001FC18FFFF00000000000000000000000000000000");  // 流程控制 程序间跳转 -1
         bytes += QByteArray::fromHex("000400010001");
         const QString shortPath = dir.filePath("short.dat");
         writeFile(shortPath, bytes);
@@ -316,9 +316,11 @@ private slots:
         QCOMPARE(form->Text1->text(), QString());
         QCOMPARE(form->Text2->text(), QStringLiteral("0"));
 
-        struct Case { const char *name, *lines; };
-        for (const Case c : {Case{"", "10"}, Case{"p", "0"}, Case{"p", "500"}, Case{"p", "-3"},
-                             Case{"p", "abc"}, Case{"p", "0.4"}, Case{"p", "499.5"}}) {
+        struct Case {
+            const char *name, *lines;
+        };
+        for (const Case c : {Case{"", "10"}, Case{"p", "0"}, Case{"p", "500"}, Case{"p", "-3"}, Case{"p", "abc"},
+                             Case{"p", "0.4"}, Case{"p", "499.5"}}) {
             pw.prompter.clear();
             form->Text1->setText(QString::fromLatin1(c.name));
             form->Text2->setText(QString::fromLatin1(c.lines));

@@ -48,16 +48,26 @@ private slots:
         QTest::addColumn<int>("command");
         QTest::addColumn<QString>("categoryText");
         QTest::addColumn<QString>("commandText");
-        QTest::newRow("5/3") << 5 << 3 << "插补运动" << "单轴绝对运动";
-        QTest::newRow("6/3") << 6 << 3 << "独立运动" << "X绝对运动";
-        QTest::newRow("2/3") << 2 << 3 << "流程控制" << "输入跳转";
-        QTest::newRow("3/1") << 3 << 1 << "输出口设置" << "输出口设置";
-        QTest::newRow("unknown command stays a number") << 1 << 9 << "系统操作" << "9";
-        QTest::newRow("no command") << 4 << 0 << "回零运动" << "0";
-        QTest::newRow("no category") << 0 << 0 << "无" << "无";
-        QTest::newRow("no category, a command") << 0 << 2 << "无" << "无";
-        QTest::newRow("category 7") << 7 << 1 << "无" << "无";
-        QTest::newRow("category 200") << 200 << 3 << "无" << "无";
+        QTest::newRow("5/3") << 5 << 3 << "插补运动"
+                             << "单轴绝对运动";
+        QTest::newRow("6/3") << 6 << 3 << "独立运动"
+                             << "X绝对运动";
+        QTest::newRow("2/3") << 2 << 3 << "流程控制"
+                             << "输入跳转";
+        QTest::newRow("3/1") << 3 << 1 << "输出口设置"
+                             << "输出口设置";
+        QTest::newRow("unknown command stays a number") << 1 << 9 << "系统操作"
+                                                        << "9";
+        QTest::newRow("no command") << 4 << 0 << "回零运动"
+                                    << "0";
+        QTest::newRow("no category") << 0 << 0 << "无"
+                                     << "无";
+        QTest::newRow("no category, a command") << 0 << 2 << "无"
+                                                << "无";
+        QTest::newRow("category 7") << 7 << 1 << "无"
+                                    << "无";
+        QTest::newRow("category 200") << 200 << 3 << "无"
+                                      << "无";
     }
     void codesBecomeNamesWhereTheCatalogueHasThem()
     {

@@ -24,8 +24,7 @@ using namespace simtest;
 namespace {
 
 // One running simulator; stopped (and checked to stop) when the test ends.
-class SimProcess
-{
+class SimProcess {
 public:
     ~SimProcess()
     {
@@ -65,8 +64,7 @@ public:
 };
 
 // The far end of the line as a plain program sees it: open, raw, 19200.
-class PtyClient
-{
+class PtyClient {
 public:
     ~PtyClient() { close(); }
 
@@ -90,10 +88,7 @@ public:
         fd_ = -1;
     }
 
-    bool send(const Bytes &bytes)
-    {
-        return ::write(fd_, bytes.data(), bytes.size()) == ssize_t(bytes.size());
-    }
+    bool send(const Bytes &bytes) { return ::write(fd_, bytes.data(), bytes.size()) == ssize_t(bytes.size()); }
 
     // Reads until `expected` bytes are in or the time is up.
     Bytes receive(std::size_t expected, int timeoutMs)
@@ -128,11 +123,10 @@ private:
     int fd_ = -1;
 };
 
-struct MbpollResult
-{
+struct MbpollResult {
     int exitCode = -1;
     QString output;
-    QMap<int, qint64> values; // reference number (counted from 1) -> value
+    QMap<int, qint64> values;  // reference number (counted from 1) -> value
 };
 
 // Values to write go after the device on mbpoll's command line.
@@ -140,8 +134,8 @@ MbpollResult mbpoll(const QString &device, const QStringList &args, const QStrin
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(QStringLiteral(TRELMO_MBPOLL_PATH),
-            QStringList{"-m", "rtu", "-b", "19200", "-P", "none", "-a", "1", "-1"} + args + QStringList{device} + values);
+    p.start(QStringLiteral(TRELMO_MBPOLL_PATH), QStringList{"-m", "rtu", "-b", "19200", "-P", "none", "-a", "1", "-1"} +
+                                                    args + QStringList{device} + values);
     MbpollResult r;
     if (!p.waitForFinished(20000)) {
         p.kill();
@@ -151,7 +145,8 @@ MbpollResult mbpoll(const QString &device, const QStringList &args, const QStrin
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.output = QString::fromLocal8Bit(p.readAll());
-    static const QRegularExpression line(R"(^\[(\d+)\]:\s+(-?\d+)(?: \(-?\d+\))?\s*$)", QRegularExpression::MultilineOption);
+    static const QRegularExpression line(R"(^\[(\d+)\]:\s+(-?\d+)(?: \(-?\d+\))?\s*$)",
+                                         QRegularExpression::MultilineOption);
     for (auto it = line.globalMatch(r.output); it.hasNext();) {
         const auto m = it.next();
         r.values.insert(m.captured(1).toInt(), m.captured(2).toLongLong());
@@ -159,10 +154,9 @@ MbpollResult mbpoll(const QString &device, const QStringList &args, const QStrin
     return r;
 }
 
-} // namespace
+}  // namespace
 
-class SimExecutableTest : public QObject
-{
+class SimExecutableTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -245,7 +239,7 @@ void SimExecutableTest::mbpollSeesIllegalAddress()
 {
     SimProcess sim;
     QVERIFY(sim.start({}));
-    const MbpollResult r = mbpoll(sim.device, {"-t", "4", "-r", "8232"}); // register 8231
+    const MbpollResult r = mbpoll(sim.device, {"-t", "4", "-r", "8232"});  // register 8231
     QVERIFY(r.exitCode != 0);
     QVERIFY2(r.output.contains("Illegal data address"), qPrintable(r.output));
 }
@@ -353,8 +347,7 @@ void SimExecutableTest::programFromProjectFile()
     QCOMPARE(client.readRegister(reg::LineCount), 2);
     const Bytes reply = client.transact(frame({1, 3, 0, 0, 0, 24}), 53);
     QCOMPARE(reply.size(), 53u);
-    QCOMPARE(hex(Bytes(reply.begin() + 3, reply.end() - 2)),
-             hex(Bytes(image.begin() + 2, image.begin() + 2 + 48)));
+    QCOMPARE(hex(Bytes(reply.begin() + 3, reply.end() - 2)), hex(Bytes(image.begin() + 2, image.begin() + 2 + 48)));
 
     // A file that is not a project file stops the simulator before it starts.
     QVERIFY(f.open(QIODevice::Append));

@@ -47,10 +47,9 @@ void moveXYTo(Controller &c, double x, double y)
     QCOMPARE(pos(c, 1), y);
 }
 
-} // namespace
+}  // namespace
 
-class SimModelTest : public QObject
-{
+class SimModelTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -124,7 +123,7 @@ void SimModelTest::jogStopsAtTravelLimits()
 {
     Controller c;
     QCOMPARE(writeScaled(c, reg::ManualSpeed, 100), Ok);
-    QCOMPARE(c.writeCoil(coil::JogZPlus, true), Ok); // Z travel is 100 mm
+    QCOMPARE(c.writeCoil(coil::JogZPlus, true), Ok);  // Z travel is 100 mm
     c.advance(60000);
     QCOMPARE(pos(c, 2), 100.0);
     QVERIFY(!c.isMoving());
@@ -135,7 +134,7 @@ void SimModelTest::jogStopsAtTravelLimits()
     QVERIFY(!originSwitch(c, 2));
     c.advance(60000);
     QCOMPARE(pos(c, 2), 0.0);
-    QVERIFY(originSwitch(c, 2)); // the switch sits at the origin
+    QVERIFY(originSwitch(c, 2));  // the switch sits at the origin
     QVERIFY(!c.isMoving());
 
     // Shortening the travel leaves the axis outside; it cannot go further out
@@ -186,7 +185,7 @@ void SimModelTest::homingLightsOriginSwitch()
     QVERIFY(!originSwitch(c, axis));
 
     QCOMPARE(c.writeCoil(std::uint16_t(homeCoil), true), Ok);
-    QCOMPARE(c.writeCoil(std::uint16_t(homeCoil), false), Ok); // release does not stop homing
+    QCOMPARE(c.writeCoil(std::uint16_t(homeCoil), false), Ok);  // release does not stop homing
     c.advance(100);
     QCOMPARE(pos(c, axis), start - 1.0);
     QVERIFY(!originSwitch(c, axis));
@@ -211,8 +210,8 @@ void SimModelTest::outputsFollowCoils()
     Controller c;
     for (int n = 0; n < 4; ++n)
         QCOMPARE(c.registerValue(std::uint16_t(reg::Outputs + n)), 0);
-    QCOMPARE(c.writeCoil(coil::Output1 + 1, true), Ok); // OUT2
-    QCOMPARE(c.writeCoil(coil::Output1 + 3, true), Ok); // OUT4
+    QCOMPARE(c.writeCoil(coil::Output1 + 1, true), Ok);  // OUT2
+    QCOMPARE(c.writeCoil(coil::Output1 + 3, true), Ok);  // OUT4
     QCOMPARE(c.registerValue(reg::Outputs + 0), 0);
     QCOMPARE(c.registerValue(reg::Outputs + 1), 1);
     QCOMPARE(c.registerValue(reg::Outputs + 2), 0);
@@ -235,25 +234,25 @@ void SimModelTest::stepModeMovesByRunDistance()
     QCOMPARE(writeScaled(c, reg::RunDistance, 2.5), Ok);
     QCOMPARE(c.writeCoil(coil::StepSwitch, true), Ok);
     QCOMPARE(c.registerValue(reg::StepMode), 1);
-    QCOMPARE(c.writeCoil(coil::StepSwitch, false), Ok); // only ON switches
+    QCOMPARE(c.writeCoil(coil::StepSwitch, false), Ok);  // only ON switches
     QCOMPARE(c.registerValue(reg::StepMode), 1);
 
     const double y = pos(c, 1);
     QCOMPARE(c.writeCoil(coil::JogYPlus, true), Ok);
-    QCOMPARE(c.writeCoil(coil::JogYPlus, false), Ok); // a short press still makes the whole step
+    QCOMPARE(c.writeCoil(coil::JogYPlus, false), Ok);  // a short press still makes the whole step
     c.advance(100);
     QCOMPARE(pos(c, 1), y + 1.0);
     c.advance(10000);
     QCOMPARE(pos(c, 1), y + 2.5);
     QVERIFY(!c.isMoving());
 
-    QCOMPARE(c.writeCoil(coil::JogYMinus, true), Ok); // held down: still one step
+    QCOMPARE(c.writeCoil(coil::JogYMinus, true), Ok);  // held down: still one step
     c.advance(10000);
     QCOMPARE(pos(c, 1), y);
 
     QCOMPARE(c.writeCoil(coil::StepSwitch, true), Ok);
     QCOMPARE(c.registerValue(reg::StepMode), 0);
-    QCOMPARE(c.writeCoil(coil::JogYMinus, true), Ok); // continuous again
+    QCOMPARE(c.writeCoil(coil::JogYMinus, true), Ok);  // continuous again
     c.advance(1000);
     QCOMPARE(pos(c, 1), y - 10.0);
 }
@@ -300,7 +299,7 @@ void SimModelTest::circularMoveFollowsCircle_data()
     QTest::addColumn<int>("a");
     QTest::addColumn<int>("b");
     QTest::addColumn<int>("direction");
-    QTest::addColumn<double>("halfwayB"); // b coordinate at half time; the circle's centre is (60, 50)
+    QTest::addColumn<double>("halfwayB");  // b coordinate at half time; the circle's centre is (60, 50)
     // Start (50, 50), middle (60, 60), end (70, 50). Clockwise runs over the top,
     // through the middle point; counter-clockwise under it.
     QTest::newRow("XY clockwise") << int(coil::ArcXY) << 0 << 1 << 0 << 60.0;
@@ -402,7 +401,7 @@ void SimModelTest::degenerateArcs()
         QCOMPARE(writeScaled(c, reg::EndPoint, 10), Ok);
         QCOMPARE(writeScaled(c, reg::EndPoint + 2, 10), Ok);
         QCOMPARE(c.writeCoil(coil::ArcXY, true), Ok);
-        const double halfTime = std::numbers::pi * 1000.0; // r 10 at 10 mm/s
+        const double halfTime = std::numbers::pi * 1000.0;  // r 10 at 10 mm/s
         c.advance(halfTime);
         QVERIFY(std::abs(pos(c, 0) - 30.0) < 0.002);
         QVERIFY(std::abs(pos(c, 1) - 10.0) < 0.002);
@@ -429,7 +428,7 @@ void SimModelTest::interpolationRefusals()
     c.setNoticeSink([&](const std::string &n) { notices.push_back(n); });
     const double x = pos(c, 0), y = pos(c, 1);
 
-    QCOMPARE(writeScaled(c, reg::EndPoint, 300.001), Ok); // X travel is 300 mm
+    QCOMPARE(writeScaled(c, reg::EndPoint, 300.001), Ok);  // X travel is 300 mm
     QCOMPARE(c.writeCoil(coil::LinearXY, true), Ok);
     QVERIFY(!c.isMoving());
     QCOMPARE(notices.size(), 1u);
@@ -517,13 +516,12 @@ void SimModelTest::registerMapRules()
     QCOMPARE(writeRegister(c, reg::LineCount, 501), Access::BadValue);
     QCOMPARE(writeRegister(c, reg::LineCount, 500), Ok);
     QCOMPARE(writeRegister(c, reg::ArcDirection, 2), Access::BadValue);
-    QCOMPARE(writeRegister(c, reg::AxisParams + reg::AxisParamStride + reg::OriginDirection, 2),
-             Access::BadValue);
+    QCOMPARE(writeRegister(c, reg::AxisParams + reg::AxisParamStride + reg::OriginDirection, 2), Access::BadValue);
     QCOMPARE(writeRegister(c, reg::AxisParams + reg::AxisParamStride + reg::OriginDirection, 1), Ok);
 
     // A request is all or nothing.
     const std::uint16_t interp[13] = {1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7};
-    QCOMPARE(c.writeRegisters(reg::EndPoint, interp), Access::BadValue); // direction 7
+    QCOMPARE(c.writeRegisters(reg::EndPoint, interp), Access::BadValue);  // direction 7
     QCOMPARE(c.scaledValue(reg::EndPoint), 100000);
     const std::uint16_t program[3] = {1, 2, 3};
     QCOMPARE(c.writeRegisters(5998, program), Access::BadAddress);
@@ -587,7 +585,7 @@ void SimModelTest::saveAndReloadState()
             QVERIFY2(a == b, qPrintable(QString("registers from %1 differ").arg(from)));
         }
     }
-    QCOMPARE(reloaded.scaledValue(reg::AxisParams + 2 * reg::AxisParamStride), 1250 * 2); // 4 mm / 1600
+    QCOMPARE(reloaded.scaledValue(reg::AxisParams + 2 * reg::AxisParamStride), 1250 * 2);  // 4 mm / 1600
     QCOMPARE(reloaded.registerValue(reg::Outputs), 0);
     QCOMPARE(reloaded.registerValue(reg::StepMode), 0);
     QCOMPARE(Controller().scaledValue(reg::Position), reloaded.scaledValue(reg::Position));
@@ -616,10 +614,10 @@ void SimModelTest::stateFileWithDamagedLines()
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("# comment\n"
             "8573 1\n"
-            "8604 0\n"           // line count out of range
-            "8559 100\n"         // a position is not memory
-            "8300 5\n"           // outside the map
-            "12 70000\n"         // value too large
+            "8604 0\n"    // line count out of range
+            "8559 100\n"  // a position is not memory
+            "8300 5\n"    // outside the map
+            "12 70000\n"  // value too large
             "13 -1\n"
             "14 abc\n"
             "15 3 4\n"
@@ -647,11 +645,11 @@ void SimModelTest::programImageLoad()
     // A project file image: count word, then 24-byte records, each word high byte first.
     std::vector<std::uint8_t> image(12025, 0);
     image[0] = 0x01;
-    image[1] = 0x2C; // 300 lines
+    image[1] = 0x2C;  // 300 lines
     const std::uint8_t record[24] = {0, 5, 0, 4, 0x86, 0xA0, 0x00, 0x01, 0xFC, 0x18, 0xFF, 0xFF};
     std::copy(std::begin(record), std::end(record), image.begin() + 2 + 24 * 299);
-    image[12001] = 0x77; // the last byte of line 500
-    image[12002] = 0x55; // padding: not memory
+    image[12001] = 0x77;  // the last byte of line 500
+    image[12002] = 0x55;  // padding: not memory
 
     Controller c;
     std::string error;
@@ -677,10 +675,10 @@ void SimModelTest::programImageLoad()
     std::vector<std::uint8_t> tooLong(12026, 0);
     QVERIFY(!c.loadProgramImage(tooLong, &error));
     image[0] = 0x01;
-    image[1] = 0xF5; // 501 lines
+    image[1] = 0xF5;  // 501 lines
     QVERIFY(!c.loadProgramImage(image, &error));
     QVERIFY(!c.loadProgramImage(std::vector<std::uint8_t>(1, 0), &error));
-    QCOMPARE(c.registerValue(reg::LineCount), 10); // refused images change nothing
+    QCOMPARE(c.registerValue(reg::LineCount), 10);  // refused images change nothing
 
     // The sample program is a plausible program: known categories, a command in each line.
     c.loadSampleProgram();

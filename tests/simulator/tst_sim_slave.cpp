@@ -14,8 +14,7 @@ using namespace simtest;
 
 Q_DECLARE_METATYPE(trelmo::sim::Bytes)
 
-class SimSlaveTest : public QObject
-{
+class SimSlaveTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -47,8 +46,7 @@ void SimSlaveTest::crcOfKnownFrames_data()
     QTest::newRow("coil 16 on") << Bytes{0x01, 0x05, 0x00, 0x10, 0xFF, 0x00, 0x8D, 0xFF};
     QTest::newRow("8573 := 1") << Bytes{0x01, 0x06, 0x21, 0x7D, 0x00, 0x01, 0xD2, 0x2E};
     QTest::newRow("8573 := 0") << Bytes{0x01, 0x06, 0x21, 0x7D, 0x00, 0x00, 0x13, 0xEE};
-    QTest::newRow("speed 12.5") << Bytes{0x01, 0x10, 0x21, 0x79, 0x00, 0x02, 0x04, 0x30,
-                                         0xD4, 0x00, 0x00, 0xEF, 0x88};
+    QTest::newRow("speed 12.5") << Bytes{0x01, 0x10, 0x21, 0x79, 0x00, 0x02, 0x04, 0x30, 0xD4, 0x00, 0x00, 0xEF, 0x88};
 }
 
 void SimSlaveTest::crcOfKnownFrames()
@@ -86,7 +84,7 @@ void SimSlaveTest::writeSingleCoil()
 {
     Controller c;
     RtuSlave slave(c);
-    const Bytes on = frame({1, 5, 0, 19, 0xFF, 0}); // OUT3
+    const Bytes on = frame({1, 5, 0, 19, 0xFF, 0});  // OUT3
     QCOMPARE(hex(slave.handle(on)), hex(on));
     QCOMPARE(c.registerValue(reg::Outputs + 2), 1);
     const Bytes off = frame({1, 5, 0, 19, 0, 0});
@@ -101,7 +99,7 @@ void SimSlaveTest::writeSingleRegister()
     const Bytes request{0x01, 0x06, 0x21, 0x7D, 0x00, 0x01, 0xD2, 0x2E};
     QCOMPARE(hex(slave.handle(request)), hex(request));
     QCOMPARE(c.registerValue(reg::AutoRun), 1);
-    const Bytes count = frame({1, 6, 0x21, 0x9C, 0x01, 0xF4}); // 500 lines
+    const Bytes count = frame({1, 6, 0x21, 0x9C, 0x01, 0xF4});  // 500 lines
     QCOMPARE(hex(slave.handle(count)), hex(count));
     QCOMPARE(c.registerValue(reg::LineCount), 500);
 }
@@ -137,8 +135,7 @@ void SimSlaveTest::programBlockAt5880ReadsBack()
     QCOMPARE(reply.size(), 245u);
     QVERIFY(hasValidCrc(reply));
     QCOMPARE(reply[2], 240);
-    QCOMPARE(hex(Bytes(reply.begin() + 3, reply.end() - 2)),
-             hex(Bytes(request.begin() + 7, request.end() - 2)));
+    QCOMPARE(hex(Bytes(reply.begin() + 3, reply.end() - 2)), hex(Bytes(request.begin() + 7, request.end() - 2)));
     QCOMPARE(c.registerValue(5879), 0);
 }
 
@@ -195,7 +192,7 @@ void SimSlaveTest::badCrcIsIgnored()
     RtuSlave slave(c);
     QVERIFY(slave.handle(Bytes{0x01, 0x03, 0x21, 0x7D, 0x00, 0x01, 0x1E, 0x2F}).empty());
     QVERIFY(slave.handle(Bytes{0x01, 0x06, 0x21, 0x7D, 0x00, 0x01, 0x2E, 0xD2}).empty());
-    QCOMPARE(c.registerValue(reg::AutoRun), 0); // and the write was not made
+    QCOMPARE(c.registerValue(reg::AutoRun), 0);  // and the write was not made
     QVERIFY(slave.handle(Bytes{0x01, 0x03}).empty());
     QVERIFY(slave.handle(Bytes{}).empty());
     // A bad CRC on an unknown function is silence too, not exception 01.
@@ -327,7 +324,7 @@ void SimSlaveTest::faultsActAsAdvertised()
         const auto r = faults.respond(slave, setAutoRun);
         QVERIFY(r.reply.empty());
         QCOMPARE(r.fault, FaultInjector::Fault::Drop);
-        QCOMPARE(c.registerValue(reg::AutoRun), 0); // lost on the way: not done
+        QCOMPARE(c.registerValue(reg::AutoRun), 0);  // lost on the way: not done
     }
     {
         Controller c;

@@ -18,9 +18,9 @@ public:
     explicit FakeController(Pty &pty, QObject *parent = nullptr);
 
     QMap<int, quint16> registers;
-    QList<QByteArray> requests;      // every request frame, in order
-    bool silent = false;             // answer nothing
-    int slave = 1;                   // address put in replies
+    QList<QByteArray> requests;  // every request frame, in order
+    bool silent = false;         // answer nothing
+    int slave = 1;               // address put in replies
     // Last chance to change a reply before it goes out (return empty to drop it).
     std::function<QByteArray(const QByteArray &request, const QByteArray &reply)> tamper;
 

@@ -41,6 +41,9 @@ inline void enter(QLineEdit *box, const QString &text, bool confirm = true)
 }
 
 // A request's head: slave, function, address, count or value.
-inline QByteArray head(const QByteArray &frame) { return frame.left(6); }
+inline QByteArray head(const QByteArray &frame)
+{
+    return frame.left(6);
+}
 
 }  // namespace interp

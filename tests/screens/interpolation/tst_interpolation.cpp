@@ -64,7 +64,10 @@ struct Rig {
     int mark() const { return int(controller.requests.size()); }
 };
 
-QByteArray frame(const char *text) { return FakeController::withCrc(fromHex(text)); }
+QByteArray frame(const char *text)
+{
+    return FakeController::withCrc(fromHex(text));
+}
 }  // namespace
 
 class TstInterpolation : public QObject {
@@ -237,10 +240,8 @@ private slots:
             rig.accepted.clear();
             const int mark = rig.mark();
             QTest::mouseClick(button(f, i), Qt::LeftButton);
-            const QByteArray coil = frame(QStringLiteral("01 05 00 %1 FF 00")
-                                              .arg(coils[i], 2, 16, QLatin1Char('0'))
-                                              .toLatin1()
-                                              .constData());
+            const QByteArray coil = frame(
+                QStringLiteral("01 05 00 %1 FF 00").arg(coils[i], 2, 16, QLatin1Char('0')).toLatin1().constData());
             QTRY_COMPARE(rig.since(mark, 0x05).size(), 1);
             QCOMPARE(hex(rig.since(mark, 0x05).first()), hex(coil));
             // After the acknowledgement the refresh resumes with read B.
@@ -288,8 +289,8 @@ private slots:
         Rig rig;
         InterpolationScreen *f = rig.form;
         QMap<int, quint16> &r = rig.controller.registers;
-        r[8559] = 1500;                   // X 1.5
-        r[8610] = 0x82B8, r[8611] = 1;    // end X 99
+        r[8559] = 1500;                 // X 1.5
+        r[8610] = 0x82B8, r[8611] = 1;  // end X 99
         QTRY_COMPARE(box(f, 0)->text(), QStringLiteral("1.5"));
         QTRY_COMPARE(box(f, 4)->text(), QStringLiteral("99"));
 

@@ -14,7 +14,10 @@ using namespace interp;
 namespace {
 using Simulator = SimProcess;
 
-double value(QLineEdit *box) { return NumericValue(box->text()); }
+double value(QLineEdit *box)
+{
+    return NumericValue(box->text());
+}
 }  // namespace
 
 class TstInterpolationSim : public QObject {

@@ -19,7 +19,10 @@
 #include "ui/CommPort.h"
 #include "ui/Widgets.h"
 
-inline QByteArray frame(const char *hexText) { return fromHex(hexText); }
+inline QByteArray frame(const char *hexText)
+{
+    return fromHex(hexText);
+}
 
 // A coil write as it travels: 01 05 00 cc FF/00 00 crc.
 inline QByteArray coilFrame(int coil, bool on)

@@ -235,7 +235,8 @@ private slots:
         QCOMPARE(distance->text(), QString());
         QTest::keyClick(distance, Qt::Key_Return);
         QVERIFY(rig.waitWrites(from, 1));
-        QCOMPARE(rig.writesHex(from).value(0), hex(FakeController::withCrc(fromHex("01 10 21 7B 00 02 04 00 00 00 00"))));
+        QCOMPARE(rig.writesHex(from).value(0),
+                 hex(FakeController::withCrc(fromHex("01 10 21 7B 00 02 04 00 00 00 00"))));
 
         // The largest entry the register pair can carry, and one thousandth more.
         from = rig.mark();
@@ -243,7 +244,8 @@ private slots:
         speed->setText(QStringLiteral("2147483.647"));
         QTest::keyClick(speed, Qt::Key_Return);
         QVERIFY(rig.waitWrites(from, 1));
-        QCOMPARE(rig.writesHex(from).value(0), hex(FakeController::withCrc(fromHex("01 10 21 79 00 02 04 FF FF 7F FF"))));
+        QCOMPARE(rig.writesHex(from).value(0),
+                 hex(FakeController::withCrc(fromHex("01 10 21 79 00 02 04 FF FF 7F FF"))));
         QVERIFY(rig.prompter.messages.isEmpty());
         for (const char *tooBig : {"2147483.648", "99999999999999999999999"}) {
             from = rig.mark();
@@ -288,7 +290,8 @@ private slots:
         const int from = rig.mark();
         QTest::keyClick(speed, Qt::Key_Return);  // 1/2 reads as 1
         QVERIFY(rig.waitWrites(from, 1));
-        QCOMPARE(rig.writesHex(from).value(0), hex(FakeController::withCrc(fromHex("01 10 21 79 00 02 04 03 E8 00 00"))));
+        QCOMPARE(rig.writesHex(from).value(0),
+                 hex(FakeController::withCrc(fromHex("01 10 21 79 00 02 04 03 E8 00 00"))));
 
         // Esc leaves the text as typed until the refresh shows the controller's value again.
         rig.controller.registers[8569] = 5000;

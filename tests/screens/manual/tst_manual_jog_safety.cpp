@@ -74,7 +74,8 @@ private slots:
         QVERIFY(releasedBeforeOn);
         QVERIFY(rig.waitWrites(from, 2));
         QVERIFY(stopsAndStays(rig, CoilYMinus));
-        QCOMPARE(rig.writesHex(from), QStringList({hex(coilFrame(CoilYMinus, true)), hex(coilFrame(CoilYMinus, false))}));
+        QCOMPARE(rig.writesHex(from),
+                 QStringList({hex(coilFrame(CoilYMinus, true)), hex(coilFrame(CoilYMinus, false))}));
         QVERIFY(rig.screen->Timer1->isActive());
     }
 

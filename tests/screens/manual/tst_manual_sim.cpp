@@ -19,7 +19,10 @@
 namespace {
 using Simulator = SimProcess;
 
-double number(const QLineEdit *box) { return box->text().toDouble(); }
+double number(const QLineEdit *box)
+{
+    return box->text().toDouble();
+}
 
 // Waits until the X box has shown the same value over `quietMs`.
 bool settles(const QLineEdit *box, int quietMs, int ms = 10000)

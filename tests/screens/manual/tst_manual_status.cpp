@@ -64,8 +64,8 @@ private slots:
         QCOMPARE(xText({0xFF, 0xFF, 0x7F, 0xFF}), QStringLiteral("2147483.647"));
         QCOMPARE(xText({0, 0, 0, 0}), QStringLiteral("0"));
         // Each value from its own bytes: Y 4..7, Z 8..11, speed 20..23, distance 24..27.
-        const ManualStatus s = DecodeManualStatus(
-            bytesWith({{5, 1}, {9, 2}, {21, 3}, {25, 4}, {12, 0xFF}, {19, 0xFF}, {28, 0xFF}}));
+        const ManualStatus s =
+            DecodeManualStatus(bytesWith({{5, 1}, {9, 2}, {21, 3}, {25, 4}, {12, 0xFF}, {19, 0xFF}, {28, 0xFF}}));
         QCOMPARE(s.values, (std::array<QString, 5>{"0", "0.001", "0.002", "0.003", "0.004"}));
     }
 
@@ -86,15 +86,19 @@ private slots:
     {
         ManualRig rig;
         auto &r = rig.controller.registers;
-        r[8559] = 0x0000; r[8560] = 0x30D4;   // X 819200
-        r[8561] = 0x30D4; r[8562] = 0x0000;   // Y 12.5
-        r[8563] = 0xFFFF; r[8564] = 0xFFFF;   // Z -0.001
-        r[8569] = 0x2710;                     // speed 10
-        r[8571] = 0x0000; r[8572] = 0x8000;   // distance -2147483.648
-        r[8580] = 1;                          // IN2
-        r[8587] = 1;                          // ORG1
-        r[8594] = 1;                          // OUT3
-        r[8609] = 1;                          // step mode
+        r[8559] = 0x0000;
+        r[8560] = 0x30D4;  // X 819200
+        r[8561] = 0x30D4;
+        r[8562] = 0x0000;  // Y 12.5
+        r[8563] = 0xFFFF;
+        r[8564] = 0xFFFF;  // Z -0.001
+        r[8569] = 0x2710;  // speed 10
+        r[8571] = 0x0000;
+        r[8572] = 0x8000;  // distance -2147483.648
+        r[8580] = 1;       // IN2
+        r[8587] = 1;       // ORG1
+        r[8594] = 1;       // OUT3
+        r[8609] = 1;       // step mode
         QVERIFY(rig.open());
         QVERIFY(rig.waitShown());
         const QStringList texts{"819200", "12.5", "-0.001", "10", "-2147483.648"};

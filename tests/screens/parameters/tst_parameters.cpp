@@ -14,7 +14,10 @@
 #include "ui/Widgets.h"
 
 namespace {
-int Word(const QByteArray &f, int at) { return (quint8(f[at]) << 8) | quint8(f[at + 1]); }
+int Word(const QByteArray &f, int at)
+{
+    return (quint8(f[at]) << 8) | quint8(f[at + 1]);
+}
 
 struct Rig {
     Pty pty;
@@ -23,8 +26,8 @@ struct Rig {
     RecordingPrompter prompter;
     Mainfrm w{state, prompter, QStringList{pty.device()}};
     ParamScreen *screen = dynamic_cast<ParamScreen *>(w.runControl().screen(RunControl::Parameters));
-    QList<int> accepted;  // screen tags whose replies the reply handler took
-    qsizetype opened = 0; // requests seen before the screen was opened
+    QList<int> accepted;   // screen tags whose replies the reply handler took
+    qsizetype opened = 0;  // requests seen before the screen was opened
 
     Rig()
     {
@@ -78,16 +81,26 @@ struct Rig {
 // The write-address table of the boxes, as the controller's register map lays it out.
 std::pair<int, int> ExpectedTarget(int i)
 {
-    if (i >= 1 && i <= 3) return {8194 + 2 * (i - 1), 2};
-    if (i == 4) return {8200, 1};
-    if (i == 5 || i == 6) return {8201 + 2 * (i - 5), 2};
-    if (i >= 8 && i <= 10) return {8207 + 2 * (i - 8), 2};
-    if (i == 11) return {8213, 1};
-    if (i == 12 || i == 13) return {8214 + 2 * (i - 12), 2};
-    if (i >= 15 && i <= 17) return {8220 + 2 * (i - 15), 2};
-    if (i == 18) return {8226, 1};
-    if (i == 19 || i == 20) return {8227 + 2 * (i - 19), 2};
-    if (i >= 21 && i <= 23) return {8549 + 2 * (i - 21), 2};
+    if (i >= 1 && i <= 3)
+        return {8194 + 2 * (i - 1), 2};
+    if (i == 4)
+        return {8200, 1};
+    if (i == 5 || i == 6)
+        return {8201 + 2 * (i - 5), 2};
+    if (i >= 8 && i <= 10)
+        return {8207 + 2 * (i - 8), 2};
+    if (i == 11)
+        return {8213, 1};
+    if (i == 12 || i == 13)
+        return {8214 + 2 * (i - 12), 2};
+    if (i >= 15 && i <= 17)
+        return {8220 + 2 * (i - 15), 2};
+    if (i == 18)
+        return {8226, 1};
+    if (i == 19 || i == 20)
+        return {8227 + 2 * (i - 19), 2};
+    if (i >= 21 && i <= 23)
+        return {8549 + 2 * (i - 21), 2};
     return {-1, 0};
 }
 }  // namespace
@@ -156,7 +169,7 @@ private slots:
         const QList<Case> cases{
             {4, QStringLiteral("0.5"), false, range},
             {11, QStringLiteral("2"), false, range},
-            {8, QStringLiteral("-5"), true, wrong},            // a negative value can only be pasted
+            {8, QStringLiteral("-5"), true, wrong},  // a negative value can only be pasted
             {18, QStringLiteral("-1"), true, range},
             {1, QStringLiteral("2147483.648"), false, wrong},  // 2147483648 thousandths
             {9, QStringLiteral("2147483648"), false, wrong},   // microstepping, not scaled
@@ -194,14 +207,14 @@ private slots:
     void blocksAreShownByTheDisplayRule()
     {
         Rig rig;
-        rig.setPair(8192, 1250);               // X pulse equivalent, millionths
-        rig.setPair(8194, 5000);               // X lead
-        rig.setPair(8222, 4294967295u);        // Z microstepping
+        rig.setPair(8192, 1250);                  // X pulse equivalent, millionths
+        rig.setPair(8194, 5000);                  // X lead
+        rig.setPair(8222, 4294967295u);           // Z microstepping
         rig.controller.registers[8213] = 0x0100;  // Y origin direction: a plain register
-        rig.setPair(8198, 4294967295u - 1499); // X travel -1.5
-        rig.setPair(8214, 2147483647u);        // Y homing speed
-        rig.setPair(8229, 819200000u);         // Z back-off
-        rig.setPair(8551, 12500);              // Y manual acceleration
+        rig.setPair(8198, 4294967295u - 1499);    // X travel -1.5
+        rig.setPair(8214, 2147483647u);           // Y homing speed
+        rig.setPair(8229, 819200000u);            // Z back-off
+        rig.setPair(8551, 12500);                 // Y manual acceleration
         QVERIFY(rig.open());
         ParamScreen *s = rig.screen;
         QTRY_COMPARE(Box(s, 22)->text(), QStringLiteral("12.5"));
@@ -240,7 +253,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 13, 10000);
         rig.screen->Timer1->stop();
 
-        const QList<QPair<int, int>> expected{{0, 8192}, {2, 8549}, {4, 8192}, {6, 8549},
+        const QList<QPair<int, int>> expected{{0, 8192}, {2, 8549},  {4, 8192}, {6, 8549},
                                               {8, 8192}, {10, 8549}, {12, 8192}};
         QCOMPARE(reads.mid(0, expected.size()), expected);
         QCOMPARE(lampChanges.mid(0, 3), (QList<int>{1, 5, 9}));
@@ -264,8 +277,9 @@ private slots:
             for (int k = 0; k < reads.size(); ++k)
                 QCOMPARE(Word(reads[k], 2), k % 2 ? 8549 : 8192);
             // All but possibly the last read have been answered and taken.
-            QVERIFY2(rig.accepted.size() >= reads.size() - 1,
-                     qPrintable(QStringLiteral("%1 reads, %2 replies taken").arg(reads.size()).arg(rig.accepted.size())));
+            QVERIFY2(
+                rig.accepted.size() >= reads.size() - 1,
+                qPrintable(QStringLiteral("%1 reads, %2 replies taken").arg(reads.size()).arg(rig.accepted.size())));
             // One read per two ticks (the load's read comes before the first tick).
             QVERIFY2(reads.size() >= ticks.count() / 2,
                      qPrintable(QStringLiteral("%1 reads in %2 ticks").arg(reads.size()).arg(ticks.count())));
