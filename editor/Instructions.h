@@ -12,11 +12,7 @@
 
 namespace program {
 
-constexpr int MaxLines = 500;
-constexpr int RecordSize = 24;
 constexpr int ParameterCount = 5;
-// The program image: count word, then line r at 2 + 24 (r - 1).
-constexpr int CountWordSize = 2;
 
 // Shown for a line without a category or command.
 QString NoneText();

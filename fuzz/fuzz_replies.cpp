@@ -7,7 +7,7 @@
 #include "link/ModbusLink.h"
 #include "link/ReceiveHandler.h"
 #include "ui/FlexGrid.h"
-#include "ui/SubScreen.h"
+#include "screens/SubScreen.h"
 
 namespace {
 constexpr std::int16_t Tags[] = {0,  1,  2,  3,  4,  5,  7,  8,  10, 11,  12,  13,  20,  21,  22,  23,
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     LinkState &s = world.state;
     Mainfrm &w = world.window;
 
-    s.RequestTag = Tags[data[0] % std::size(Tags)];
+    const int tag = Tags[data[0] % std::size(Tags)];
     s.BlockIndex = std::int16_t(std::int8_t(data[1]));
     s.BlockCount = std::int16_t(std::int8_t(data[2]));
     // The request the reply answers: a read of any count, or a write of any function.
@@ -32,13 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ModbusLink &link = w.link();
     s.PortOpenFlag = 0;  // frames are built but nothing is written
     if (function == 0)
-        link.ReadRegisters(1, address, count);
+        link.ReadRegisters(tag, address, count);
     else if (function == 1)
-        link.SendCoilOn(1, address);
+        link.SendCoilOn(tag, address);
     else if (function == 2)
-        link.SendRegister(1, address, count);
+        link.SendRegister(tag, address, count);
     else
-        link.WriteProgramBlock(1, address, count);
+        link.WriteProgramBlock(address, count);
+    s.RequestTag = std::int16_t(tag);
     s.PortErrorFlag = 0;
 
     // One of the screens loaded, or none.
@@ -54,8 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     w.MSFlexGrid1->setRows(1 + data[1] % 120);
 
+    // The reply arrives in two pieces, split where the input says.
     const QByteArray reply(reinterpret_cast<const char *>(data + 8), int(size - 8));
-    w.receiveHandler().handleReply(reply);
+    const qsizetype cut = reply.isEmpty() ? 0 : data[2] % (reply.size() + 1);
+    w.receiveHandler().receive(reply.left(cut));
+    w.receiveHandler().receive(reply.mid(cut));
     // Let the screens' handlers and timers that are due run once.
     QCoreApplication::processEvents();
     return 0;

@@ -5,18 +5,13 @@
 #include "link/ModbusLink.h"
 #include "link/ProgramRead.h"
 #include "link/RegisterMap.h"
+#include "link/Tags.h"
 #include "ui/CommPort.h"
 #include "ui/Dialogs.h"
 #include "ui/NumberText.h"
-#include "ui/WaitMs.h"
+#include "ui/Texts.h"
 
 #include <algorithm>
-
-namespace {
-const QString NotConnected = QStringLiteral("控制器没有连接！");
-const QString ConnectCaption = QStringLiteral("连接控制器");
-const QString DisconnectCaption = QStringLiteral("断开控制器");
-}  // namespace
 
 void Connection::commonTail()
 {
@@ -31,39 +26,42 @@ void Connection::Cmd1Click()
     m_view.HideCellEditors();
     m_view.setTimer2Enabled(false);
     m_view.setTimer1Enabled(false);
-    if (m_view.connectCaption() == DisconnectCaption) {
+    if (m_view.connectCaption() == text::Disconnect()) {
         // Nothing is sent: the controller simply stops hearing from us.
         m_port.close();
         m_view.setTimer1Enabled(false);
-        m_view.setConnectCaption(ConnectCaption);
-        m_view.setConnectionLabel(NotConnected);
+        m_view.setConnectCaption(text::Connect());
+        m_view.setConnectionLabel(text::NotConnected());
         commonTail();
         return;
     }
-    if (m_view.connectCaption() == ConnectCaption && ConnectController() == Outcome::Connected)
+    if (m_view.connectCaption() == text::Connect() && ConnectController() == Outcome::Connected)
         commonTail();
 }
 
-// Sends one probe and waits for the reply handler to move the tag on. Returns false (with
-// the port closed) when the send failed or nothing answered.
+// Sends one probe and waits for its reply. Returns false (with the port closed) when the
+// send failed or nothing answered this very request.
 bool Connection::probe(int tag, int address)
 {
-    m_state.RequestTag = std::int16_t(tag);
-    m_link.ReadRegisters(m_state.SlaveAddress, address, 1);
-    WaitMs(ProbeWaitMs);
-    if (m_link.SendFailed())
+    if (!m_link.ReadRegisters(tag, address, 1))
         return false;
-    if (m_state.RequestTag == tag) {
-        m_view.setConnectionLabel(NotConnected);
-        m_port.close();
-        m_prompter.message(QStringLiteral("串口存在，但控制器没有连接上！"));
-        return false;
-    }
-    return true;
+    if (m_link.WaitForReply(ProbeWaitMs))
+        return true;
+    if (!m_port.isOpen())
+        return false;  // the port failed meanwhile, and the user has been told
+    m_view.setConnectionLabel(text::NotConnected());
+    m_port.close();
+    m_prompter.message(text::NoController());
+    return false;
 }
 
 Connection::Outcome Connection::ConnectController()
 {
+    // The system's devices are looked up afresh: an adapter plugged in since the last attempt
+    // is found.
+    m_port.refreshCatalogue();
+    // A port left open by a controller that went away without a word is let go first.
+    m_port.close();
     bool opened = false;
     for (int n = 1; n <= MaxPort && !opened; ++n) {
         m_port.setInputLen(0);
@@ -75,14 +73,15 @@ Connection::Outcome Connection::ConnectController()
         opened = m_port.isOpen();
     }
     if (!opened) {
-        m_prompter.message(QStringLiteral("没有找到有效的串口！"), Prompter::Buttons::Ok, QStringLiteral(""));
-        m_view.setConnectionLabel(NotConnected);
+        m_prompter.message(QCoreApplication::translate("Trelmo", "没有找到有效的串口！"), Prompter::Buttons::Ok,
+                           QStringLiteral(""));
+        m_view.setConnectionLabel(text::NotConnected());
         return Outcome::NoPort;
     }
     m_state.PortOpenFlag = 1;
     m_state.PortLostReported = false;
 
-    if (!probe(12, reg::PowerOnRun) || !probe(1, reg::LineCount))
+    if (!probe(tag::ReadRunMode, reg::PowerOnRun) || !probe(tag::LineCount, reg::LineCount))
         return Outcome::NoController;
 
     if (m_state.RejectedLineCount) {
@@ -91,9 +90,9 @@ Connection::Outcome Connection::ConnectController()
         return Outcome::Connected;
     }
     // Lay the grid out for the stored program and start reading it.
-    const int lines = int(std::clamp(NumericValue(m_view.lineCountText()), -1.0, double(reg::MaxLines)));
-    ProgramRead::layoutRows(m_view, lines);
-    if (!ProgramRead::requestFirstBlock(m_state, m_port, m_link, m_view, lines))
+    const int lines = int(std::clamp(NumericValue(m_view.lineCountText()), -1.0, double(program::MaxLines)));
+    m_view.layoutProgramRows(lines);
+    if (!ProgramRead::requestFirstBlock(m_state, m_link, m_view, lines))
         return Outcome::SendFailed;
     return Outcome::Connected;
 }

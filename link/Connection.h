@@ -13,7 +13,8 @@ class Connection {
 public:
     Connection(LinkState &state, CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
         : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view)
-    {}
+    {
+    }
 
     // NoController also covers a failed send; either way the port has been closed again.
     enum class Outcome { NoPort, NoController, SendFailed, Connected };

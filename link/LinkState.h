@@ -4,13 +4,24 @@
 #include <array>
 #include <cstdint>
 
-constexpr int ProgramImageSize = 12025;
+// How a program is held: a count word (high byte first), then one 24-byte record per line,
+// moved to and from the controller in blocks of ten lines.
+namespace program {
+constexpr int MaxLines = 500;
+constexpr int CountWordSize = 2;
+constexpr int RecordSize = 24;  // twelve registers
+constexpr int LinesPerBlock = 10;
+constexpr int BlockBytes = RecordSize * LinesPerBlock;  // 240
+// The count word, 500 records and 23 bytes after the last one that hold no line.
+constexpr int ImageSize = 12025;
+static_assert(ImageSize == CountWordSize + RecordSize * MaxLines + 23);
+}  // namespace program
 
-using ProgramBytes = std::array<std::uint8_t, ProgramImageSize>;
+using ProgramBytes = std::array<std::uint8_t, program::ImageSize>;
 
 struct LinkState {
     // Request bookkeeping.
-    std::int16_t RequestTag = 0;     // what was asked last, 0 = idle
+    std::int16_t RequestTag = 0;     // what was asked last, 0 = idle (link/Tags.h)
     std::uint8_t PortOpenFlag = 0;   // 1 once a port scan has opened a port
     std::int16_t PortErrorFlag = 0;  // 1 after a failed send, until the caller has seen it
     std::int16_t SlaveAddress = 1;
@@ -18,6 +29,7 @@ struct LinkState {
     std::int16_t WatchdogTicks = 0;  // main-window watchdog ticks with a request outstanding
     std::int16_t BlockIndex = 0;     // 1-based block being transferred
     std::int16_t BlockCount = 0;
+    std::int16_t BlocksDone = 0;     // blocks of the transfer stored or acknowledged
     std::int16_t GridRefreshRequest = 0;
     // The port failed under us and the user has been told; further failed sends on the dead
     // port stay quiet until a port is opened again.

@@ -4,8 +4,6 @@
 #include <QColor>
 #include <QString>
 
-class FlexGrid;
-
 class MainView {
 public:
     enum class Button { Cmd5, Command8, Command12, Command14 };
@@ -29,7 +27,8 @@ public:
     virtual void setButtonColor(Button button, const QColor &color) = 0;
     virtual void setReadButtonEnabled(bool on) = 0;  // Cmd5
 
-    virtual FlexGrid &grid() = 0;
+    // Lays the grid's rows out for a program of `lines` lines: one row each, numbered.
+    virtual void layoutProgramRows(int lines) = 0;
     // Writes the texts of `count` lines from the start of the display image into the rows of
     // block `block`.
     virtual void RenderLines(int count, int block) = 0;

@@ -2,21 +2,28 @@
 
 #include "link/Crc.h"
 #include "link/MainView.h"
+#include "link/RegisterMap.h"
+#include "link/Tags.h"
 #include "ui/CommPort.h"
 #include "ui/Dialogs.h"
+#include "ui/Texts.h"
+#include "ui/WaitMs.h"
+
+#include <algorithm>
 
 namespace {
 // Arguments are signed 16-bit numbers on the wire; only 0 .. 32767 can be sent.
-bool fits(int v)
-{
-    return v >= 0 && v <= 32767;
-}
+bool fits(int v) { return v >= 0 && v <= 32767; }
 
 void putWord(QByteArray &frame, int v)
 {
     frame.append(char((v >> 8) & 0xFF));
     frame.append(char(v & 0xFF));
 }
+
+// A function-16 request carries at most 123 registers.
+constexpr int MaxWriteRegisters = 123;
+constexpr int EchoLength = 8;
 }  // namespace
 
 bool ModbusLink::buildHeader(QByteArray &frame, int slave, int function, int a, int b)
@@ -31,6 +38,19 @@ bool ModbusLink::buildHeader(QByteArray &frame, int slave, int function, int a, 
     return true;
 }
 
+int ModbusLink::ExpectedReplyLength(const QByteArray &request)
+{
+    if (request.size() < 6)
+        return 0;
+    switch (std::uint8_t(request[1])) {
+    case 0x03: return 5 + 2 * ((std::uint8_t(request[4]) << 8) | std::uint8_t(request[5]));
+    case 0x05:
+    case 0x06:
+    case 0x10: return EchoLength;
+    default: return 0;
+    }
+}
+
 void ModbusLink::ComputeCrc()
 {
     const std::uint16_t crc = ModbusCrc(m_tx);
@@ -38,88 +58,167 @@ void ModbusLink::ComputeCrc()
     m_crcHi = std::uint8_t(crc >> 8);
 }
 
-void ModbusLink::send(bool closePortOnError)
+bool ModbusLink::request(int tag, bool built, bool urgent)
 {
+    m_state.RequestTag = std::int16_t(tag);
+    if (!built)
+        return fail();
     ComputeCrc();
     m_tx.append(char(m_crcLo));
     m_tx.append(char(m_crcHi));
+    m_current = {tag, m_tx, ++m_serial, false};
     if (m_state.PortOpenFlag != 1)
-        return;
+        return true;  // no port was ever opened: the request is built, nothing goes out
     // Bytes still waiting belong to no request from here on (a late or partial reply of an
-    // abandoned one): they must not run into the reply to this one.
+    // abandoned one): they must not run into the reply to this one. An awaited stop's echo
+    // is still looked for among them.
     if (m_port.isOpen())
-        m_port.readAll();
-    if (!m_port.write(m_tx))
-        fail(closePortOnError);
-}
-
-void ModbusLink::fail(bool closePortOnError)
-{
-    if (!m_state.PortLostReported)
-        m_prompter.message(QStringLiteral("串口出错！"), Prompter::Buttons::Ok, QStringLiteral(""));
-    m_state.PortErrorFlag = 1;
-    if (closePortOnError)
-        m_port.close();
-    m_view.setConnectionLabel(QStringLiteral("控制器没有连接！"));
-    m_view.setConnectCaption(QStringLiteral("连接控制器"));
-}
-
-bool ModbusLink::SendFailed()
-{
-    if (m_state.PortErrorFlag != 1)
-        return false;
-    m_state.RequestTag = 0;
-    m_state.PortErrorFlag = 0;
-    m_port.close();
+        m_rx += m_port.readAll();
+    takeStopEcho(m_rx);
+    m_rx.clear();
+    armReceive(ExpectedReplyLength(m_tx));
+    if (!m_port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal))
+        return fail();
     return true;
 }
 
-void ModbusLink::ReadRegisters(int slave, int address, int count)
+bool ModbusLink::fail()
 {
-    if (!buildHeader(m_tx, slave, 0x03, address, count))
-        return fail(false);
-    send();
+    // The request is forgotten and the port closed before the user is told, so that nothing
+    // that runs while the message is open can send into the broken port.
+    m_state.PortErrorFlag = 1;
+    m_state.RequestTag = 0;
+    m_port.close();
+    m_rx.clear();
+    m_state.PortErrorFlag = 0;
+    m_view.setConnectionLabel(text::NotConnected());
+    m_view.setConnectCaption(text::Connect());
+    if (!m_state.PortLostReported)
+        m_prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
+    return false;
 }
 
-void ModbusLink::SendCoilOn(int slave, int coil)
+bool ModbusLink::ReadRegistersFrom(int slave, int tag, int address, int count)
 {
-    if (!buildHeader(m_tx, slave, 0x05, coil, 0))
-        return fail(false);
+    return request(tag, buildHeader(m_tx, slave, 0x03, address, count));
+}
+
+bool ModbusLink::ReadRegisters(int tag, int address, int count)
+{
+    return ReadRegistersFrom(m_state.SlaveAddress, tag, address, count);
+}
+
+bool ModbusLink::SendCoilOn(int tag, int coil)
+{
+    const bool built = buildHeader(m_tx, m_state.SlaveAddress, 0x05, coil, 0);
     // ON is the constant FF00 of the frame, outside the range of the arguments.
-    m_tx[4] = char(0xFF);
-    send();
+    if (built)
+        m_tx[4] = char(0xFF);
+    return request(tag, built);
 }
 
-void ModbusLink::SendCoilOff(int slave, int coil)
+bool ModbusLink::SendCoilOff(int tag, int coil)
 {
-    if (!buildHeader(m_tx, slave, 0x05, coil, 0))
-        return fail(false);
-    send();
+    return request(tag, buildHeader(m_tx, m_state.SlaveAddress, 0x05, coil, 0));
 }
 
-void ModbusLink::SendRegister(int slave, int address, int value)
+bool ModbusLink::SendRegister(int tag, int address, int value)
 {
-    if (!buildHeader(m_tx, slave, 0x06, address, value))
-        return fail(false);
-    send();
+    return request(tag, buildHeader(m_tx, m_state.SlaveAddress, 0x06, address, value));
 }
 
-void ModbusLink::WriteBlock(int slave, int start, int count, const std::uint8_t *data, bool closePortOnError)
+bool ModbusLink::WriteRegisters(int tag, int start, std::span<const std::uint8_t> data)
 {
-    // A function-16 request carries at most 123 registers.
-    if (count < 1 || count > 123 || !data || !buildHeader(m_tx, slave, 0x10, start, count))
-        return fail(closePortOnError);
-    m_tx.append(char(2 * count));
-    m_tx.append(reinterpret_cast<const char *>(data), 2 * count);
-    send(closePortOnError);
+    const int count = int(data.size() / 2);
+    const bool built = count >= 1 && count <= MaxWriteRegisters && data.size() % 2 == 0 &&
+                       buildHeader(m_tx, m_state.SlaveAddress, 0x10, start, count);
+    if (built) {
+        m_tx.append(char(2 * count));
+        m_tx.append(reinterpret_cast<const char *>(data.data()), 2 * count);
+    }
+    return request(tag, built);
 }
 
-void ModbusLink::WriteProgramBlock(int slave, int start, int count)
+bool ModbusLink::WriteProgramBlock(int start, int count)
 {
-    const long offset = 2L + 240L * (m_state.BlockIndex - 1);
-    // The block must lie inside the program image; anything else is refused, never read
-    // past the end.
-    if (m_state.BlockIndex < 1 || count < 1 || offset + 2L * count > ProgramImageSize)
-        return fail(true);
-    WriteBlock(slave, start, count, m_state.ProgramImage.data() + offset, true);
+    const long offset = program::CountWordSize + long(program::BlockBytes) * (m_state.BlockIndex - 1);
+    // The block must lie inside the program image; anything else is refused, never read past
+    // the end.
+    if (m_state.BlockIndex < 1 || count < 1 || offset + 2L * count > program::ImageSize)
+        return request(tag::WriteBlock, false);
+    return WriteRegisters(tag::WriteBlock, start,
+                          std::span<const std::uint8_t>(m_state.ProgramImage.data() + offset, std::size_t(2 * count)));
+}
+
+bool ModbusLink::SendStop(int tag)
+{
+    const bool built = buildHeader(m_tx, m_state.SlaveAddress, 0x05, reg::coil::EmergencyStop, 0);
+    if (built)
+        m_tx[4] = char(0xFF);
+    // The reply to the stop is its own echo.
+    return request(tag, built, true);
+}
+
+bool ModbusLink::ResendStop()
+{
+    if (m_stopEcho.isEmpty() || !m_port.isOpen())
+        return false;
+    return m_port.write(m_stopEcho, CommPort::Priority::Urgent) || fail();
+}
+
+bool ModbusLink::takeStopEcho(QByteArray &bytes)
+{
+    if (m_stopEcho.isEmpty())
+        return false;
+    const qsizetype at = bytes.indexOf(m_stopEcho);
+    if (at < 0)
+        return false;
+    bytes.remove(at, m_stopEcho.size());
+    m_stopEcho.clear();
+    if (stopConfirmed)
+        stopConfirmed();
+    return true;
+}
+
+void ModbusLink::setStopAwaited(bool on)
+{
+    // The stop's echo is the stop frame itself.
+    m_stopEcho = on ? m_current.frame : QByteArray();
+    armReceive(ExpectedReplyLength(m_current.frame));
+}
+
+void ModbusLink::armReceive(int expected)
+{
+    int want = expected > 0 ? expected : m_port.rThreshold();
+    if (!m_stopEcho.isEmpty())
+        want = std::min(want > 0 ? want : EchoLength, EchoLength);
+    m_port.setRThreshold(std::max(1, want - int(m_rx.size())));
+}
+
+void ModbusLink::discardInput()
+{
+    m_port.readAll();
+    m_rx.clear();
+}
+
+void ModbusLink::markAnswered(std::uint32_t serial)
+{
+    for (Request &r : m_awaited)
+        if (r.serial == serial)
+            r.answered = true;
+}
+
+bool ModbusLink::WaitForReply(double ms)
+{
+    m_awaited.push_back(m_current);
+    const std::uint32_t serial = m_current.serial;
+    WaitMs(ms);
+    bool answered = false;
+    for (auto it = m_awaited.begin(); it != m_awaited.end(); ++it)
+        if (it->serial == serial) {
+            answered = it->answered;
+            m_awaited.erase(it);
+            break;
+        }
+    return answered;
 }

@@ -4,44 +4,29 @@
 #include "link/MainView.h"
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
+#include "link/Tags.h"
 #include "ui/Colors.h"
-#include "ui/CommPort.h"
 #include "ui/Dialogs.h"
-#include "ui/FlexGrid.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace ProgramRead {
 
 int blockCountFor(int lines)
 {
-    return lines / reg::LinesPerBlock + (lines % reg::LinesPerBlock > 0 ? 1 : 0);
+    return lines / program::LinesPerBlock + (lines % program::LinesPerBlock > 0 ? 1 : 0);
 }
 
-void layoutRows(MainView &view, int lines)
+bool requestFirstBlock(LinkState &state, ModbusLink &link, MainView &view, int lines)
 {
-    FlexGrid &grid = view.grid();
-    lines = std::clamp(lines, 0, int(reg::MaxLines));
-    grid.setRows(lines + 1);
-    for (int r = 0; r <= lines; ++r) {
-        grid.setRowHeightTwips(r, 400);
-        if (r >= 1)
-            grid.setTextMatrix(r, 0, QString::number(r));
-    }
-}
-
-bool requestFirstBlock(LinkState &state, CommPort &port, ModbusLink &link, MainView &view, int lines)
-{
-    if (lines < 1 || lines > reg::MaxLines)
+    if (lines < 1 || lines > program::MaxLines)
         return true;
-    const bool single = lines <= reg::LinesPerBlock;
-    state.RequestTag = 2;
-    port.setRThreshold(single ? 24 * lines + 5 : 245);
-    link.ReadRegisters(state.SlaveAddress, reg::Program,
-                       single ? reg::RegistersPerLine * lines : reg::RegistersPerBlock);
-    if (link.SendFailed())
+    const int first = std::min(lines, program::LinesPerBlock);
+    if (!link.ReadRegisters(tag::ReadBlock, reg::Program, reg::RegistersPerLine * first))
         return false;
     state.BlockIndex = 1;
+    state.BlocksDone = 0;
     state.BlockCount = std::int16_t(blockCountFor(lines));
     view.setButtonColor(MainView::Button::Cmd5, colors::Green);
     return true;
@@ -49,7 +34,8 @@ bool requestFirstBlock(LinkState &state, CommPort &port, ModbusLink &link, MainV
 
 void reportRejectedCount(const LinkState &state, Prompter &prompter)
 {
-    prompter.message(QStringLiteral("控制器中的程序有%1行，超过500行，无法读取！").arg(state.RejectedLineCount));
+    prompter.message(QCoreApplication::translate("Trelmo", "控制器中的程序有%1行，超过500行，无法读取！")
+                         .arg(state.RejectedLineCount));
 }
 
 }  // namespace ProgramRead

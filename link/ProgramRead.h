@@ -4,16 +4,14 @@
 // asked for.
 
 struct LinkState;
-class CommPort;
 class MainView;
 class ModbusLink;
 class Prompter;
 
 namespace ProgramRead {
 int blockCountFor(int lines);
-void layoutRows(MainView &view, int lines);
 // Returns false when the send failed (the port has then been closed and the tag cleared).
-bool requestFirstBlock(LinkState &state, CommPort &port, ModbusLink &link, MainView &view, int lines);
+bool requestFirstBlock(LinkState &state, ModbusLink &link, MainView &view, int lines);
 // The controller reported more lines than the tool can hold: say so.
 void reportRejectedCount(const LinkState &state, Prompter &prompter);
 }  // namespace ProgramRead

@@ -5,34 +5,70 @@
 #include "link/MainView.h"
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
+#include "link/Tags.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
+#include "ui/Texts.h"
 
 #include <algorithm>
 
 namespace {
-// Next tag when a reply for `tag` with `function` is accepted; -1 when no rule fits.
+// A reply is taken when the slave is ours, RequestTag names a rule and the function code is
+// the rule's; RequestTag then moves to `next` (Decided: the block transfers decide).
+constexpr int Decided = -1;
 struct Rule {
     int tag;
     int function;
     int next;
 };
 constexpr Rule Rules[] = {
-    {1, 0x03, 0},     {2, 0x03, -2},    {4, 0x10, -2},    {7, 0x06, 8},     {10, 0x05, 0},    {11, 0x06, 0},
-    {12, 0x03, 0},    {13, 0x05, 0},    {20, 0x03, 21},   {23, 0x06, 22},   {24, 0x05, 21},   {25, 0x05, 21},
-    {26, 0x10, 21},   {50, 0x03, 51},   {53, 0x03, 54},   {56, 0x10, 52},   {56, 0x06, 52},   {60, 0x05, 51},
-    {150, 0x03, 151}, {153, 0x03, 154}, {156, 0x10, 151}, {156, 0x06, 151}, {157, 0x05, 151}, {158, 0x05, 151},
+    {tag::LineCount, 0x03, tag::Idle},
+    {tag::ReadBlock, 0x03, Decided},
+    {tag::WriteBlock, 0x10, Decided},
+    {tag::WriteLineCount, 0x06, tag::BlocksDue},
+    {tag::SaveData, 0x05, tag::Idle},
+    {tag::WriteRunMode, 0x06, tag::Idle},
+    {tag::ReadRunMode, 0x03, tag::Idle},
+    {tag::Stop, 0x05, tag::Idle},
+    {tag::ManualRead, 0x03, tag::ManualReceived},
+    {tag::ManualRunMode, 0x06, tag::ManualReadDue},
+    {tag::ManualStep, 0x05, tag::ManualReceived},
+    {tag::ManualCoil, 0x05, tag::ManualReceived},
+    {tag::ManualWrite, 0x10, tag::ManualReceived},
+    {tag::ParamsRead, 0x03, tag::ParamsReceived},
+    {tag::AccelRead, 0x03, tag::AccelReceived},
+    {tag::ParamsWrite, 0x10, tag::AccelDue},
+    {tag::ParamsWrite, 0x06, tag::AccelDue},
+    {tag::ParamsSave, 0x05, tag::ParamsReceived},
+    {tag::InterpReadA, 0x03, tag::InterpAReceived},
+    {tag::InterpReadB, 0x03, tag::InterpBReceived},
+    {tag::InterpWrite, 0x10, tag::InterpAReceived},
+    {tag::InterpWrite, 0x06, tag::InterpAReceived},
+    {tag::InterpMove, 0x05, tag::InterpAReceived},
+    {tag::InterpStop, 0x05, tag::InterpAReceived},
 };
 
 const Rule *findRule(int tag, int function)
 {
     for (const Rule &r : Rules)
-        if (r.tag == tag && r.function == function)
+        if (r.tag == tag && (function < 0 || r.function == function))
             return &r;
     return nullptr;
 }
 
-template <std::size_t N> void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
+// A reply must be the one the request asked for: the same function, the length the request
+// asks for (the rule the receive threshold is set by), and a good CRC. Anything else, an
+// exception reply included, is dropped and left to the watchdog.
+bool answers(const QByteArray &b, const QByteArray &request)
+{
+    const int length = ModbusLink::ExpectedReplyLength(request);
+    if (b.size() < 5 || length == 0 || b.size() != length || b[1] != request[1] || !CrcMatches(b))
+        return false;
+    return std::uint8_t(b[1]) != 0x03 || std::uint8_t(b[2]) == length - 5;
+}
+
+template <std::size_t N>
+void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
 {
     // Data bytes are everything between the 3-byte header and the CRC.
     const int n = int(b.size()) - 5;
@@ -43,103 +79,157 @@ template <std::size_t N> void copyData(std::array<std::uint8_t, N> &to, const QB
 
 void ReceiveHandler::onReceive()
 {
-    handleReply(m_port.readAll());
+    receive(m_port.readAll());
 }
 
-// A reply must be the one the request asked for: the same function, the right length for it
-// (8 bytes for functions 05, 06 and 16; 5 + twice the registers asked for function 03) and a
-// good CRC. Anything else, an exception reply included, is dropped and left to the watchdog.
-bool ReceiveHandler::fitsRequest(const QByteArray &b) const
+void ReceiveHandler::receive(const QByteArray &bytes)
 {
-    const QByteArray &tx = m_link.TxFrame();
-    if (b.size() < 5 || tx.size() < 8 || b[1] != tx[1] || !CrcMatches(b))
-        return false;
-    switch (std::uint8_t(b[1])) {
-    case 0x03: {
-        const int asked = (std::uint8_t(tx[4]) << 8) | std::uint8_t(tx[5]);
-        return std::uint8_t(b[2]) == 2 * asked && b.size() == 5 + 2 * asked;
-    }
-    case 0x05:
-    case 0x06:
-    case 0x10: return b.size() == 8;
-    default: return false;
-    }
+    QByteArray &rx = m_link.rxCarry();
+    rx += bytes;
+    m_state.PortErrorFlag = 0;
+    m_state.NoReplyTicks = 0;
+    m_state.WatchdogTicks = 0;
+
+    // The stop's echo is looked for first, whatever else is outstanding: it may come behind
+    // the reply of the request it abandoned, or ahead of one sent after it.
+    const QByteArray echo = m_link.stopEcho();
+    const bool stopIsCurrent = !echo.isEmpty() && m_link.current().frame == echo;
+    if (m_link.takeStopEcho(rx) && stopIsCurrent)
+        handleReply(echo);
+    if (!rx.isEmpty() && (takeReply(rx) || takeAwaited(rx)))
+        m_link.takeStopEcho(rx);
+
+    // What is left may be the start of a reply still to come: keep as much of it as the
+    // longest reply expected, and wait for the rest.
+    int expected = m_link.stopAwaited() ? 8 : 0;
+    if (findRule(m_state.RequestTag, -1))
+        expected = std::max(expected, ModbusLink::ExpectedReplyLength(m_link.current().frame));
+    for (const ModbusLink::Request &r : m_link.awaited())
+        if (!r.answered)
+            expected = std::max(expected, ModbusLink::ExpectedReplyLength(r.frame));
+    if (rx.size() >= expected)
+        rx = expected > 1 ? rx.right(expected - 1) : QByteArray();
+    m_link.armReceive(ModbusLink::ExpectedReplyLength(m_link.current().frame));
 }
 
-void ReceiveHandler::handleReply(const QByteArray &b)
+// The reply to the request outstanding stands at the end of what came (anything before it
+// is left over from a request abandoned before its reply), or at the start, with the next
+// reply already behind it.
+bool ReceiveHandler::takeReply(QByteArray &rx)
+{
+    const int length = ModbusLink::ExpectedReplyLength(m_link.current().frame);
+    if (length <= 0 || rx.size() < length)
+        return false;
+    if (handleReply(rx.right(length))) {
+        rx.clear();
+        return true;
+    }
+    if (rx.size() > length && handleReply(rx.left(length))) {
+        rx.remove(0, length);
+        return true;
+    }
+    return false;
+}
+
+// A request that somebody waits for (a probe of the handshake, the read button's line count)
+// still counts as answered when its reply comes after another request (an emergency stop)
+// has been started: its data is taken, RequestTag is left to the newer request.
+bool ReceiveHandler::takeAwaited(const QByteArray &rx)
+{
+    const std::uint32_t current = m_link.current().serial;
+    for (ModbusLink::Request &r : m_link.awaited()) {
+        const int length = ModbusLink::ExpectedReplyLength(r.frame);
+        if (r.serial == current || r.answered || length <= 0 || rx.size() < length)
+            continue;
+        const QByteArray b = rx.right(length);
+        if (std::uint8_t(b[0]) != m_state.SlaveAddress || !answers(b, r.frame) || !findRule(r.tag, std::uint8_t(b[1])))
+            continue;
+        apply(r.tag, b);
+        r.answered = true;
+        return true;
+    }
+    return false;
+}
+
+bool ReceiveHandler::handleReply(const QByteArray &b)
 {
     m_state.PortErrorFlag = 0;
     m_state.NoReplyTicks = 0;
     m_state.WatchdogTicks = 0;
     if (b.size() < 2 || std::uint8_t(b[0]) != m_state.SlaveAddress)
-        return;
+        return false;
     const Rule *rule = findRule(m_state.RequestTag, std::uint8_t(b[1]));
-    if (!rule || !fitsRequest(b))
-        return;
-
+    if (!rule || !answers(b, m_link.current().frame))
+        return false;
     const int tag = m_state.RequestTag;
+    const int next = apply(tag, b);
+    m_state.RequestTag = std::int16_t(rule->next == Decided ? next : rule->next);
+    m_link.markAnswered(m_link.current().serial);
+    if (tag >= tag::ManualRead && screenReplyAccepted)
+        screenReplyAccepted(tag);
+    return true;
+}
+
+// What a reply does besides moving RequestTag; returns the next tag of the block transfers.
+int ReceiveHandler::apply(int tag, const QByteArray &b)
+{
     switch (tag) {
-    case 1: {
+    case tag::LineCount: {
         const int count = (std::uint8_t(b[3]) << 8) | std::uint8_t(b[4]);
         // The controller holds at most 500 lines; a larger count is not a program this tool
         // can hold, so it is not taken (the caller tells the user).
-        m_state.RejectedLineCount = count > reg::MaxLines ? count : 0;
+        m_state.RejectedLineCount = count > program::MaxLines ? count : 0;
         if (!m_state.RejectedLineCount) {
             m_view.setLineCountText(QString::number(count));
             m_state.ProgramImage[0] = std::uint8_t(b[3]);
             m_state.ProgramImage[1] = std::uint8_t(b[4]);
         }
-        m_view.setConnectionLabel(QStringLiteral("控制器已经连接！"));
-        m_view.setConnectCaption(QStringLiteral("断开控制器"));
-        break;
+        m_view.setConnectionLabel(text::Connected());
+        m_view.setConnectCaption(text::Disconnect());
+        return tag::Idle;
     }
-    case 2: storeBlock(b); return;  // the block store moves the tag itself
-    case 4:
-        if (m_state.BlockIndex < m_state.BlockCount) {
-            m_state.RequestTag = 5;
-        } else {
-            m_state.RequestTag = 0;
-            m_view.setButtonColor(MainView::Button::Command8, colors::LightYellow);
-        }
-        return;
-    case 7: m_view.setButtonColor(MainView::Button::Command8, colors::Green); break;
-    case 10: m_view.setButtonColor(MainView::Button::Command12, colors::Apricot); break;
-    case 12:
-        m_view.setRunModeCaption(std::uint8_t(b[4]) == 1 ? QStringLiteral("上电自运行")
-                                                         : QStringLiteral("上电后不自动运行"));
+    case tag::ReadBlock:
+        m_state.BlocksDone = m_state.BlockIndex;
+        storeBlock(b);
+        return m_state.BlockIndex < m_state.BlockCount ? tag::ReadBlockDue : tag::Idle;
+    case tag::WriteBlock:
+        m_state.BlocksDone = m_state.BlockIndex;
+        if (m_state.BlockIndex < m_state.BlockCount)
+            return tag::WriteBlockDue;
+        m_view.setButtonColor(MainView::Button::Command8, colors::LightYellow);
+        return tag::Idle;
+    case tag::WriteLineCount: m_view.setButtonColor(MainView::Button::Command8, colors::Green); break;
+    case tag::SaveData: m_view.setButtonColor(MainView::Button::Command12, colors::Apricot); break;
+    case tag::ReadRunMode:
+        m_view.setRunModeCaption(std::uint8_t(b[4]) == 1 ? text::AutoRunOn() : text::AutoRunOff());
         break;
-    case 13: m_view.setButtonColor(MainView::Button::Command14, colors::Red); break;
-    case 20: copyData(m_state.ManualReplyBytes, b); break;
-    case 50:
-    case 53: copyData(m_state.ParamReplyBytes, b); break;
-    case 150:
-    case 153: copyData(m_state.InterpReplyBytes, b); break;
+    case tag::Stop: m_view.setButtonColor(MainView::Button::Command14, colors::Red); break;
+    case tag::ManualRead: copyData(m_state.ManualReplyBytes, b); break;
+    case tag::ParamsRead:
+    case tag::AccelRead: copyData(m_state.ParamReplyBytes, b); break;
+    case tag::InterpReadA:
+    case tag::InterpReadB: copyData(m_state.InterpReplyBytes, b); break;
     default: break;
     }
-    m_state.RequestTag = std::int16_t(rule->next);
-    if (tag >= 20 && screenReplyAccepted)
-        screenReplyAccepted(tag);
+    return tag::Idle;
 }
 
 void ReceiveHandler::storeBlock(const QByteArray &b)
 {
     // Lines 1 to 500 only: nothing past the last line's record is ever written.
-    constexpr int ProgramEnd = 2 + 24 * reg::MaxLines;
-    const long base = 2L + 240L * (m_state.BlockIndex - 1);
+    constexpr int ProgramEnd = program::CountWordSize + program::RecordSize * program::MaxLines;
+    const long base = program::CountWordSize + long(program::BlockBytes) * (m_state.BlockIndex - 1);
     const int n = int(b.size()) - 5;
     for (int k = 0; k < n; ++k) {
         const long at = base + k;
-        if (at >= 2 && at < ProgramEnd)
+        if (at >= program::CountWordSize && at < ProgramEnd)
             m_state.ProgramImage[std::size_t(at)] = std::uint8_t(b[3 + k]);
-        if (k < ProgramImageSize)
+        if (k < program::ImageSize)
             m_state.DisplayImage[std::size_t(k)] = std::uint8_t(b[3 + k]);
     }
-    const int lines = std::min(std::uint8_t(b[2]) / 24, reg::LinesPerBlock);
+    const int lines = std::min(std::uint8_t(b[2]) / program::RecordSize, program::LinesPerBlock);
     m_view.RenderLines(lines, m_state.BlockIndex);
-    if (m_state.BlockIndex < m_state.BlockCount) {
-        m_state.RequestTag = 3;
-    } else {
-        m_state.RequestTag = 0;
+    if (m_state.BlockIndex >= m_state.BlockCount) {
         m_view.setButtonColor(MainView::Button::Cmd5, colors::LightYellow);
         m_view.setReadButtonEnabled(true);
     }
@@ -149,13 +239,13 @@ void ReceiveHandler::watchdogTick()
 {
     if (m_state.ManualScreenActive || m_state.ParamScreenActive || m_state.InterpScreenActive || !m_port.isOpen())
         return;
-    if (m_state.RequestTag == 0) {
+    if (m_state.RequestTag == tag::Idle) {
         m_state.WatchdogTicks = 0;
         return;
     }
     if (++m_state.WatchdogTicks >= WatchdogLimit) {
-        m_port.readAll();
+        m_link.discardInput();
         m_state.WatchdogTicks = 0;
-        m_state.RequestTag = 0;
+        m_state.RequestTag = tag::Idle;
     }
 }

@@ -14,23 +14,29 @@ class ReceiveHandler {
 public:
     ReceiveHandler(LinkState &state, CommPort &port, ModbusLink &link, MainView &view)
         : m_state(state), m_port(port), m_link(link), m_view(view)
-    {}
+    {
+    }
 
     // The port's receive event.
     void onReceive();
+    // Bytes as they came from the line, in pieces of any size (public for fuzzing and tests).
+    void receive(const QByteArray &bytes);
     // Checks and dispatches one reply as read from the port (public for fuzzing and tests).
-    void handleReply(const QByteArray &b);
+    // True when a rule took it.
+    bool handleReply(const QByteArray &b);
     // The main window's Timer2 tick: abandons a request unanswered for six ticks.
     void watchdogTick();
 
     // Called when a reply has been accepted for a sub-screen tag (20 .. 158) after the
-    // shared state has been updated; screens use it for their button colours.
+    // shared state has been updated; screens use it for their button colours and watchdogs.
     std::function<void(int tag)> screenReplyAccepted;
 
     static constexpr int WatchdogLimit = 6;
 
 private:
-    bool fitsRequest(const QByteArray &b) const;
+    bool takeReply(QByteArray &rx);
+    bool takeAwaited(const QByteArray &rx);
+    int apply(int tag, const QByteArray &b);
     void storeBlock(const QByteArray &b);
 
     LinkState &m_state;

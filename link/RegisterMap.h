@@ -2,6 +2,8 @@
 // Every coil and holding register through which the tool talks to the controller, as the
 // address travels in the request (0-based, no offset).
 
+#include "link/LinkState.h"
+
 namespace reg {
 
 // Coils, written with function 05 (ON = FF00, OFF = 0000).
@@ -20,10 +22,8 @@ constexpr int ArcXY = 36, ArcXZ = 37, ArcYZ = 38;
 // The stored program: line n in registers 12 (n - 1) .. 12 (n - 1) + 11, moved in blocks of
 // ten lines (120 registers).
 constexpr int Program = 0;
-constexpr int RegistersPerLine = 12;
-constexpr int LinesPerBlock = 10;
-constexpr int RegistersPerBlock = RegistersPerLine * LinesPerBlock;
-constexpr int MaxLines = 500;
+constexpr int RegistersPerLine = program::RecordSize / 2;
+constexpr int RegistersPerBlock = program::BlockBytes / 2;
 
 // Axis parameter block: 13 registers per axis.
 constexpr int AxisParamsX = 8192, AxisParamsY = 8205, AxisParamsZ = 8218;

@@ -1,6 +1,7 @@
 #include "mainwindow/Mainfrm.h"
 
 #include "link/RegisterMap.h"
+#include "link/Tags.h"
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/WheelHook.h"
 #include "screens/manual/ManualScreen.h"
@@ -11,6 +12,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
 #include "ui/NumberText.h"
+#include "ui/Texts.h"
 #include "ui/Widgets.h"
 #include "editor/ProgramEditor.h"
 #include "editor/ProgramGrid.h"
@@ -59,22 +61,29 @@ QLineEdit *makeBox(QWidget *parent, const char *name, int width)
 }  // namespace
 
 Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent)
+    : Mainfrm(state, prompter, [devices] { return devices; }, parent)
+{
+}
+
+Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent)
     : QMainWindow(parent), MSComm(new CommPort(this)), m_state(state), m_prompter(prompter),
-      m_link(state, *MSComm, prompter, *this), m_connection(state, *MSComm, m_link, prompter, *this),
-      m_receive(state, *MSComm, m_link, *this), m_transfer(state, *MSComm, m_link, prompter, *this),
-      m_runControl(state, *MSComm, m_link, prompter, *this), m_wheel(new WheelHook(this))
+      m_link(state, *MSComm, prompter, *this), m_stop(*MSComm, m_link, prompter, *this),
+      m_connection(state, *MSComm, m_link, prompter, *this), m_receive(state, *MSComm, m_link, *this),
+      m_transfer(state, *MSComm, m_link, prompter, *this),
+      m_runControl(state, *MSComm, m_link, m_stop, prompter, *this), m_wheel(new WheelHook(this))
 {
     setObjectName(QStringLiteral("Mainfrm"));
     setWindowTitle(QStringLiteral("Trelmo"));
     MSComm->setObjectName(QStringLiteral("MSComm"));
-    MSComm->setCatalogue(devices);
+    MSComm->setCatalogueSource(std::move(catalogue));
     buildControls();
 
     Timer1 = MakeTimer(this, "Timer1", 100);
     Timer2 = MakeTimer(this, "Timer2", 100);
     connect(Timer1, &QTimer::timeout, this, &Mainfrm::onTimer1);
     connect(Timer2, &QTimer::timeout, this, &Mainfrm::onTimer2);
-    connect(MSComm, &CommPort::commEvent, this, [this](CommPort::Event e) { onCommEvent(int(e)); });
+    connect(MSComm, &CommPort::received, this, [this] { m_receive.onReceive(); });
+    connect(MSComm, &CommPort::failed, this, &Mainfrm::onPortFailed);
 
     connect(Cmd1, &QPushButton::clicked, this, [this] { m_connection.Cmd1Click(); });
     connect(Command11, &QPushButton::clicked, this, &Mainfrm::showAbout);
@@ -82,9 +91,8 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
     // The program editor works on the grid and its two cell editors; the project buttons and
     // the line buttons act on the program through it and through the project files.
     m_editor = std::make_unique<ProgramEditor>(
-        state, *this, prompter,
-        EditorControls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn});
-    m_projects = std::make_unique<ProjectFiles>(state, *this, prompter);
+        state, *this, prompter, EditorControls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn});
+    m_projects = std::make_unique<ProjectFiles>(state, *this, *MSFlexGrid1, prompter);
     ProgramEditor *editor = m_editor.get();
     ProjectFiles *projects = m_projects.get();
     connect(MSFlexGrid1, &FlexGrid::clicked, editor, &ProgramEditor::CellClick);
@@ -107,26 +115,21 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
     connect(Command9, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Interpolation); });
 
     m_receive.screenReplyAccepted = [this](int tag) {
-        for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
-            if (SubScreen *s = m_runControl.screen(RunControl::Screen(i)); s && s->isLoaded())
+        for (const auto &s : m_screens)
+            if (s->isLoaded())
                 s->replyAccepted(tag);
     };
 
     // The three screens live as long as the main window; the guards load and unload them.
-    m_runControl.setScreen(RunControl::Manual,
-                           new ManualScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
-    m_runControl.setScreen(RunControl::Parameters,
-                           new ParamScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
-    m_runControl.setScreen(RunControl::Interpolation,
-                           new InterpolationScreen(ScreenContext{state, *MSComm, m_link, prompter, *this}));
+    const ScreenContext context{state, *MSComm, m_link, m_stop, prompter, *this};
+    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(context);
+    m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(context);
+    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(context);
+    for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
+        m_runControl.setScreen(RunControl::Screen(i), m_screens[std::size_t(i)].get());
 }
 
-Mainfrm::~Mainfrm()
-{
-    delete m_about;
-    for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
-        delete m_runControl.screen(RunControl::Screen(i));
-}
+Mainfrm::~Mainfrm() = default;
 
 void Mainfrm::buildControls()
 {
@@ -264,9 +267,9 @@ void Mainfrm::Form_Load()
     Timer1->stop();
     m_state.SlaveAddress = 1;
 
-    MSFlexGrid1->setRows(reg::MaxLines + 1);
+    MSFlexGrid1->setRows(program::MaxLines + 1);
     layoutGridColumns();
-    for (int r = 0; r <= reg::MaxLines; ++r)
+    for (int r = 0; r <= program::MaxLines; ++r)
         MSFlexGrid1->setRowHeightTwips(r, 400);
 
     switch (m_connection.ConnectController()) {
@@ -277,7 +280,7 @@ void Mainfrm::Form_Load()
         m_state.NoReplyTicks = 0;
         break;
     case Connection::Outcome::NoPort:
-        Label3->setText(QStringLiteral("控制器没有连接！"));
+        Label3->setText(text::NotConnected());
         Timer1->start();
         m_state.PortErrorFlag = 0;
         break;
@@ -380,6 +383,11 @@ void Mainfrm::setButtonColor(Button button, const QColor &color)
     SetBackColor(b, color);
 }
 
+void Mainfrm::layoutProgramRows(int lines)
+{
+    program::LayOutGridRows(*MSFlexGrid1, lines);
+}
+
 void Mainfrm::RenderLines(int count, int block)
 {
     ::RenderLines(*MSFlexGrid1, m_state.DisplayImage, count, block);
@@ -403,29 +411,26 @@ void Mainfrm::onTimer2()
     m_receive.watchdogTick();
 }
 
-void Mainfrm::onCommEvent(int kind)
+void Mainfrm::onPortFailed()
 {
-    if (kind == int(CommPort::Event::Receive)) {
-        m_receive.onReceive();
-        return;
-    }
     // The port failed under us (the adapter was pulled out): say so once, as a failed send
     // would, and forget the request; the port is already closed.
     m_state.PortLostReported = true;
-    m_prompter.message(QStringLiteral("串口出错！"), Prompter::Buttons::Ok, QStringLiteral(""));
-    m_state.RequestTag = 0;
+    m_transfer.portFailed();
+    m_state.RequestTag = tag::Idle;
     m_state.PortErrorFlag = 0;
-    setConnectionLabel(QStringLiteral("控制器没有连接！"));
-    setConnectCaption(QStringLiteral("连接控制器"));
+    setConnectionLabel(text::NotConnected());
+    setConnectCaption(text::Connect());
+    m_prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
 }
 
 void Mainfrm::showAbout()
 {
-    if (!m_about) {
-        m_about = new AboutForm;
-        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    if (!m_about)
+        m_about = std::make_unique<AboutForm>();
+    // Shown again while open, the same window comes to the front; a new load refills it.
+    if (!m_about->isVisible())
         m_about->Form_Load();
-    }
     m_about->show();
     m_about->raise();
     m_about->activateWindow();

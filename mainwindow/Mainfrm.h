@@ -3,19 +3,21 @@
 // commands. It owns the serial port and the two link timers for the whole run; closing it
 // ends the tool with every other window.
 #include <QMainWindow>
-#include <QPointer>
 #include <QStringList>
+#include <array>
+#include <functional>
 #include <memory>
 
 #include "link/Connection.h"
+#include "link/EmergencyStop.h"
 #include "link/LinkState.h"
 #include "link/MainView.h"
 #include "link/ModbusLink.h"
 #include "link/ReceiveHandler.h"
 #include "mainwindow/RunControl.h"
 #include "projects/Transfer.h"
-#include "mainwindow/AboutForm.h"
 
+class AboutForm;
 class CommPort;
 class FlexGrid;
 class Prompter;
@@ -24,6 +26,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class SubScreen;
 class WheelHook;
 class ProgramEditor;
 class ProjectFiles;
@@ -31,7 +34,10 @@ class ProjectFiles;
 class Mainfrm : public QMainWindow, public MainView {
     Q_OBJECT
 public:
-    // `devices` are the devices that port numbers 1 to 20 stand for (the port catalogue).
+    // `catalogue` gives the devices that port numbers 1 to 20 stand for; it is asked afresh at
+    // every connect.
+    Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent = nullptr);
+    // A fixed list of devices.
     Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent = nullptr);
     ~Mainfrm() override;
 
@@ -53,7 +59,7 @@ public:
     void setRunModeCaption(const QString &text) override;
     void setButtonColor(Button button, const QColor &color) override;
     void setReadButtonEnabled(bool on) override;
-    FlexGrid &grid() override { return *MSFlexGrid1; }
+    void layoutProgramRows(int lines) override;
     void RenderLines(int count, int block) override;
 
     // Lays out the grid's columns, alignment and header texts (row count untouched).
@@ -64,10 +70,11 @@ public:
     ModbusLink &link() { return m_link; }
     Connection &connection() { return m_connection; }
     ReceiveHandler &receiveHandler() { return m_receive; }
+    EmergencyStop &emergencyStop() { return m_stop; }
     Transfer &transfer() { return m_transfer; }
     RunControl &runControl() { return m_runControl; }
     Prompter &prompter() { return m_prompter; }
-    AboutForm *aboutForm() const { return m_about; }
+    AboutForm *aboutForm() const { return m_about.get(); }
     ProgramEditor &editor() { return *m_editor; }
     ProjectFiles &projects() { return *m_projects; }
 
@@ -99,18 +106,20 @@ private:
     void buildControls();
     void onTimer1();
     void onTimer2();
-    void onCommEvent(int kind);
+    void onPortFailed();
     void showAbout();
 
     LinkState &m_state;
     Prompter &m_prompter;
     ModbusLink m_link;
+    EmergencyStop m_stop;
     Connection m_connection;
     ReceiveHandler m_receive;
     Transfer m_transfer;
     RunControl m_runControl;
     WheelHook *m_wheel;
-    QPointer<AboutForm> m_about;
+    std::unique_ptr<AboutForm> m_about;
+    std::array<std::unique_ptr<SubScreen>, 3> m_screens;
     std::unique_ptr<ProgramEditor> m_editor;
     std::unique_ptr<ProjectFiles> m_projects;
 };

@@ -47,7 +47,10 @@ int main(int argc, char *argv[])
 
     LinkState state;
     DesktopPrompter prompter;
-    Mainfrm window(state, prompter, PortCatalogue::build(parser.positionalArguments()));
+    // Devices named on the command line stand for ports 1, 2, ... as given; without them the
+    // system's serial devices are looked up afresh at every connect.
+    const QStringList named = parser.positionalArguments();
+    Mainfrm window(state, prompter, [named] { return PortCatalogue::build(named); });
     QObject::connect(&window, &Mainfrm::unloaded, &app, &QApplication::quit, Qt::QueuedConnection);
     window.show();
     // Start-up runs once the window is on screen, so its messages have a window behind them.

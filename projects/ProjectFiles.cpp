@@ -37,18 +37,15 @@ double LineCountValue(const MainView &view)
 
 }  // namespace
 
-ProjectFiles::ProjectFiles(LinkState &state, MainView &view, Prompter &prompter, QObject *parent)
-    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter)
+ProjectFiles::ProjectFiles(LinkState &state, MainView &view, FlexGrid &grid, Prompter &prompter, QObject *parent)
+    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_grid(grid)
 {}
 
-ProjectFiles::~ProjectFiles()
-{
-    delete m_form4;
-}
+ProjectFiles::~ProjectFiles() = default;
 
 Form4 *ProjectFiles::form4() const
 {
-    return m_form4;
+    return m_form4.get();
 }
 
 QString ProjectFiles::fileFilter()
@@ -82,8 +79,8 @@ void ProjectFiles::NewProject()
 {
     m_view.HideCellEditors();
     if (!m_form4) {
-        m_form4 = new Form4(m_prompter);
-        connect(m_form4, &Form4::projectRequested, this, &ProjectFiles::CreateProject);
+        m_form4 = std::make_unique<Form4>(m_prompter);
+        connect(m_form4.get(), &Form4::projectRequested, this, &ProjectFiles::CreateProject);
     }
     if (!m_form4->isVisible())
         m_form4->Form_Load();
@@ -98,7 +95,7 @@ void ProjectFiles::CreateProject(const QString &name, int lines)
     m_view.setLineCountText(QString::number(lines));
     image[0] = std::uint8_t(lines / 256);
     image[1] = std::uint8_t(lines % 256);
-    FlexGrid &grid = m_view.grid();
+    FlexGrid &grid = m_grid;
     grid.clearTexts();
     program::LayOutGridColumns(grid);
     std::fill(image.begin() + program::CountWordSize, image.end(), 0);
@@ -144,7 +141,7 @@ void ProjectFiles::OpenProject()
     std::fill(image.begin() + bytes.size(), image.begin() + BytesRead, 0);
     ProjectFileName = QFileInfo(path).fileName();
     m_view.setLineCountText(QString::number(lines));
-    program::RebuildGrid(m_view.grid(), lines);
+    program::RebuildGrid(m_grid, lines);
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(lines, 1);
 }

@@ -3,18 +3,19 @@
 // high byte first, then the 24-byte line records), and the four project buttons of the main
 // window: new, open, save and clear.
 #include <QObject>
-#include <QPointer>
 #include <QString>
+#include <memory>
 
 struct LinkState;
 class MainView;
 class Prompter;
+class FlexGrid;
 class Form4;
 
 class ProjectFiles : public QObject {
     Q_OBJECT
 public:
-    ProjectFiles(LinkState &state, MainView &view, Prompter &prompter, QObject *parent = nullptr);
+    ProjectFiles(LinkState &state, MainView &view, FlexGrid &grid, Prompter &prompter, QObject *parent = nullptr);
     ~ProjectFiles() override;
 
     void NewProject();    // "新建工程": shows the new-project window
@@ -48,5 +49,6 @@ private:
     LinkState &m_state;
     MainView &m_view;
     Prompter &m_prompter;
-    QPointer<Form4> m_form4;
+    FlexGrid &m_grid;
+    std::unique_ptr<Form4> m_form4;
 };

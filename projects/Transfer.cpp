@@ -5,17 +5,22 @@
 #include "link/ModbusLink.h"
 #include "link/ProgramRead.h"
 #include "link/RegisterMap.h"
+#include "link/Tags.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/Dialogs.h"
 #include "ui/NumberText.h"
-#include "ui/WaitMs.h"
+#include "ui/Texts.h"
 
 #include <algorithm>
 
 namespace {
-const QString PortInvalidDownload = QStringLiteral("串口无效，无法下载！");
-const QString NotDone = QStringLiteral("此次操作没有成功！");
+QString BadLineCount() { return QCoreApplication::translate("Trelmo", "行数输入不正确！"); }
+
+bool isDownloadStep(int t)
+{
+    return t == tag::WriteLineCount || t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue;
+}
 }  // namespace
 
 int Transfer::lineCount() const
@@ -24,32 +29,26 @@ int Transfer::lineCount() const
     return int(std::clamp(v, -1.0, 32767.0));
 }
 
-bool Transfer::failedSend()
-{
-    return m_link.SendFailed();
-}
-
 void Transfer::DownloadClick()
 {
     m_view.HideCellEditors();
-    if (m_view.runModeCaption() == QStringLiteral("上电自运行")) {
-        m_prompter.message(
-            QStringLiteral("请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"));
+    if (m_view.runModeCaption() == text::AutoRunOn()) {
+        m_prompter.message(QCoreApplication::translate(
+            "Trelmo", "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"));
         return;
     }
     const double value = NumericValue(m_view.lineCountText());
     if (!m_port.isOpen()) {
-        m_prompter.message(PortInvalidDownload);
-    } else if (m_state.RequestTag != 0) {
-        m_prompter.message(NotDone);
-    } else if (value >= 1 && value <= reg::MaxLines) {
-        m_state.RequestTag = 7;
-        m_port.setRThreshold(8);
-        m_link.SendRegister(m_state.SlaveAddress, reg::LineCount, int(RoundHalfEven(value)));
-        if (failedSend())
+        m_prompter.message(text::PortInvalidDownload());
+    } else if (m_state.RequestTag != tag::Idle) {
+        m_prompter.message(text::NotDone());
+    } else if (value >= 1 && value <= program::MaxLines) {
+        if (!m_link.SendRegister(tag::WriteLineCount, reg::LineCount, int(RoundHalfEven(value))))
             return;
+        m_state.BlockCount = 0;
+        m_downloading = true;
     } else {
-        m_prompter.message(QStringLiteral("行数输入不正确！"));
+        m_prompter.message(BadLineCount());
     }
     m_view.setTimer1Enabled(true);
 }
@@ -57,93 +56,114 @@ void Transfer::DownloadClick()
 void Transfer::StartBlocks()
 {
     if (!m_port.isOpen()) {
-        m_prompter.message(PortInvalidDownload);
+        m_prompter.message(text::PortInvalidDownload());
         return;
     }
-    if (m_state.RequestTag != 0)
+    if (m_state.RequestTag != tag::Idle)
         return;
     const int n = lineCount();
     // The box may have been edited since the count went out: never send what the image
     // cannot hold.
-    if (n < 1 || n > reg::MaxLines) {
-        m_prompter.message(QStringLiteral("行数输入不正确！"));
+    if (n < 1 || n > program::MaxLines) {
+        m_prompter.message(BadLineCount());
         return;
     }
-    m_state.RequestTag = 4;
-    m_port.setRThreshold(8);
     m_state.BlockIndex = 1;
+    m_state.BlocksDone = 0;
     m_state.BlockCount = std::int16_t(ProgramRead::blockCountFor(n));
-    m_link.WriteProgramBlock(m_state.SlaveAddress, reg::Program,
-                             n <= reg::LinesPerBlock ? reg::RegistersPerLine * n : reg::RegistersPerBlock);
-    if (failedSend())
-        m_view.setButtonColor(MainView::Button::Command8, colors::Red);
+    if (!m_link.WriteProgramBlock(reg::Program, reg::RegistersPerLine * std::min(n, program::LinesPerBlock)))
+        blockWriteFailed();
 }
 
 void Transfer::NextBlock()
 {
-    m_state.RequestTag = 4;
+    m_state.RequestTag = tag::WriteBlock;
     const int k = ++m_state.BlockIndex;
-    const int rest = std::clamp(lineCount() - 10 * (k - 1), 1, reg::LinesPerBlock);
-    if (k > m_state.BlockCount || k > reg::MaxLines / reg::LinesPerBlock) {
+    if (k > m_state.BlockCount || k > program::MaxLines / program::LinesPerBlock) {
         // Nothing left to send: the count changed under a running transfer.
-        m_state.RequestTag = 0;
+        m_state.RequestTag = tag::Idle;
         return;
     }
-    m_port.setRThreshold(8);
-    m_link.WriteProgramBlock(m_state.SlaveAddress, reg::RegistersPerBlock * (k - 1),
-                             k == m_state.BlockCount ? reg::RegistersPerLine * rest : reg::RegistersPerBlock);
-    failedSend();
+    const int rest = std::clamp(lineCount() - program::LinesPerBlock * (k - 1), 1, program::LinesPerBlock);
+    const int lines = k == m_state.BlockCount ? rest : program::LinesPerBlock;
+    if (!m_link.WriteProgramBlock(reg::RegistersPerBlock * (k - 1), reg::RegistersPerLine * lines))
+        blockWriteFailed();
 }
 
 void Transfer::NextReadBlock()
 {
-    m_state.RequestTag = 2;
+    m_state.RequestTag = tag::ReadBlock;
     const int k = ++m_state.BlockIndex;
-    if (k > m_state.BlockCount || k > reg::MaxLines / reg::LinesPerBlock) {
-        m_state.RequestTag = 0;
+    if (k > m_state.BlockCount || k > program::MaxLines / program::LinesPerBlock) {
+        m_state.RequestTag = tag::Idle;
         return;
     }
-    const int m =
-        k == m_state.BlockCount ? std::clamp(lineCount() - 10 * (k - 1), 1, reg::LinesPerBlock) : reg::LinesPerBlock;
-    m_port.setRThreshold(24 * m + 5);
-    m_link.ReadRegisters(m_state.SlaveAddress, reg::RegistersPerBlock * (k - 1), reg::RegistersPerLine * m);
-    failedSend();
+    const int rest = std::clamp(lineCount() - program::LinesPerBlock * (k - 1), 1, program::LinesPerBlock);
+    const int lines = k == m_state.BlockCount ? rest : program::LinesPerBlock;
+    m_link.ReadRegisters(tag::ReadBlock, reg::RegistersPerBlock * (k - 1), reg::RegistersPerLine * lines);
 }
 
 bool Transfer::timerStep()
 {
-    if (m_state.RequestTag == 3) {
+    bool goOn = true;
+    if (m_state.RequestTag == tag::ReadBlockDue) {
         NextReadBlock();
-        return m_port.isOpen() || m_state.RequestTag != 0;
-    }
-    if (m_state.RequestTag == 5) {
+        goOn = m_port.isOpen() || m_state.RequestTag != tag::Idle;
+    } else if (m_state.RequestTag == tag::WriteBlockDue) {
         NextBlock();
-        return m_port.isOpen() || m_state.RequestTag != 0;
-    }
-    if (m_state.RequestTag == 8) {
-        m_state.RequestTag = 0;
+        goOn = m_port.isOpen() || m_state.RequestTag != tag::Idle;
+    } else if (m_state.RequestTag == tag::BlocksDue) {
+        m_state.RequestTag = tag::Idle;
         StartBlocks();
     }
-    return true;
+    checkDownloadEnded();
+    return goOn;
+}
+
+// A block that cannot be written leaves the download button red: the transfer has stopped,
+// although the controller acknowledged the line count.
+void Transfer::blockWriteFailed()
+{
+    m_view.setButtonColor(MainView::Button::Command8, colors::Red);
+    checkDownloadEnded();
+}
+
+void Transfer::portFailed()
+{
+    const int t = m_state.RequestTag;
+    if (m_downloading && (t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue))
+        m_view.setButtonColor(MainView::Button::Command8, colors::Red);
+}
+
+// A download ends with the last block's echo; ended any other way (a stop, the watchdog, a
+// port failure, another command), the controller holds the new line count and a mix of new
+// and old lines, and the user must know.
+void Transfer::checkDownloadEnded()
+{
+    if (!m_downloading || isDownloadStep(m_state.RequestTag))
+        return;
+    m_downloading = false;
+    if (m_state.BlockCount > 0 && m_state.BlockIndex == m_state.BlockCount && m_state.BlocksDone == m_state.BlockCount)
+        return;
+    m_prompter.message(QCoreApplication::translate("Trelmo", "程序下载没有完成，控制器中的程序不完整！"));
 }
 
 void Transfer::UploadClick()
 {
     m_view.HideCellEditors();
     if (!m_port.isOpen()) {
-        m_prompter.message(QStringLiteral("串口无效，无法读取！"));
+        m_prompter.message(QCoreApplication::translate("Trelmo", "串口无效，无法读取！"));
         return;
     }
-    m_state.RequestTag = 1;
-    m_port.setRThreshold(7);
-    m_link.ReadRegisters(1, reg::LineCount, 1);
-    WaitMs(500);
-    if (failedSend())
+    // The line count is asked of slave 1.
+    if (!m_link.ReadRegistersFrom(1, tag::LineCount, reg::LineCount, 1))
         return;
-    if (m_state.RequestTag == 1) {
-        m_view.setConnectionLabel(QStringLiteral("控制器没有连接！"));
+    if (!m_link.WaitForReply(500)) {
+        if (!m_port.isOpen())
+            return;  // the port failed meanwhile, and the user has been told
+        m_view.setConnectionLabel(text::NotConnected());
         m_port.close();
-        m_prompter.message(QStringLiteral("串口存在，但控制器没有连接上！"));
+        m_prompter.message(text::NoController());
         return;
     }
     if (m_state.RejectedLineCount) {
@@ -151,10 +171,10 @@ void Transfer::UploadClick()
         return;
     }
     const int n = lineCount();
-    ProgramRead::layoutRows(m_view, n);
-    if (m_state.RequestTag != 0) {
-        m_prompter.message(NotDone);
+    m_view.layoutProgramRows(n);
+    if (m_state.RequestTag != tag::Idle) {
+        m_prompter.message(text::NotDone());
         return;
     }
-    ProgramRead::requestFirstBlock(m_state, m_port, m_link, m_view, n);
+    ProgramRead::requestFirstBlock(m_state, m_link, m_view, n);
 }

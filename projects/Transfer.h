@@ -14,7 +14,8 @@ class Transfer {
 public:
     Transfer(LinkState &state, CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
         : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view)
-    {}
+    {
+    }
 
     // "下载工程"
     void DownloadClick();
@@ -23,6 +24,8 @@ public:
     // Steps 1 to 3 of the main window's Timer1 tick. Returns false when the tick must end
     // at once (a send failed and the port was closed).
     bool timerStep();
+    // The port failed under a transfer (a write that failed, or the port's own error event).
+    void portFailed();
 
     void StartBlocks();
     void NextBlock();
@@ -30,13 +33,19 @@ public:
 
     // The line count of the program in the grid (the line-count box), rounded.
     int lineCount() const;
+    // A download has started and has not yet ended.
+    bool downloading() const { return m_downloading; }
 
 private:
-    bool failedSend();
+    void blockWriteFailed();
+    void checkDownloadEnded();
 
     LinkState &m_state;
     CommPort &m_port;
     ModbusLink &m_link;
     Prompter &m_prompter;
     MainView &m_view;
+    // From the line count's write until the last block's echo, or until the download is
+    // abandoned; an abandoned download is reported once.
+    bool m_downloading = false;
 };

@@ -2,9 +2,23 @@
 
 #include <QSerialPort>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 
-CommPort::CommPort(QObject *parent) : QObject(parent), m_port(new QSerialPort(this))
+namespace {
+// A frame ends with 3.5 characters of silence on the line. The port cannot see its bytes
+// leave (a USB adapter holds them in its own buffer for a moment), so a little more silence
+// is kept than the controller needs.
+constexpr double FrameGapChars = 3.5;
+constexpr double SilenceMarginMs = 2.0;
+}  // namespace
+
+CommPort::CommPort(QObject *parent) : QObject(parent), m_port(new QSerialPort(this)), m_writeTimer(new QTimer(this))
 {
+    m_clock.start();
+    m_writeTimer->setSingleShot(true);
+    m_writeTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_writeTimer, &QTimer::timeout, this, &CommPort::writeQueued);
     connect(m_port, &QSerialPort::readyRead, this, [this] {
         pullBytes();
         checkThreshold();
@@ -19,12 +33,22 @@ CommPort::CommPort(QObject *parent) : QObject(parent), m_port(new QSerialPort(th
             return;
         // Defer: the error may be raised inside a write of a handler that is still running.
         QTimer::singleShot(0, this, [this] {
-            if (!m_port->isOpen())
-                return;
-            m_port->close();
-            emit commEvent(Event::Error);
+            if (m_port->isOpen())
+                portFailed();
         });
     });
+}
+
+void CommPort::portFailed()
+{
+    close();
+    emit failed();
+}
+
+void CommPort::refreshCatalogue()
+{
+    if (m_catalogueSource)
+        m_catalogue = m_catalogueSource();
 }
 
 CommPort::~CommPort() = default;
@@ -97,6 +121,8 @@ void CommPort::close()
     if (m_port->isOpen())
         m_port->close();
     m_input.clear();
+    m_queue.clear();
+    m_writeTimer->stop();
 }
 
 bool CommPort::isOpen() const
@@ -104,11 +130,62 @@ bool CommPort::isOpen() const
     return m_port->isOpen();
 }
 
-bool CommPort::write(const QByteArray &bytes)
+double CommPort::charMs() const
+{
+    const int bits = 1 + m_dataBits + (m_parity == 'N' ? 0 : 1) + m_stopBits;
+    return bits * 1000.0 / std::max(1, m_baud);
+}
+
+double CommPort::msUntilQuiet() const
+{
+    const double quietAt = m_lineFreeAt + FrameGapChars * charMs() + SilenceMarginMs;
+    return std::max(0.0, quietAt - double(m_clock.nsecsElapsed()) / 1e6);
+}
+
+bool CommPort::write(const QByteArray &frame, Priority priority)
 {
     if (!m_port->isOpen())
         return false;
-    return m_port->write(bytes) == bytes.size();
+    if (m_queue.empty() && msUntilQuiet() <= 0)
+        return writeNow(frame);
+    if (priority == Priority::Urgent)
+        m_queue.push_front(frame);
+    else
+        m_queue.push_back(frame);
+    if (!m_writeTimer->isActive())
+        m_writeTimer->start(int(std::ceil(msUntilQuiet())));
+    return true;
+}
+
+bool CommPort::writeNow(const QByteArray &frame)
+{
+    const double now = double(m_clock.nsecsElapsed()) / 1e6;
+    // Handed to the system at once, so that the bytes start now and not at the next turn of
+    // the event loop.
+    const bool ok = m_port->write(frame) == frame.size();
+    if (ok)
+        m_port->flush();
+    // The bytes leave the line one character time each, from now on.
+    m_lineFreeAt = std::max(now, m_lineFreeAt) + frame.size() * charMs();
+    return ok;
+}
+
+void CommPort::writeQueued()
+{
+    if (m_queue.empty() || !m_port->isOpen())
+        return;
+    if (const double wait = msUntilQuiet(); wait > 0) {
+        m_writeTimer->start(int(std::ceil(wait)));
+        return;
+    }
+    const QByteArray frame = m_queue.front();
+    m_queue.pop_front();
+    if (!writeNow(frame)) {
+        portFailed();
+        return;
+    }
+    if (!m_queue.empty())
+        m_writeTimer->start(int(std::ceil(msUntilQuiet())));
 }
 
 QByteArray CommPort::readAll()
@@ -139,7 +216,7 @@ void CommPort::checkThreshold()
         if (!isOpen() || m_threshold <= 0 || m_input.size() < m_threshold)
             return;
         m_inEvent = true;
-        emit commEvent(Event::Receive);
+        emit received();
         m_inEvent = false;
     } while (m_pendingCheck);
 }

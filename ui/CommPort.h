@@ -1,24 +1,48 @@
 #pragma once
 // The serial port as the tool uses it: a port number chosen from the port catalogue, the
 // line settings, a receive threshold at which the receive event fires, and reads that drain
-// every waiting byte. The receive event is delivered on the user-interface thread.
+// every waiting byte. Events are delivered on the user-interface thread.
+//
+// Frames leave the port one after the other, each starting only when the one before it has
+// left the line and the line has been quiet for 3.5 characters, the silence that ends a
+// Modbus RTU frame: two frames written back to back would reach the controller as one long
+// frame with a bad CRC. The port knows when it wrote each frame and how long its bytes take
+// at the set baud rate; a frame that comes too early waits in a queue, and an urgent frame
+// (the emergency stop) goes to the head of that queue.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <deque>
+#include <functional>
 
 class QSerialPort;
+class QTimer;
 
 class CommPort : public QObject {
     Q_OBJECT
 public:
-    enum class Event { Receive, Error };
+    enum class Priority { Normal, Urgent };
 
     explicit CommPort(QObject *parent = nullptr);
     ~CommPort() override;
 
-    // Port n (1 to 20) is the n-th entry of this list; empty entries do not exist.
-    void setCatalogue(const QStringList &devices) { m_catalogue = devices; }
+    // Port n (1 to 20) is the n-th entry of the catalogue; empty entries do not exist. The
+    // catalogue is read afresh from its source by refreshCatalogue(), so that a device
+    // plugged in after start-up is found.
+    void setCatalogueSource(std::function<QStringList()> source)
+    {
+        m_catalogueSource = std::move(source);
+        refreshCatalogue();
+    }
+    void refreshCatalogue();
+    // A fixed list, from now on.
+    void setCatalogue(const QStringList &devices)
+    {
+        m_catalogue = devices;
+        m_catalogueSource = [devices] { return devices; };
+    }
     const QStringList &catalogue() const { return m_catalogue; }
 
     void setCommPort(int n) { m_portNumber = n; }
@@ -35,23 +59,36 @@ public:
     bool open();
     void close();
     bool isOpen() const;
-    // Writes every byte in order; false when the port is closed or the write fails.
-    bool write(const QByteArray &bytes);
+    // Writes one frame, now or, when the line is not yet quiet, as soon as it is. False when
+    // the port is closed or the write fails at once; a frame that fails later closes the
+    // port and raises failed().
+    bool write(const QByteArray &frame, Priority priority = Priority::Normal);
     // Every waiting byte, removed from the input buffer.
     QByteArray readAll();
     int inBufferCount() const { return int(m_input.size()); }
     QString deviceName() const;
 
+    // Milliseconds one character takes on the wire at the current settings.
+    double charMs() const;
+    // Milliseconds from now until a frame may start (0 when the line is quiet).
+    double msUntilQuiet() const;
+
 signals:
-    // Receive: at least rThreshold() bytes are waiting. Error: the port failed (unplugged);
-    // it has been closed.
-    void commEvent(CommPort::Event kind);
+    // At least rThreshold() bytes are waiting.
+    void received();
+    // The port failed under us (an adapter pulled out, a write that failed later); it has
+    // been closed.
+    void failed();
 
 private:
     void pullBytes();
     void checkThreshold();
+    bool writeNow(const QByteArray &frame);
+    void writeQueued();
+    void portFailed();
 
     QSerialPort *m_port = nullptr;
+    std::function<QStringList()> m_catalogueSource;
     QStringList m_catalogue;
     int m_portNumber = 1;
     QString m_settings = QStringLiteral("19200,N,8,1");
@@ -66,4 +103,10 @@ private:
     bool m_inEvent = false;
     bool m_recheckQueued = false;
     bool m_pendingCheck = false;
+
+    // The line: when our last byte leaves it (ms on m_clock), and the frames waiting for it.
+    QElapsedTimer m_clock;
+    double m_lineFreeAt = -1e9;
+    std::deque<QByteArray> m_queue;
+    QTimer *m_writeTimer = nullptr;
 };

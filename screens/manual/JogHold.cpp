@@ -27,15 +27,21 @@ void JogHold::pump()
     while (!m_queue.empty()) {
         const Write w = m_queue.front();
         m_queue.pop_front();
-        // After a port failure the port is closed: an OFF cannot reach the controller, and
-        // trying again would only repeat the error.
-        if (!w.on && !m_canReach()) {
+        // Only a coil that went on needs its OFF. After a port failure the port is closed:
+        // an OFF cannot reach the controller, and trying again would only repeat the error.
+        if (!w.on && (m_on != w.coil || !m_canReach())) {
             if (m_on == w.coil)
                 m_on = 0;
             continue;
         }
-        const bool sent = m_send(w.coil, w.on);
-        if (!sent) {
+        const Result result = m_send(w.coil, w.on);
+        if (result == Result::Skipped) {
+            // The screen closed while this ON paused: the coil never went on, and the hand
+            // cannot hold a button of a closed screen.
+            m_held = 0;
+            continue;
+        }
+        if (result == Result::PortFailed) {
             // The port is closed now; nothing queued can go out, and no button is held as far
             // as the controller can be told.
             m_queue.clear();

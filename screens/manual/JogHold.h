@@ -2,7 +2,7 @@
 // The jog coils of the manual screen, as a hand on a button holds them.
 //
 // A jog coil switched on must always be switched off again, and the OFF must reach the
-// controller after its ON. Every send pauses first (the screen's guarded send), and a pause
+// controller after its ON. Every send pauses first (the screen's command), and a pause
 // handles events, so a release, a focus change or a message box can arrive while the press
 // is still waiting to send its ON. Therefore the coil writes are not sent from the events
 // themselves: the events queue them, and one loop sends them one after the other, in the
@@ -13,9 +13,11 @@
 
 class JogHold {
 public:
-    // Sends one coil write through the screen's guarded send; false when the port failed
-    // (the port is then closed and nothing more can reach the controller).
-    using Send = std::function<bool(int coil, bool on)>;
+    // What became of one coil write: sent; not sent because the screen closed while the
+    // write paused (an ON only: an OFF always goes out); or the port failed, after which
+    // nothing more can reach the controller.
+    enum class Result { Sent, Skipped, PortFailed };
+    using Send = std::function<Result(int coil, bool on)>;
     // Whether an OFF can still reach the controller at all.
     using CanReach = std::function<bool()>;
 

@@ -1,7 +1,7 @@
 #include "screens/manual/ManualStatus.h"
 
 #include "link/RegisterMap.h"
-#include "screens/manual/ScreenIo.h"
+#include "screens/ScreenIo.h"
 
 namespace {
 // Byte offset of a register's high byte in the status reply.

@@ -3,12 +3,11 @@
 #include "link/LinkState.h"
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
+#include "link/Tags.h"
 #include "screens/parameters/ParameterEntry.h"
 #include "ui/Colors.h"
-#include "ui/CommPort.h"
 #include "ui/Dialogs.h"
 #include "ui/KeyAscii.h"
-#include "ui/WaitMs.h"
 #include "ui/Widgets.h"
 
 #include <QEvent>
@@ -20,40 +19,26 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <exception>
 
 namespace {
-// Request tags of this screen: a read or write outstanding, or the step due next.
-namespace tag {
-constexpr std::int16_t ParamsRead = 50, ParamsReceived = 51, AccelDue = 52, AccelRead = 53, AccelReceived = 54,
-                       ParamsDue = 55, Write = 56, Save = 60;
-}
-constexpr int RefreshMs = 200;
-constexpr int WatchdogMs = 200;
-constexpr int WatchdogLimit = 6;  // ticks without progress before a request is given up
-constexpr int NoReplyLimit = 10;  // refresh ticks without any reply before the user is told
-constexpr int ParamsReplyLength = 5 + 2 * reg::AxisParamsCount;  // 83
-constexpr int AccelReplyLength = 5 + 2 * reg::ManualAccelCount;  // 17
-constexpr int WriteReplyLength = 8;
 constexpr int AxisReplyBytes = 2 * reg::AxisParamStride;  // 26
 
 const char *const ColumnCaptions[param::ColumnCount] = {"脉冲当量", "导程/",    "细分",         "手动加速度",
                                                         "行程(mm)", "原点方向", "二次找零速度", "原点回退距离"};
 const char *const RowCaptions[3] = {"X轴参数", "Y轴参数", "Z轴参数"};
+
+const SubScreen::Cycle ParamCycle{200,           200, &LinkState::ParamScreenActive, tag::ParamsReceived, tag::AccelDue,
+                                  tag::ParamsRead, reg::AxisParamsX, reg::AxisParamsCount, true};
 }  // namespace
 
-ParamScreen::ParamScreen(const ScreenContext &context, QWidget *parent) : SubScreen(parent), m_ctx(context)
+ParamScreen::ParamScreen(const ScreenContext &context) : SubScreen(context, ParamCycle)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("基本参数配置界面"));
     buildControls();
-
-    Timer1 = MakeTimer(this, "Timer1", RefreshMs);
-    Timer2 = MakeTimer(this, "Timer2", WatchdogMs);
-    connect(Timer1, &QTimer::timeout, this, &ParamScreen::Timer1_Timer);
-    connect(Timer2, &QTimer::timeout, this, &ParamScreen::Timer2_Timer);
+    setLamp(Shape1);
     connect(Command1, &QPushButton::clicked, this, &ParamScreen::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &ParamScreen::Command2_Click);
+    connect(Command2, &QPushButton::clicked, this, &ParamScreen::unloadScreen);
 }
 
 void ParamScreen::buildControls()
@@ -113,74 +98,27 @@ void ParamScreen::buildControls()
     page->addLayout(buttons);
 }
 
-void ParamScreen::Form_Load()
+void ParamScreen::resetControls()
 {
-    const unsigned generation = ++m_generation;
-    LinkState &s = m_ctx.state;
-    // Every loading starts from the controls' first state.
     for (QLineEdit *box : Text7)
         box->setText(QStringLiteral("0"));
     SetBackColor(Command1, colors::LightYellow);
     m_staging = {};
-    WatchdogTicks = 0;
-    SkipRefresh = 0;
-    m_replySinceWatchdog = false;
-
-    if (s.RequestTag == 0) {
-        WaitMs(50);
-        if (generation != m_generation)
-            return;  // unloaded (or loaded afresh) during the pause
-        s.RequestTag = tag::ParamsRead;
-        m_ctx.port.setRThreshold(ParamsReplyLength);
-        m_ctx.link.ReadRegisters(s.SlaveAddress, reg::AxisParamsX, reg::AxisParamsCount);
-        if (sendFailed())
-            return;
-    }
-    s.ParamScreenActive = 1;
-    Timer1->start();
-    Timer2->start();
-    SkipRefresh = 0;
-    Shape1->setFillColor(Shape1->backgroundColor());
-}
-
-void ParamScreen::Form_Unload()
-{
-    ++m_generation;
-    m_ctx.state.ParamScreenActive = 0;
-    m_ctx.state.RequestTag = 0;
-    Timer1->stop();
-    Timer2->stop();
-}
-
-void ParamScreen::Command2_Click()
-{
-    unloadScreen();
-}
-
-bool ParamScreen::sendFailed()
-{
-    return m_ctx.link.SendFailed();
-}
-
-void ParamScreen::enableRefresh()
-{
-    // Enabling a running refresh leaves its period as it is.
-    if (!Timer1->isActive())
-        Timer1->start();
 }
 
 void ParamScreen::replyAccepted(int acceptedTag)
 {
-    m_replySinceWatchdog = true;
-    if (acceptedTag == tag::Save)
+    SubScreen::replyAccepted(acceptedTag);
+    if (acceptedTag == tag::ParamsSave)
         SetBackColor(Command1, colors::LightYellow);
 }
 
 bool ParamScreen::eventFilter(QObject *watched, QEvent *event)
 {
+    // A click on a box holds the refresh; the display-only boxes take no part in it.
     if (event->type() == QEvent::MouseButtonPress) {
         const QVariant index = watched->property("index");
-        if (index.isValid())
+        if (index.isValid() && static_cast<QWidget *>(watched)->isEnabled())
             Text7_Click(index.toInt());
     }
     return SubScreen::eventFilter(watched, event);
@@ -194,25 +132,18 @@ void ParamScreen::Text7_Click(int)
 
 void ParamScreen::Text7_KeyPress(int index, int &keyAscii)
 {
-    try {
-        if (keyAscii == keys::Escape) {
+    if (keyAscii == keys::Escape) {
+        enableRefresh();
+    } else if (keyAscii == keys::Enter) {
+        if (ApplyParameterEntry(index))
             enableRefresh();
-        } else if (keyAscii == keys::Enter) {
-            const unsigned generation = m_generation;
-            const bool sent = ApplyParameterEntry(index);
-            if (generation != m_generation)
-                return;  // the screen was closed while the entry was being written
-            if (sent)
-                enableRefresh();
+        if (isLoaded())
             Command2->setFocus();
-        } else if (IsNumberBoxKey(keyAscii)) {
-            // Typing into a box reached with the keyboard holds the refresh as a click does.
-            Timer1->stop();
-        } else {
-            keyAscii = 0;
-        }
-    } catch (const std::exception &) {
-        m_ctx.prompter.message(QStringLiteral("数据录入有误！"));
+    } else if (IsNumberBoxKey(keyAscii)) {
+        // Typing into a box reached with the keyboard holds the refresh as a click does.
+        Timer1->stop();
+    } else {
+        keyAscii = 0;
     }
 }
 
@@ -223,121 +154,56 @@ bool ParamScreen::ApplyParameterEntry(int index)
         return true;
     const param::Entry entry = param::EvaluateEntry(index, Text7[std::size_t(index)]->text());
     if (!entry.error.isEmpty()) {
-        m_ctx.prompter.message(entry.error);
+        showMessage(entry.error);
         return true;
     }
     if (target->count == 1)
         m_staging = {0, std::uint8_t(entry.value), 0, 0};
     else
         FillStaging(m_staging, entry.value);
-
-    LinkState &s = m_ctx.state;
-    const unsigned generation = m_generation;
-    s.RequestTag = tag::Write;
-    WaitMs(50);
-    if (generation != m_generation)
-        return false;  // closed during the pause: nothing is written
-    m_ctx.port.setRThreshold(WriteReplyLength);
-    WriteRegisters(m_ctx.link, s.SlaveAddress, target->start, target->count, m_staging);
-    if (sendFailed())
-        return false;
-    enableRefresh();
-    return true;
+    const std::span<const std::uint8_t> data(m_staging.data(), std::size_t(2 * target->count));
+    return command(tag::ParamsWrite, [this, target, data] {
+               return m_ctx.link.WriteRegisters(tag::ParamsWrite, target->start, data);
+           }) == Send::Sent;
 }
 
 void ParamScreen::Command1_Click()
 {
-    LinkState &s = m_ctx.state;
-    const unsigned generation = m_generation;
-    Timer1->stop();
-    s.RequestTag = tag::Save;
-    WaitMs(50);
-    if (generation != m_generation)
-        return;
-    m_ctx.port.setRThreshold(WriteReplyLength);
-    m_ctx.link.SendCoilOn(s.SlaveAddress, reg::coil::SaveData);
-    if (sendFailed())
-        return;  // the refresh stays stopped
+    const Send sent = command(
+        tag::ParamsSave, [this] { return m_ctx.link.SendCoilOn(tag::ParamsSave, reg::coil::SaveData); },
+        AfterClose::Drop, false);
+    if (sent != Send::Sent)
+        return;  // after a port failure the refresh stays stopped
     // Green until the controller acknowledges the save (the reply handler restores it).
     SetBackColor(Command1, colors::Green);
-    WaitMs(50);
-    if (generation != m_generation)
+    if (!pause(50))
         return;
     // The buffer holds no fresh parameter block when the acknowledgement rejoins the cycle.
     SkipRefresh = 1;
     enableRefresh();
 }
 
-void ParamScreen::Timer1_Timer()
+// Exactly one of four steps runs, chosen by RequestTag: show the parameters, ask for the
+// accelerations, show the accelerations, ask for the parameters.
+bool ParamScreen::refresh()
 {
-    // A tick that falls due while an earlier one still waits in a message box is skipped:
-    // it would send a second request or stack a second box.
-    if (m_inRefresh)
-        return;
-    m_inRefresh = true;
-    struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_inRefresh};
-
     LinkState &s = m_ctx.state;
     switch (s.RequestTag) {
     case tag::ParamsReceived:
         s.RequestTag = tag::AccelDue;
-        Shape1->setFillColor(Shape1->fillColor() == Shape1->backgroundColor() ? colors::LightCyan
-                                                                              : Shape1->backgroundColor());
+        toggleLamp();
         if (SkipRefresh == 1)
             SkipRefresh = 0;
         else
             showParameterBlock();
-        break;
-    case tag::AccelDue:
-        s.RequestTag = tag::AccelRead;
-        m_ctx.port.setRThreshold(AccelReplyLength);
-        m_ctx.link.ReadRegisters(s.SlaveAddress, reg::ManualAccelX, reg::ManualAccelCount);
-        if (sendFailed()) {
-            Timer1->stop();
-            return;
-        }
-        break;
+        return true;
+    case tag::AccelDue: return refreshRead(tag::AccelRead, reg::ManualAccelX, reg::ManualAccelCount);
     case tag::AccelReceived:
         s.RequestTag = tag::ParamsDue;
         showAccelerations();
-        break;
-    case tag::ParamsDue:
-        s.RequestTag = tag::ParamsRead;
-        m_ctx.port.setRThreshold(ParamsReplyLength);
-        m_ctx.link.ReadRegisters(s.SlaveAddress, reg::AxisParamsX, reg::AxisParamsCount);
-        if (sendFailed()) {
-            Timer1->stop();
-            return;
-        }
-        break;
-    default: break;  // a request is outstanding
-    }
-    if (++s.NoReplyTicks >= NoReplyLimit) {
-        s.NoReplyTicks = 0;
-        m_ctx.prompter.message(QStringLiteral("与控制器通信异常！"));
-    }
-}
-
-// The watchdog gives up a request after six ticks in which the cycle made no progress: no
-// reply of this screen was accepted and the parameter block was not waiting to be shown.
-// Because every accepted reply restarts the count, a cycle whose replies come in time is
-// never disturbed, whichever of the two 200 ms ticks is handled first when both fall due.
-void ParamScreen::Timer2_Timer()
-{
-    LinkState &s = m_ctx.state;
-    const bool progress = m_replySinceWatchdog || s.RequestTag == tag::ParamsReceived;
-    m_replySinceWatchdog = false;
-    if (progress) {
-        WatchdogTicks = 0;
-        return;
-    }
-    if (++WatchdogTicks >= WatchdogLimit) {
-        m_ctx.port.readAll();
-        WatchdogTicks = 0;
-        s.RequestTag = tag::AccelDue;
+        return true;
+    case tag::ParamsDue: return refreshRead(tag::ParamsRead, reg::AxisParamsX, reg::AxisParamsCount);
+    default: return true;  // a request is outstanding
     }
 }
 

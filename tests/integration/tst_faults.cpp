@@ -13,7 +13,7 @@
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
-#include "ui/SubScreen.h"
+#include "screens/SubScreen.h"
 #include "ui/Widgets.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/FlexGrid.h"
-#include "ui/SubScreen.h"
+#include "screens/SubScreen.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -74,8 +74,7 @@ private slots:
         // Ask for the run mode without a reply, then feed replies by hand.
         rig.controller.silent = true;
         auto ask = [&] {
-            rig.state.RequestTag = 12;
-            rig.w.link().ReadRegisters(1, 8573, 1);
+            rig.w.link().ReadRegisters(12, 8573, 1);
         };
         ask();
         const QByteArray good = FakeController::readReply(1, {0x0101});
@@ -132,8 +131,7 @@ private slots:
         QList<quint16> status;
         for (int i = 0; i < 51; ++i)
             status << quint16(i * 3);
-        rig.state.RequestTag = 20;
-        rig.w.link().ReadRegisters(1, 8559, 51);
+        rig.w.link().ReadRegisters(20, 8559, 51);
         int seen = 0;
         rig.w.receiveHandler().screenReplyAccepted = [&](int tag) { seen = tag; };
         rig.w.receiveHandler().handleReply(FakeController::readReply(1, status));
@@ -141,8 +139,7 @@ private slots:
         QCOMPARE(seen, 20);
         QCOMPARE(rig.state.ManualReplyBytes[2 * 50 + 1], std::uint8_t(150));
         // A parameter read larger than its array never writes past it.
-        rig.state.RequestTag = 50;
-        rig.w.link().ReadRegisters(1, 8192, 120);
+        rig.w.link().ReadRegisters(50, 8192, 120);
         QList<quint16> many(120, 0xABCD);
         rig.w.receiveHandler().handleReply(FakeController::readReply(1, many));
         QCOMPARE(rig.state.RequestTag, std::int16_t(51));
@@ -284,7 +281,7 @@ private slots:
         rig.controller.requests.clear();
         QTest::mouseClick(rig.w.Command14, Qt::LeftButton);
         QVERIFY(rig.prompter.messages.isEmpty());
-        QVERIFY(!rig.controller.requests.isEmpty());
+        QTRY_VERIFY(!rig.controller.requests.isEmpty());
         QCOMPARE(hex(rig.controller.requests[0]), QStringLiteral("01 05 00 10 FF 00 8D FF"));
         QVERIFY(rig.idle());
         QCOMPARE(BackColor(rig.w.Command14), colors::Red);

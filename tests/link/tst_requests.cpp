@@ -83,7 +83,7 @@ private slots:
         img[6] = 0x05;
         img[7] = 0xDC;
         rig.state.BlockIndex = 1;
-        rig.window.link().WriteProgramBlock(1, 0, 12);
+        rig.window.link().WriteProgramBlock(0, 12);
         const QByteArray wire = rig.sent();
         QCOMPARE(hex(wire.left(15)), QStringLiteral("01 10 00 00 00 0C 18 00 01 00 05 05 DC 00 00"));
         QCOMPARE(wire.size(), 9 + 24);
@@ -97,14 +97,16 @@ private slots:
             Rig rig;
             rig.window.Label3->clear();
             rig.window.Cmd1->setText(QStringLiteral("断开控制器"));
-            rig.window.link().SendRegister(1, 8573, bad);
+            rig.state.RequestTag = 11;
+            QVERIFY(!rig.window.link().SendRegister(11, 8573, bad));
             QCOMPARE(rig.sent(), QByteArray());
             QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("串口出错！")});
-            QCOMPARE(rig.state.PortErrorFlag, std::int16_t(1));
             QCOMPARE(rig.window.Label3->text(), QStringLiteral("控制器没有连接！"));
             QCOMPARE(rig.window.Cmd1->text(), QStringLiteral("连接控制器"));
-            // These senders leave the port open; the caller closes it.
-            QVERIFY(rig.window.port().isOpen());
+            // The request is forgotten and the port closed.
+            QCOMPARE(rig.state.RequestTag, std::int16_t(0));
+            QCOMPARE(rig.state.PortErrorFlag, std::int16_t(0));
+            QVERIFY(!rig.window.port().isOpen());
         }
     }
 
@@ -123,13 +125,12 @@ private slots:
     {
         Rig rig;
         rig.window.port().close();
-        rig.window.link().SendCoilOn(1, 16);
+        QVERIFY(!rig.window.link().SendCoilOn(13, 16));
         QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("串口出错！")});
-        QCOMPARE(rig.state.PortErrorFlag, std::int16_t(1));
         // The program block writer closes the port in its own error path.
         Rig rig2;
         rig2.state.BlockIndex = 51;  // past the image: refused, never read out of bounds
-        rig2.window.link().WriteProgramBlock(1, 6000, 120);
+        rig2.window.link().WriteProgramBlock(6000, 120);
         QCOMPARE(rig2.sent(), QByteArray());
         QVERIFY(!rig2.window.port().isOpen());
     }

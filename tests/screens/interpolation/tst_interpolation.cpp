@@ -178,10 +178,10 @@ private slots:
         // and nothing goes out; the refresh goes on.
         mark = rig.mark();
         enter(box(f, 6), QStringLiteral("2147483.648"));
-        QCOMPARE(rig.prompter.messages, QStringList{InterpolationScreen::TooLargeMessage});
+        QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("输入数据出错！")});
         QVERIFY(f->Timer1->isActive());
         enter(box(f, 6), QStringLiteral("99999999999999999999999"));
-        QCOMPARE(rig.prompter.count(InterpolationScreen::TooLargeMessage), 2);
+        QCOMPARE(rig.prompter.count(QStringLiteral("输入数据出错！")), 2);
         // A negative value (pasted, it cannot be typed) is not sent, silently.
         QTest::mouseClick(box(f, 7), Qt::LeftButton);
         box(f, 7)->setText(QStringLiteral("-3"));

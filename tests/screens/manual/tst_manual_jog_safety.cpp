@@ -182,8 +182,8 @@ private slots:
         QVERIFY(!rig.screen->isLoaded());
     }
 
-    // Unloaded while the press still pauses: the ON goes out, then the OFF, and the
-    // finished press does not start the refresh of the closed screen.
+    // Unloaded while the press still pauses: the ON is not sent (so no OFF is needed), and
+    // the finished press does not start the refresh of the closed screen.
     void unloadedDuringThePressPause()
     {
         ManualRig rig;
@@ -191,9 +191,8 @@ private slots:
         const int from = rig.mark();
         QTimer::singleShot(10, rig.screen, [&] { rig.screen->unloadScreen(); });
         QTest::mousePress(rig.button(XPlus), Qt::LeftButton);
-        QVERIFY(rig.waitWrites(from, 2));
-        QVERIFY(stopsAndStays(rig, CoilXPlus));
-        QCOMPARE(coilHistory(rig, from, CoilXPlus), QStringList({"ON", "OFF"}));
+        QTest::qWait(200);
+        QCOMPARE(coilHistory(rig, from, CoilXPlus), QStringList());
         QVERIFY(!rig.screen->Timer1->isActive());
         const int after = rig.mark();
         QTest::qWait(500);

@@ -181,7 +181,7 @@ private slots:
         QVERIFY(rig.open());
         int ticksSinceReceive = 0;
         int ticksAtMessage = -1;
-        QObject::connect(&rig.w.port(), &CommPort::commEvent, rig.screen, [&] { ticksSinceReceive = 0; });
+        QObject::connect(&rig.w.port(), &CommPort::received, rig.screen, [&] { ticksSinceReceive = 0; });
         QObject::connect(rig.screen->Timer1, &QTimer::timeout, rig.screen, [&] { ++ticksSinceReceive; });
         rig.prompter.onMessage = [&](const QString &) {
             if (ticksAtMessage < 0)

@@ -1,13 +1,13 @@
 #pragma once
-// What the three screens share: their view of the link, the four-slot staging buffer of
-// their function-16 writes, and the display rule of a scaled value.
+// What the three screens share besides their cycle: their view of the link, the four-slot
+// staging buffer of their function-16 writes, and the display rule of a scaled value.
 #include <QString>
-#include "ui/NumberText.h"  // DecimalText
 #include <array>
 #include <cstdint>
 
 struct LinkState;
 class CommPort;
+class EmergencyStop;
 class MainView;
 class ModbusLink;
 class Prompter;
@@ -16,6 +16,7 @@ struct ScreenContext {
     LinkState &state;
     CommPort &port;
     ModbusLink &link;
+    EmergencyStop &stop;
     Prompter &prompter;
     MainView &view;
 };
@@ -27,11 +28,6 @@ using StagingBuffer = std::array<std::uint8_t, 4>;
 // slot 0 = high byte of the low word, slot 1 its low byte, slot 2 = high byte of the high
 // word, slot 3 its low byte. Negative values go as two's complement.
 void FillStaging(StagingBuffer &staging, std::int64_t value);
-
-// The function-16 sender of the screens: `count` registers (1 or 2) at `start`, data from the
-// first 2 x count slots. A failed send takes the senders' error path (PortErrorFlag = 1);
-// the caller closes the port.
-void WriteRegisters(ModbusLink &link, int slave, int start, int count, const StagingBuffer &staging);
 
 // The raw 32-bit value of four reply bytes b0 b1 b2 b3 (low word first).
 std::uint32_t RawScaled(const std::uint8_t *bytes);

@@ -1,6 +1,5 @@
-#include "screens/manual/ScreenIo.h"
+#include "screens/ScreenIo.h"
 
-#include "link/ModbusLink.h"
 #include "ui/NumberText.h"
 
 void FillStaging(StagingBuffer &staging, std::int64_t value)
@@ -11,12 +10,6 @@ void FillStaging(StagingBuffer &staging, std::int64_t value)
     staging[1] = std::uint8_t(lo & 0xFF);
     staging[2] = std::uint8_t(hi >> 8);
     staging[3] = std::uint8_t(hi & 0xFF);
-}
-
-void WriteRegisters(ModbusLink &link, int slave, int start, int count, const StagingBuffer &staging)
-{
-    // Never more registers than the four slots hold.
-    link.WriteBlock(slave, start, count >= 1 && count <= 2 ? count : 0, staging.data(), false);
 }
 
 std::uint32_t RawScaled(const std::uint8_t *b)

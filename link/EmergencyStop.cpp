@@ -1,0 +1,77 @@
+#include "link/EmergencyStop.h"
+
+#include "link/MainView.h"
+#include "link/ModbusLink.h"
+#include "link/Tags.h"
+#include "ui/Colors.h"
+#include "ui/CommPort.h"
+#include "ui/Dialogs.h"
+#include "ui/Texts.h"
+
+#include <cmath>
+
+EmergencyStop::EmergencyStop(CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
+    : m_port(port), m_link(link), m_prompter(prompter), m_view(view)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &EmergencyStop::resend);
+    m_link.stopConfirmed = [this] { confirmed(); };
+}
+
+bool EmergencyStop::pending() const
+{
+    return m_link.stopAwaited();
+}
+
+bool EmergencyStop::stop(int tag)
+{
+    m_timer.stop();
+    m_link.setStopAwaited(false);
+    if (!m_link.SendStop(tag)) {
+        m_sends = 0;
+        return false;
+    }
+    m_tag = tag;
+    m_sends = 1;
+    m_link.setStopAwaited(true);
+    if (m_tag == tag::Stop)
+        m_view.setButtonColor(MainView::Button::Command14, colors::Green);
+    // The 300 ms count from the moment the frame leaves, which may be after the frame on the
+    // line has gone.
+    m_timer.start(ResendMs + int(std::ceil(m_port.msUntilQuiet())));
+    return true;
+}
+
+void EmergencyStop::confirmed()
+{
+    m_timer.stop();
+    if (m_tag == tag::Stop)
+        m_view.setButtonColor(MainView::Button::Command14, colors::Red);
+}
+
+void EmergencyStop::cancel()
+{
+    m_timer.stop();
+    m_link.setStopAwaited(false);
+}
+
+void EmergencyStop::resend()
+{
+    if (!pending())
+        return;
+    if (!m_port.isOpen()) {
+        cancel();  // the port has gone (and the user has been told so): nothing can go out
+        return;
+    }
+    if (m_sends < MaxSends) {
+        if (!m_link.ResendStop()) {
+            cancel();
+            return;
+        }
+        ++m_sends;
+        m_timer.start(ResendMs + int(std::ceil(m_port.msUntilQuiet())));
+        return;
+    }
+    cancel();
+    m_prompter.message(text::StopUnconfirmed());
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The emergency stop (coil 16 ON) of the main window, the manual screen and the
+// interpolation screen. It is never refused while the port is open: whatever request is
+// outstanding is abandoned, and the stop goes out as soon as the line is quiet, ahead of
+// anything else waiting for it. Its echo is awaited like any reply; unanswered after 300 ms
+// it is sent again, three sends in all, and then the user is told.
+#include <QObject>
+#include <QTimer>
+
+struct LinkState;
+class CommPort;
+class MainView;
+class ModbusLink;
+class Prompter;
+
+class EmergencyStop : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ResendMs = 300;
+    static constexpr int MaxSends = 3;
+
+    EmergencyStop(CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view);
+
+    // Sends the stop under `tag` (tag::Stop, tag::ManualCoil or tag::InterpStop). False when
+    // the send failed (the error path has run).
+    bool stop(int tag);
+    bool pending() const;
+    int sends() const { return m_sends; }
+
+private:
+    void confirmed();
+    void resend();
+    void cancel();
+
+    CommPort &m_port;
+    ModbusLink &m_link;
+    Prompter &m_prompter;
+    MainView &m_view;
+    QTimer m_timer;
+    int m_tag = 0;
+    int m_sends = 0;
+};
