@@ -1,8 +1,8 @@
 // Small helpers shared by the simulator tests.
 #pragma once
 
-#include "controller.h"
-#include "modbus_rtu.h"
+#include "Controller.h"
+#include "ModbusRtu.h"
 
 #include <QByteArray>
 #include <QTest>

@@ -1,9 +1,9 @@
 // The controller's Modbus RTU slave: replies to each function code, exception
 // replies, frames it must not answer, stream framing and injected faults.
 
-#include "fault_injector.h"
-#include "rtu_framer.h"
-#include "rtu_slave.h"
+#include "FaultInjector.h"
+#include "RtuFramer.h"
+#include "RtuSlave.h"
 #include "sim_test_util.h"
 
 #include <algorithm>

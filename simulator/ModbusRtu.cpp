@@ -1,4 +1,4 @@
-#include "modbus_rtu.h"
+#include "ModbusRtu.h"
 
 namespace trelmo::sim {
 

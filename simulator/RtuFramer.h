@@ -10,7 +10,7 @@
 // the slave can answer it with exception 01.
 #pragma once
 
-#include "modbus_rtu.h"
+#include "ModbusRtu.h"
 
 #include <cstddef>
 #include <optional>
@@ -25,7 +25,7 @@ public:
     static constexpr double DefaultSilenceMs = 20.0;
     static constexpr std::size_t MaxBuffered = 600;
 
-    explicit RtuFramer(double silenceMs = DefaultSilenceMs) : silenceMs_(silenceMs) {}
+    explicit RtuFramer(double silenceMs = DefaultSilenceMs) : m_silenceMs(silenceMs) {}
 
     void feed(std::span<const std::uint8_t> bytes, double nowMs);
 
@@ -36,8 +36,8 @@ public:
     // nothing is waiting; for the caller's poll timeout.
     double msUntilSilence(double nowMs) const;
 
-    std::size_t pending() const { return buffer_.size(); }
-    std::size_t discarded() const { return discarded_; }
+    std::size_t pending() const { return m_buffer.size(); }
+    std::size_t discarded() const { return m_discarded; }
 
     // The bytes thrown away since the last call, for the log. Kept up to
     // MaxBuffered; older ones are only counted.
@@ -49,11 +49,11 @@ private:
     long expectedLength() const;
     void dropFront(std::size_t n);
 
-    Bytes buffer_;
-    Bytes noise_;
-    double lastByteMs_ = 0;
-    double silenceMs_;
-    std::size_t discarded_ = 0;
+    Bytes m_buffer;
+    Bytes m_noise;
+    double m_lastByteMs = 0;
+    double m_silenceMs;
+    std::size_t m_discarded = 0;
 };
 
 }  // namespace trelmo::sim

@@ -1,6 +1,6 @@
-#include "controller.h"
+#include "Controller.h"
 
-#include "modbus_rtu.h"
+#include "ModbusRtu.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,13 +13,13 @@ namespace trelmo::sim {
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
+constexpr double Pi = std::numbers::pi;
 // Positions closer than this (in thousandths of a millimetre) are the same point.
-constexpr double kSamePoint = 0.5;
+constexpr double SamePoint = 0.5;
 // Three arc points whose turning angle has a sine below this are treated as a line.
-constexpr double kCollinearSine = 1e-6;
+constexpr double CollinearSine = 1e-6;
 // Speed used for homing when neither the manual nor the homing speed is positive.
-constexpr double kFallbackHomingSpeed = 10.0;  // thousandths of mm per ms = 10 mm/s
+constexpr double FallbackHomingSpeed = 10.0;  // thousandths of mm per ms = 10 mm/s
 
 std::int32_t clampToInt32(double v)
 {
@@ -33,9 +33,9 @@ std::int32_t clampToInt32(double v)
 // Angle in (0, 2pi].
 double positiveTurn(double angle)
 {
-    double a = std::fmod(angle, 2 * kPi);
+    double a = std::fmod(angle, 2 * Pi);
     if (a <= 0)
-        a += 2 * kPi;
+        a += 2 * Pi;
     return a;
 }
 
@@ -67,7 +67,7 @@ void Controller::setDefaults()
     at(reg::LineCount) = 0;
 
     // The machine is switched on away from its origins, so homing has work to do.
-    pos_ = {25000.0, 40000.0, 10000.0};
+    m_pos = {25000.0, 40000.0, 10000.0};
 
     setScaled(reg::EndPoint + 0, 100000);
     setScaled(reg::EndPoint + 2, 50000);
@@ -83,15 +83,15 @@ void Controller::setDefaults()
 std::uint16_t &Controller::at(std::uint16_t address)
 {
     if (address < reg::ProgramCount)
-        return program_[address];
-    return settings_[address - reg::AxisParams];
+        return m_program[address];
+    return m_settings[address - reg::AxisParams];
 }
 
 std::uint16_t Controller::at(std::uint16_t address) const
 {
     if (address < reg::ProgramCount)
-        return program_[address];
-    return settings_[address - reg::AxisParams];
+        return m_program[address];
+    return m_settings[address - reg::AxisParams];
 }
 
 // The register map: program memory, the axis parameters, and one contiguous area
@@ -203,8 +203,8 @@ void Controller::setInput(int number, bool active)
 
 void Controller::notice(const std::string &text) const
 {
-    if (notice_)
-        notice_(text);
+    if (m_notice)
+        m_notice(text);
 }
 
 // ---- coils ------------------------------------------------------------------
@@ -269,10 +269,10 @@ Access Controller::writeCoil(std::uint16_t c, bool on)
     case coil::Save:
         if (on) {
             std::string error;
-            if (stateFile_.empty())
+            if (m_stateFile.empty())
                 notice("save requested, but no state file is set");
-            else if (saveState(stateFile_, &error))
-                notice("saved to " + stateFile_);
+            else if (saveState(m_stateFile, &error))
+                notice("saved to " + m_stateFile);
             else
                 notice("save failed: " + error);
         }
@@ -302,22 +302,22 @@ double Controller::homingSpeed(int axis) const
     if (manualSpeed() > 0)
         return manualSpeed();
     const double secondary = std::max(0, scaledValue(axisParam(axis, reg::HomingSpeed))) / 1000.0;
-    return secondary > 0 ? secondary : kFallbackHomingSpeed;
+    return secondary > 0 ? secondary : FallbackHomingSpeed;
 }
 
 bool Controller::isMoving() const
 {
-    if (path_.active)
+    if (m_path.active)
         return true;
-    return std::any_of(axes_.begin(), axes_.end(), [](const AxisState &s) { return s.motion != Motion::Idle; });
+    return std::any_of(m_axes.begin(), m_axes.end(), [](const AxisState &s) { return s.motion != Motion::Idle; });
 }
 
 // Jogging keeps an axis inside 0..travel. An axis that stands outside (after the
 // travel was shortened, say) may still be jogged back in.
 void Controller::jog(int axis, int direction, bool on)
 {
-    AxisState &s = axes_[axis];
-    const bool onPath = path_.active && (path_.a == axis || path_.b == axis);
+    AxisState &s = m_axes[axis];
+    const bool onPath = m_path.active && (m_path.a == axis || m_path.b == axis);
     if (!on) {
         if (s.motion == Motion::Jog && s.direction == direction)
             s = AxisState{};
@@ -330,10 +330,10 @@ void Controller::jog(int axis, int direction, bool on)
         const double distance = scaledValue(reg::RunDistance);
         if (distance <= 0)
             return;
-        double target = pos_[axis] + direction * distance;
-        target = direction > 0 ? std::min(target, std::max(travel(axis), pos_[axis]))
-                               : std::max(target, std::min(0.0, pos_[axis]));
-        if (target != pos_[axis])
+        double target = m_pos[axis] + direction * distance;
+        target = direction > 0 ? std::min(target, std::max(travel(axis), m_pos[axis]))
+                               : std::max(target, std::min(0.0, m_pos[axis]));
+        if (target != m_pos[axis])
             s = AxisState{Motion::Target, direction, target, false};
         return;
     }
@@ -343,20 +343,20 @@ void Controller::jog(int axis, int direction, bool on)
 // Homing drives the axis to its origin at 0, where the origin switch sits.
 void Controller::home(int axis)
 {
-    if (path_.active && (path_.a == axis || path_.b == axis))
+    if (m_path.active && (m_path.a == axis || m_path.b == axis))
         return;
-    if (pos_[axis] == 0) {
-        axes_[axis] = AxisState{};  // already on the switch
+    if (m_pos[axis] == 0) {
+        m_axes[axis] = AxisState{};  // already on the switch
         return;
     }
-    axes_[axis] = AxisState{Motion::Target, pos_[axis] > 0 ? -1 : +1, 0.0, true};
+    m_axes[axis] = AxisState{Motion::Target, m_pos[axis] > 0 ? -1 : +1, 0.0, true};
 }
 
 void Controller::stopAll()
 {
-    for (auto &s : axes_)
+    for (auto &s : m_axes)
         s = AxisState{};
-    path_ = Path{};
+    m_path = Path{};
 }
 
 // Starts an interpolated move in the plane of axes a and b from the current
@@ -386,8 +386,8 @@ void Controller::startPath(int a, int b, bool arc)
     Path p;
     p.a = a;
     p.b = b;
-    p.startA = pos_[a];
-    p.startB = pos_[b];
+    p.startA = m_pos[a];
+    p.startB = m_pos[b];
     p.endA = endA;
     p.endB = endB;
     const double chord = std::hypot(endA - p.startA, endB - p.startB);
@@ -398,20 +398,20 @@ void Controller::startPath(int a, int b, bool arc)
         const double sm = std::hypot(midA - p.startA, midB - p.startB);
         const double em = std::hypot(midA - endA, midB - endB);
         const bool ccw = at(reg::ArcDirection) != 0;
-        if (chord < kSamePoint && sm >= kSamePoint) {
+        if (chord < SamePoint && sm >= SamePoint) {
             p.arc = true;
             p.centreA = (p.startA + midA) / 2;
             p.centreB = (p.startB + midB) / 2;
             p.radius = sm / 2;
             p.startAngle = std::atan2(p.startB - p.centreB, p.startA - p.centreA);
-            p.sweep = ccw ? 2 * kPi : -2 * kPi;
-        } else if (sm >= kSamePoint && em >= kSamePoint && chord >= kSamePoint) {
+            p.sweep = ccw ? 2 * Pi : -2 * Pi;
+        } else if (sm >= SamePoint && em >= SamePoint && chord >= SamePoint) {
             // Circle through three points, with the start as origin to keep the
             // numbers small.
             const double ux = midA - p.startA, uy = midB - p.startB;
             const double vx = endA - p.startA, vy = endB - p.startB;
             const double cross = ux * vy - uy * vx;
-            if (std::abs(cross) > kCollinearSine * sm * chord) {
+            if (std::abs(cross) > CollinearSine * sm * chord) {
                 const double u2 = ux * ux + uy * uy, v2 = vx * vx + vy * vy;
                 const double cx = (vy * u2 - uy * v2) / (2 * cross);
                 const double cy = (ux * v2 - vx * u2) / (2 * cross);
@@ -427,14 +427,14 @@ void Controller::startPath(int a, int b, bool arc)
     }
 
     const double length = p.arc ? p.radius * std::abs(p.sweep) : chord;
-    if (!std::isfinite(length) || length < kSamePoint) {
-        pos_[a] = endA;
-        pos_[b] = endB;
+    if (!std::isfinite(length) || length < SamePoint) {
+        m_pos[a] = endA;
+        m_pos[b] = endB;
         return;
     }
     p.duration = length / speed;
     p.active = true;
-    path_ = p;
+    m_path = p;
 }
 
 void Controller::advance(double ms)
@@ -449,8 +449,8 @@ void Controller::advance(double ms)
 
 void Controller::advanceAxis(int axis, double ms)
 {
-    AxisState &s = axes_[axis];
-    double &p = pos_[axis];
+    AxisState &s = m_axes[axis];
+    double &p = m_pos[axis];
     switch (s.motion) {
     case Motion::Idle: return;
     case Motion::Jog: {
@@ -491,23 +491,23 @@ void Controller::advanceAxis(int axis, double ms)
 
 void Controller::advancePath(double ms)
 {
-    if (!path_.active)
+    if (!m_path.active)
         return;
-    path_.elapsed += ms;
-    if (path_.elapsed >= path_.duration) {
-        pos_[path_.a] = path_.endA;
-        pos_[path_.b] = path_.endB;
-        path_ = Path{};
+    m_path.elapsed += ms;
+    if (m_path.elapsed >= m_path.duration) {
+        m_pos[m_path.a] = m_path.endA;
+        m_pos[m_path.b] = m_path.endB;
+        m_path = Path{};
         return;
     }
-    const double f = path_.elapsed / path_.duration;
-    if (path_.arc) {
-        const double angle = path_.startAngle + path_.sweep * f;
-        pos_[path_.a] = path_.centreA + path_.radius * std::cos(angle);
-        pos_[path_.b] = path_.centreB + path_.radius * std::sin(angle);
+    const double f = m_path.elapsed / m_path.duration;
+    if (m_path.arc) {
+        const double angle = m_path.startAngle + m_path.sweep * f;
+        m_pos[m_path.a] = m_path.centreA + m_path.radius * std::cos(angle);
+        m_pos[m_path.b] = m_path.centreB + m_path.radius * std::sin(angle);
     } else {
-        pos_[path_.a] = path_.startA + (path_.endA - path_.startA) * f;
-        pos_[path_.b] = path_.startB + (path_.endB - path_.startB) * f;
+        m_pos[m_path.a] = m_path.startA + (m_path.endA - m_path.startA) * f;
+        m_pos[m_path.b] = m_path.startB + (m_path.endB - m_path.startB) * f;
     }
 }
 
@@ -516,7 +516,7 @@ void Controller::advancePath(double ms)
 void Controller::syncStatus()
 {
     for (int axis = 0; axis < AxisCount; ++axis) {
-        const std::int32_t p = clampToInt32(pos_[axis]);
+        const std::int32_t p = clampToInt32(m_pos[axis]);
         setScaled(static_cast<std::uint16_t>(reg::Position + 2 * axis), p);
         at(static_cast<std::uint16_t>(reg::OriginSwitches + axis)) = p == 0 ? 1 : 0;
     }
@@ -567,7 +567,7 @@ bool Controller::loadState(const std::string &path, std::string *error, int *ski
         return false;
     }
     int bad = 0;
-    program_.fill(0);
+    m_program.fill(0);
     std::string line;
     while (std::getline(in, line)) {
         if (line.empty() || line[0] == '#')
@@ -593,8 +593,8 @@ bool Controller::loadState(const std::string &path, std::string *error, int *ski
 
 bool Controller::loadProgramImage(std::span<const std::uint8_t> image, std::string *error)
 {
-    constexpr std::size_t kImageSize = 2 + 2 * reg::ProgramCount + 23;  // 12025
-    if (image.size() < 2 || image.size() > kImageSize) {
+    constexpr std::size_t ImageSize = 2 + 2 * reg::ProgramCount + 23;  // 12025
+    if (image.size() < 2 || image.size() > ImageSize) {
         if (error)
             *error = "a project file has 2 to 12025 bytes, this one has " + std::to_string(image.size());
         return false;
@@ -605,12 +605,12 @@ bool Controller::loadProgramImage(std::span<const std::uint8_t> image, std::stri
             *error = "the line count " + std::to_string(count) + " exceeds 500";
         return false;
     }
-    program_.fill(0);
+    m_program.fill(0);
     for (std::size_t r = 0; r < reg::ProgramCount; ++r) {
         const std::size_t offset = 2 + 2 * r;
         if (offset + 1 >= image.size())
             break;
-        program_[r] = be16(image.data() + offset);
+        m_program[r] = be16(image.data() + offset);
     }
     at(reg::LineCount) = count;
     return true;
@@ -637,10 +637,10 @@ void Controller::loadSampleProgram()
         {2, 2, {1, 3, 0, 0, 0}},         // loop to line 1, three times
         {1, 1, {0, 0, 0, 0, 0}},         // stop
     };
-    program_.fill(0);
+    m_program.fill(0);
     std::uint16_t n = 0;
     for (const Line &l : lines) {
-        std::uint16_t *r = program_.data() + n * reg::RegistersPerLine;
+        std::uint16_t *r = m_program.data() + n * reg::RegistersPerLine;
         r[0] = l.category;
         r[1] = l.command;
         for (int k = 0; k < 5; ++k) {
