@@ -127,6 +127,8 @@ private:
     static bool valueAllowed(std::uint16_t address, std::uint16_t value);
     static bool nonVolatile(std::uint16_t address);
     void setScaled(std::uint16_t lowAddress, std::int32_t value);
+    // Rounds to the nearest whole number, saturating at the ends of the 32-bit range.
+    static std::int32_t clampToInt32(double v);
     std::uint16_t axisParam(int axis, std::uint16_t offset) const
     {
         return static_cast<std::uint16_t>(reg::AxisParams + axis * reg::AxisParamStride + offset);

@@ -2,18 +2,15 @@
 // Modbus RTU master) opens the printed device at 19200 8N1 and talks to slave 1.
 
 #include "Controller.h"
-#include "FaultInjector.h"
-#include "RtuFramer.h"
-#include "RtuSlave.h"
+#include "LineModel.h"
+#include "SimOptions.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -30,39 +27,8 @@ using namespace trelmo::sim;
 
 namespace {
 
-// One character of 19200 8N1 is ten bits on the wire.
-constexpr double ByteMs = 10.0 * 1000.0 / 19200.0;
 // While nobody has the device open, look again this often.
 constexpr double ReopenPollMs = 50.0;
-
-const char Usage[] = "usage: trelmo-sim [options]\n"
-                     "  --link PATH       make PATH a symbolic link to the pseudo-terminal\n"
-                     "  --log             log every frame both ways on standard error\n"
-                     "  --program FILE    preload the program from a 12025-byte project file\n"
-                     "                    (default: a sample program, unless the state file has one)\n"
-                     "  --state FILE      controller memory: read at start, written by coil 34\n"
-                     "  --wire-time       send replies at the pace of 19200 baud, 8N1\n"
-                     "  --input N=V       set input IN<N> (1-4) to V (0 or 1); may be repeated\n"
-                     "  --seed N          seed of the fault generator (default 1)\n"
-                     "  --drop P          probability that a request is lost (no action, no reply)\n"
-                     "  --delay P         probability that a reply is held back\n"
-                     "  --delay-ms MS     how long a held-back reply waits (default 1000)\n"
-                     "  --corrupt P       probability that a reply's CRC is damaged\n"
-                     "  --exception P     probability of an exception reply 04 instead of the answer\n"
-                     "Standard input takes commands: 'in N V' sets an input, 'status' prints the\n"
-                     "positions and signals, 'quit' stops. The device path is printed on the first\n"
-                     "line of standard output. SIGINT or SIGTERM stops the simulator.\n";
-
-struct Options {
-    std::string link;
-    bool log = false;
-    std::string program;
-    std::string state;
-    bool wireTime = false;
-    std::uint32_t seed = 1;
-    FaultInjector::Rates rates;
-    std::vector<std::pair<int, bool>> inputs;
-};
 
 volatile std::sig_atomic_t g_signalled = 0;
 int g_signalPipe[2] = {-1, -1};
@@ -79,131 +45,6 @@ double nowMs()
     using namespace std::chrono;
     static const auto start = steady_clock::now();
     return duration<double, std::milli>(steady_clock::now() - start).count();
-}
-
-bool parseNumber(const std::string &text, double &out)
-{
-    char *end = nullptr;
-    errno = 0;
-    out = std::strtod(text.c_str(), &end);
-    return !text.empty() && end && *end == '\0' && errno == 0 && std::isfinite(out);
-}
-
-bool parseInputSetting(const std::string &text, int &number, bool &active)
-{
-    if (text.size() != 3 || text[1] != '=' || text[0] < '1' || text[0] > '4' || (text[2] != '0' && text[2] != '1'))
-        return false;
-    number = text[0] - '0';
-    active = text[2] == '1';
-    return true;
-}
-
-// Returns 0 to go on, or the exit status.
-int parseOptions(int argc, char **argv, Options &o)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-            hasValue = true;
-        }
-        auto takeValue = [&]() -> bool {
-            if (hasValue)
-                return true;
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "trelmo-sim: %s needs a value\n", arg.c_str());
-                return false;
-            }
-            value = argv[++i];
-            return true;
-        };
-        auto probability = [&](double &out) -> bool {
-            if (!takeValue())
-                return false;
-            double p = 0;
-            if (!parseNumber(value, p) || p < 0 || p > 1) {
-                std::fprintf(stderr, "trelmo-sim: %s wants a probability 0..1, not '%s'\n", arg.c_str(), value.c_str());
-                return false;
-            }
-            out = p;
-            return true;
-        };
-
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
-            return -1;
-        } else if (arg == "--log") {
-            o.log = true;
-        } else if (arg == "--wire-time") {
-            o.wireTime = true;
-        } else if (arg == "--link") {
-            if (!takeValue())
-                return 2;
-            o.link = value;
-        } else if (arg == "--program") {
-            if (!takeValue())
-                return 2;
-            o.program = value;
-        } else if (arg == "--state") {
-            if (!takeValue())
-                return 2;
-            o.state = value;
-        } else if (arg == "--seed") {
-            double s = 0;
-            if (!takeValue() || !parseNumber(value, s) || s < 0 || s > 4294967295.0 || s != std::floor(s)) {
-                std::fprintf(stderr, "trelmo-sim: --seed wants a whole number\n");
-                return 2;
-            }
-            o.seed = static_cast<std::uint32_t>(s);
-        } else if (arg == "--drop") {
-            if (!probability(o.rates.drop))
-                return 2;
-        } else if (arg == "--delay") {
-            if (!probability(o.rates.delay))
-                return 2;
-        } else if (arg == "--corrupt") {
-            if (!probability(o.rates.corrupt))
-                return 2;
-        } else if (arg == "--exception") {
-            if (!probability(o.rates.exception))
-                return 2;
-        } else if (arg == "--delay-ms") {
-            double ms = 0;
-            if (!takeValue() || !parseNumber(value, ms) || ms < 0 || ms > 600000) {
-                std::fprintf(stderr, "trelmo-sim: --delay-ms wants 0 to 600000\n");
-                return 2;
-            }
-            o.rates.delayMs = ms;
-        } else if (arg == "--input") {
-            int n = 0;
-            bool on = false;
-            if (!takeValue() || !parseInputSetting(value, n, on)) {
-                std::fprintf(stderr, "trelmo-sim: --input wants N=V with N 1-4 and V 0 or 1\n");
-                return 2;
-            }
-            o.inputs.emplace_back(n, on);
-        } else {
-            std::fprintf(stderr, "trelmo-sim: unknown option '%s'\n%s", argv[i], Usage);
-            return 2;
-        }
-    }
-    return 0;
-}
-
-std::string hex(const Bytes &bytes)
-{
-    std::string s;
-    char buf[4];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X ", b);
-        s += buf;
-    }
-    if (!s.empty())
-        s.pop_back();
-    return s;
 }
 
 bool readProjectFile(const std::string &path, Bytes &out, std::string &error)
@@ -223,52 +64,38 @@ bool readProjectFile(const std::string &path, Bytes &out, std::string &error)
 
 class Simulator {
 public:
-    explicit Simulator(const Options &o) : m_options(o), m_slave(m_controller), m_faults(o.seed, o.rates)
+    explicit Simulator(const SimOptions &o)
+        : m_options(o), m_line(m_controller, LineSettings{o.wireTime, o.seed, o.rates})
     {
         m_controller.setNoticeSink([this](const std::string &text) { log("note: " + text); });
+        if (o.log)
+            m_line.setLog([this](const std::string &text) { log(text); });
     }
 
     int run();
 
 private:
-    struct Outgoing {
-        double dueMs;
-        Bytes bytes;
-    };
-
     bool prepareController();
     bool openDevice();
     void cleanup();
-    void handleFrame(const Bytes &frame, double now);
-    void queueReply(Bytes reply, double dueMs);
-    void pumpOutput(double now);
-    double nextOutputMs(double now) const;
+    long writeMaster(std::span<const std::uint8_t> bytes);
     void readMaster(double now);
     void noteHangUp(double now);
     void readConsole();
     void runCommand(const std::string &line);
     void log(const std::string &text) const;
-    void logNoise();
     void say(const std::string &text) const;
 
-    const Options &m_options;
+    const SimOptions &m_options;
     Controller m_controller;
-    RtuSlave m_slave;
-    FaultInjector m_faults;
-    RtuFramer m_framer;
+    SlaveLine m_line;
     int m_master = -1;
     std::string m_devicePath;
     bool m_linkMade = false;
     bool m_stdinOpen = true;
     std::string m_consoleLine;
-    double m_lastAdvanceMs = 0;
     double m_masterRetryAt = 0;  // while nobody has the device open
     bool m_peerOpen = false;
-
-    std::deque<Outgoing> m_held;  // replies not yet due
-    Bytes m_wire;                 // reply bytes being sent
-    double m_wireStartMs = 0;
-    std::size_t m_wireSent = 0;
     bool m_quit = false;
 };
 
@@ -276,14 +103,6 @@ void Simulator::log(const std::string &text) const
 {
     if (m_options.log)
         std::fprintf(stderr, "[%10.3f] %s\n", nowMs() / 1000.0, text.c_str());
-}
-
-// Bytes that made no frame: a bad CRC, a cut-off request or line noise.
-void Simulator::logNoise()
-{
-    const Bytes noise = m_framer.takeNoise();
-    if (!noise.empty())
-        log("<- " + hex(noise) + "   (no valid frame, ignored)");
 }
 
 void Simulator::say(const std::string &text) const
@@ -382,81 +201,13 @@ void Simulator::cleanup()
     m_master = -1;
 }
 
-void Simulator::handleFrame(const Bytes &frame, double now)
+long Simulator::writeMaster(std::span<const std::uint8_t> bytes)
 {
-    m_controller.advance(now - m_lastAdvanceMs);
-    m_lastAdvanceMs = now;
-    log("<- " + hex(frame));
-    if (!m_slave.accepts(frame)) {
-        log("   not for this slave, or a bad CRC: ignored");
-        return;
-    }
-    FaultInjector::Response r = m_faults.respond(m_slave, frame);
-    switch (r.fault) {
-    case FaultInjector::Fault::Drop: log("   fault: request dropped"); break;
-    case FaultInjector::Fault::Exception: log("   fault: exception reply"); break;
-    case FaultInjector::Fault::Corrupt: log("   fault: CRC corrupted"); break;
-    case FaultInjector::Fault::None: break;
-    }
-    if (r.reply.empty())
-        return;
-    if (r.delayMs > 0)
-        log("   fault: reply held back " + std::to_string(int(r.delayMs)) + " ms");
-    queueReply(std::move(r.reply), now + r.delayMs);
-}
-
-void Simulator::queueReply(Bytes reply, double dueMs)
-{
-    auto pos = m_held.end();
-    while (pos != m_held.begin() && std::prev(pos)->dueMs > dueMs)
-        --pos;
-    m_held.insert(pos, Outgoing{dueMs, std::move(reply)});
-}
-
-// Moves due replies onto the line and writes the bytes whose time has come:
-// all at once, or one character time each with --wire-time.
-void Simulator::pumpOutput(double now)
-{
-    for (;;) {
-        if (m_wireSent == m_wire.size()) {
-            m_wire.clear();
-            m_wireSent = 0;
-            if (m_held.empty() || m_held.front().dueMs > now)
-                return;
-            m_wire = std::move(m_held.front().bytes);
-            m_wireStartMs = std::max(m_held.front().dueMs, m_wireStartMs);
-            m_held.pop_front();
-            log("-> " + hex(m_wire));
-        }
-        std::size_t due = m_wire.size();
-        if (m_options.wireTime) {
-            const double elapsed = now - m_wireStartMs;
-            due = elapsed <= 0 ? 0 : std::min(m_wire.size(), std::size_t(elapsed / ByteMs));
-        }
-        if (due > m_wireSent) {
-            const ssize_t n = ::write(m_master, m_wire.data() + m_wireSent, due - m_wireSent);
-            if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                log(std::string("   write failed (") + std::strerror(errno) + "), reply lost");
-                m_wireSent = m_wire.size();
-            } else if (n > 0) {
-                m_wireSent += std::size_t(n);
-            }
-        }
-        if (m_wireSent < m_wire.size())
-            return;
-        // The line is free again after the last character.
-        m_wireStartMs = m_options.wireTime ? m_wireStartMs + m_wire.size() * ByteMs : now;
-    }
-}
-
-double Simulator::nextOutputMs(double now) const
-{
-    if (m_wireSent < m_wire.size()) {
-        if (!m_options.wireTime)
-            return now + 1;  // the device was full; try again shortly
-        return m_wireStartMs + (m_wireSent + 1) * ByteMs;
-    }
-    return m_held.empty() ? -1 : m_held.front().dueMs;
+    const ssize_t n = ::write(m_master, bytes.data(), bytes.size());
+    if (n >= 0 || errno == EAGAIN || errno == EINTR)
+        return n < 0 ? 0 : long(n);
+    log(std::string("   write failed (") + std::strerror(errno) + "), reply lost");
+    return -1;
 }
 
 void Simulator::readMaster(double now)
@@ -469,7 +220,7 @@ void Simulator::readMaster(double now)
                 m_peerOpen = true;
                 log("device opened");
             }
-            m_framer.feed({buf, std::size_t(n)}, now);
+            m_line.receive({buf, std::size_t(n)}, now);
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
@@ -503,9 +254,7 @@ void Simulator::runCommand(const std::string &line)
             say("usage: in N V   (N 1-4, V 0 or 1)");
         }
     } else if (word == "status") {
-        const double now = nowMs();
-        m_controller.advance(now - m_lastAdvanceMs);
-        m_lastAdvanceMs = now;
+        m_line.advanceTo(nowMs());
         char text[256];
         auto r = [&](std::uint16_t a) { return int(m_controller.registerValue(a) & 0xFF); };
         std::snprintf(text, sizeof text,
@@ -553,27 +302,19 @@ int Simulator::run()
     std::fflush(stdout);
     if (!m_options.link.empty())
         say(m_options.link + " -> " + m_devicePath);
-    m_lastAdvanceMs = nowMs();
+    m_line.advanceTo(nowMs());
+    const WriteBytes write = [this](std::span<const std::uint8_t> bytes) { return writeMaster(bytes); };
 
     while (!g_signalled && !m_quit) {
         double now = nowMs();
-        pumpOutput(now);
-        while (auto frame = m_framer.next(now)) {
-            logNoise();
-            handleFrame(*frame, now);
-        }
-        if (m_framer.pending() == 0)
-            logNoise();
-        pumpOutput(now);
+        m_line.service(now, write);
 
         double wakeAt = -1;
         auto consider = [&](double t) {
             if (t >= 0 && (wakeAt < 0 || t < wakeAt))
                 wakeAt = t;
         };
-        consider(nextOutputMs(now));
-        if (const double s = m_framer.msUntilSilence(now); s >= 0)
-            consider(now + s);
+        consider(m_line.nextMs(now));
         const bool watchMaster = now >= m_masterRetryAt;
         if (!watchMaster)
             consider(m_masterRetryAt);
@@ -614,9 +355,17 @@ int Simulator::run()
 
 int main(int argc, char **argv)
 {
-    Options options;
-    if (const int status = parseOptions(argc, argv, options); status != 0)
-        return status < 0 ? 0 : status;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const ParsedOptions parsed = parseOptions(args);
+    if (parsed.outcome == ParsedOptions::Outcome::Help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    if (parsed.outcome == ParsedOptions::Outcome::Bad) {
+        const std::string &error = parsed.error;
+        std::fprintf(stderr, "trelmo-sim: %s%s", error.c_str(), error.ends_with('\n') ? "" : "\n");
+        return 2;
+    }
 
     if (::pipe(g_signalPipe) != 0) {
         std::perror("trelmo-sim: pipe");
@@ -638,6 +387,6 @@ int main(int argc, char **argv)
     // Standard input is read only when poll() says it has data, so it stays
     // blocking: it may be the user's terminal, shared with the shell.
 
-    Simulator simulator(options);
+    Simulator simulator(parsed.options);
     return simulator.run();
 }
