@@ -28,11 +28,9 @@ void ReplyScheduler::pump(double nowMs, const WriteBytes &write)
                 m_log("-> " + hexText(m_line));
         }
         // Paced, a byte is written once its last bit would have left the line.
-        std::size_t due = m_line.size();
-        if (m_paced) {
-            const double elapsed = nowMs - m_lineStartMs;
-            due = elapsed <= 0 ? 0 : std::min(m_line.size(), std::size_t(elapsed / CharMs));
-        }
+        std::size_t due = m_paced ? m_sent : m_line.size();
+        while (due < m_line.size() && m_lineStartMs + double(due + 1) * CharMs <= nowMs)
+            ++due;
         if (due > m_sent) {
             const long n = write({m_line.data() + m_sent, due - m_sent});
             m_sent = n < 0 ? m_line.size() : std::min(due, m_sent + std::size_t(n));
@@ -55,7 +53,7 @@ double ReplyScheduler::nextMs(double nowMs) const
 
 SlaveLine::SlaveLine(Controller &controller, const LineSettings &settings)
     : m_controller(controller), m_slave(controller), m_faults(settings.seed, settings.rates),
-      m_replies(settings.wireTime)
+      m_framer(settings.wireTime ? RtuFramer::Mode::LineModel : RtuFramer::Mode::ByLength), m_replies(settings.wireTime)
 {}
 
 void SlaveLine::setLog(LogLine log)
@@ -105,8 +103,8 @@ void SlaveLine::service(double nowMs, const WriteBytes &write)
 double SlaveLine::nextMs(double nowMs) const
 {
     double next = m_replies.nextMs(nowMs);
-    if (const double s = m_framer.msUntilSilence(nowMs); s >= 0 && (next < 0 || nowMs + s < next))
-        next = nowMs + s;
+    if (const double silence = m_framer.silenceDueMs(); silence >= 0 && (next < 0 || silence < next))
+        next = silence;
     return next;
 }
 

@@ -59,11 +59,16 @@ private:
 };
 
 struct LineSettings {
-    bool wireTime = false;  // pace the replies at 19200 baud
+    // The line model both ways: requests framed by modelled silence, replies
+    // paced at one character time a byte. Otherwise frames are cut by their
+    // length and replies go out at once.
+    bool wireTime = false;
     std::uint32_t seed = 1;
     FaultRates rates;
 };
 
+// The framer, the fault injector, the slave and the replies together: what the
+// simulator's poll loop drives with the bytes it reads and the time it is.
 class SlaveLine {
 public:
     SlaveLine(Controller &controller, const LineSettings &settings);

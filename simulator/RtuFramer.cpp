@@ -8,10 +8,34 @@ void RtuFramer::feed(std::span<const std::uint8_t> bytes, double nowMs)
 {
     if (bytes.empty())
         return;
-    m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
-    m_lastByteMs = nowMs;
-    if (m_buffer.size() > MaxBuffered)
-        dropFront(m_buffer.size() - MaxBuffered);
+    if (m_mode == Mode::ByLength) {
+        m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
+        m_lastByteMs = nowMs;
+        if (m_buffer.size() > MaxBuffered)
+            dropFront(m_buffer.size() - MaxBuffered);
+        return;
+    }
+    const double startMs = std::max(nowMs, m_lineEndMs);
+    if (startMs >= m_lineEndMs + FrameGapMs) {
+        closeFrame();
+        m_overlong = false;
+    }
+    if (!m_overlong && m_buffer.size() + bytes.size() > MaxBuffered) {
+        // Longer than any request: noise, and so is the rest of it.
+        addNoise(m_buffer);
+        m_buffer.clear();
+        m_overlong = true;
+    }
+    if (m_overlong)
+        addNoise(bytes);
+    else
+        m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
+    m_lineEndMs = startMs + double(bytes.size()) * CharMs;
+}
+
+std::optional<Bytes> RtuFramer::next(double nowMs)
+{
+    return m_mode == Mode::ByLength ? nextByLength(nowMs) : nextOnLine(nowMs);
 }
 
 long RtuFramer::expectedLength() const
@@ -27,18 +51,23 @@ long RtuFramer::expectedLength() const
     }
 }
 
-void RtuFramer::dropFront(std::size_t n)
+void RtuFramer::addNoise(std::span<const std::uint8_t> bytes)
 {
-    const std::size_t keep = std::min(n, MaxBuffered - std::min(MaxBuffered, m_noise.size()));
-    m_noise.insert(m_noise.end(), m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(keep));
-    m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(n));
-    m_discarded += n;
+    const std::size_t keep = std::min(bytes.size(), MaxBuffered - std::min(MaxBuffered, m_noise.size()));
+    m_noise.insert(m_noise.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep));
+    m_discarded += bytes.size();
 }
 
-std::optional<Bytes> RtuFramer::next(double nowMs)
+void RtuFramer::dropFront(std::size_t n)
+{
+    addNoise({m_buffer.data(), n});
+    m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+std::optional<Bytes> RtuFramer::nextByLength(double nowMs)
 {
     while (!m_buffer.empty()) {
-        const bool silent = nowMs - m_lastByteMs >= m_silenceMs;
+        const bool silent = nowMs >= m_lastByteMs + m_silenceMs;
         const long expected = expectedLength();
         if (expected > 0 && m_buffer.size() >= std::size_t(expected)) {
             const std::span<const std::uint8_t> candidate(m_buffer.data(), std::size_t(expected));
@@ -62,6 +91,36 @@ std::optional<Bytes> RtuFramer::next(double nowMs)
     return std::nullopt;
 }
 
+void RtuFramer::closeFrame()
+{
+    if (m_buffer.empty())
+        return;
+    m_complete.push_back(std::move(m_buffer));
+    m_buffer.clear();
+}
+
+std::optional<Bytes> RtuFramer::nextOnLine(double nowMs)
+{
+    if (nowMs >= m_lineEndMs + FrameGapMs)
+        closeFrame();
+    while (!m_complete.empty()) {
+        Bytes frame = std::move(m_complete.front());
+        m_complete.pop_front();
+        if (frame.size() >= 4 && hasValidCrc(frame))
+            return frame;
+        addNoise(frame);
+    }
+    return std::nullopt;
+}
+
+std::size_t RtuFramer::pending() const
+{
+    std::size_t n = m_buffer.size();
+    for (const Bytes &frame : m_complete)
+        n += frame.size();
+    return n;
+}
+
 Bytes RtuFramer::takeNoise()
 {
     Bytes noise;
@@ -69,12 +128,13 @@ Bytes RtuFramer::takeNoise()
     return noise;
 }
 
-double RtuFramer::msUntilSilence(double nowMs) const
+double RtuFramer::silenceDueMs() const
 {
+    if (!m_complete.empty())
+        return m_lineEndMs;  // already due
     if (m_buffer.empty())
         return -1;
-    const double left = m_lastByteMs + m_silenceMs - nowMs;
-    return left > 0 ? left : 0;
+    return m_mode == Mode::ByLength ? m_lastByteMs + m_silenceMs : m_lineEndMs + FrameGapMs;
 }
 
 }  // namespace trelmo::sim
