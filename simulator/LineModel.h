@@ -41,8 +41,6 @@ public:
     // When pump() has something to do next; negative when nothing waits.
     double nextMs(double nowMs) const;
 
-    bool idle() const { return m_held.empty() && m_sent == m_line.size(); }
-
 private:
     struct Held {
         double dueMs;
@@ -87,8 +85,6 @@ public:
 
     // Lets the controller's time catch up with nowMs.
     void advanceTo(double nowMs);
-
-    const RtuFramer &framer() const { return m_framer; }
 
 private:
     void handleFrame(const Bytes &frame, double nowMs);

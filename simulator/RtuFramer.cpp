@@ -55,7 +55,6 @@ void RtuFramer::addNoise(std::span<const std::uint8_t> bytes)
 {
     const std::size_t keep = std::min(bytes.size(), MaxBuffered - std::min(MaxBuffered, m_noise.size()));
     m_noise.insert(m_noise.end(), bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep));
-    m_discarded += bytes.size();
 }
 
 void RtuFramer::dropFront(std::size_t n)

@@ -47,8 +47,6 @@ public:
         : m_mode(mode), m_silenceMs(silenceMs)
     {}
 
-    Mode mode() const { return m_mode; }
-
     // Bytes read from the master at time nowMs.
     void feed(std::span<const std::uint8_t> bytes, double nowMs);
 
@@ -61,10 +59,9 @@ public:
     double silenceDueMs() const;
 
     std::size_t pending() const;
-    std::size_t discarded() const { return m_discarded; }
 
-    // The bytes thrown away since the last call, for the log. Kept up to
-    // MaxBuffered; older ones are only counted.
+    // The bytes thrown away since the last call, for the log; at most
+    // MaxBuffered of them, the first ones.
     Bytes takeNoise();
 
 private:
@@ -82,7 +79,6 @@ private:
     Bytes m_noise;
     double m_lastByteMs = 0;  // by length: when the last bytes were read
     double m_silenceMs;
-    std::size_t m_discarded = 0;
 
     // The line model.
     std::deque<Bytes> m_complete;  // frames ended by silence, not yet taken
