@@ -1,19 +1,16 @@
 // trelmo-sim: the motion controller on a pseudo-terminal. The tool (or any
 // Modbus RTU master) opens the printed device at 19200 8N1 and talks to slave 1.
 
-#include "controller.h"
-#include "fault_injector.h"
-#include "rtu_framer.h"
-#include "rtu_slave.h"
+#include "Controller.h"
+#include "LineModel.h"
+#include "SimOptions.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
@@ -30,39 +27,8 @@ using namespace trelmo::sim;
 
 namespace {
 
-// One character of 19200 8N1 is ten bits on the wire.
-constexpr double kByteMs = 10.0 * 1000.0 / 19200.0;
 // While nobody has the device open, look again this often.
-constexpr double kReopenPollMs = 50.0;
-
-const char kUsage[] = "usage: trelmo-sim [options]\n"
-                      "  --link PATH       make PATH a symbolic link to the pseudo-terminal\n"
-                      "  --log             log every frame both ways on standard error\n"
-                      "  --program FILE    preload the program from a 12025-byte project file\n"
-                      "                    (default: a sample program, unless the state file has one)\n"
-                      "  --state FILE      controller memory: read at start, written by coil 34\n"
-                      "  --wire-time       send replies at the pace of 19200 baud, 8N1\n"
-                      "  --input N=V       set input IN<N> (1-4) to V (0 or 1); may be repeated\n"
-                      "  --seed N          seed of the fault generator (default 1)\n"
-                      "  --drop P          probability that a request is lost (no action, no reply)\n"
-                      "  --delay P         probability that a reply is held back\n"
-                      "  --delay-ms MS     how long a held-back reply waits (default 1000)\n"
-                      "  --corrupt P       probability that a reply's CRC is damaged\n"
-                      "  --exception P     probability of an exception reply 04 instead of the answer\n"
-                      "Standard input takes commands: 'in N V' sets an input, 'status' prints the\n"
-                      "positions and signals, 'quit' stops. The device path is printed on the first\n"
-                      "line of standard output. SIGINT or SIGTERM stops the simulator.\n";
-
-struct Options {
-    std::string link;
-    bool log = false;
-    std::string program;
-    std::string state;
-    bool wireTime = false;
-    std::uint32_t seed = 1;
-    FaultInjector::Rates rates;
-    std::vector<std::pair<int, bool>> inputs;
-};
+constexpr double ReopenPollMs = 50.0;
 
 volatile std::sig_atomic_t g_signalled = 0;
 int g_signalPipe[2] = {-1, -1};
@@ -79,131 +45,6 @@ double nowMs()
     using namespace std::chrono;
     static const auto start = steady_clock::now();
     return duration<double, std::milli>(steady_clock::now() - start).count();
-}
-
-bool parseNumber(const std::string &text, double &out)
-{
-    char *end = nullptr;
-    errno = 0;
-    out = std::strtod(text.c_str(), &end);
-    return !text.empty() && end && *end == '\0' && errno == 0 && std::isfinite(out);
-}
-
-bool parseInputSetting(const std::string &text, int &number, bool &active)
-{
-    if (text.size() != 3 || text[1] != '=' || text[0] < '1' || text[0] > '4' || (text[2] != '0' && text[2] != '1'))
-        return false;
-    number = text[0] - '0';
-    active = text[2] == '1';
-    return true;
-}
-
-// Returns 0 to go on, or the exit status.
-int parseOptions(int argc, char **argv, Options &o)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-            hasValue = true;
-        }
-        auto takeValue = [&]() -> bool {
-            if (hasValue)
-                return true;
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "trelmo-sim: %s needs a value\n", arg.c_str());
-                return false;
-            }
-            value = argv[++i];
-            return true;
-        };
-        auto probability = [&](double &out) -> bool {
-            if (!takeValue())
-                return false;
-            double p = 0;
-            if (!parseNumber(value, p) || p < 0 || p > 1) {
-                std::fprintf(stderr, "trelmo-sim: %s wants a probability 0..1, not '%s'\n", arg.c_str(), value.c_str());
-                return false;
-            }
-            out = p;
-            return true;
-        };
-
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return -1;
-        } else if (arg == "--log") {
-            o.log = true;
-        } else if (arg == "--wire-time") {
-            o.wireTime = true;
-        } else if (arg == "--link") {
-            if (!takeValue())
-                return 2;
-            o.link = value;
-        } else if (arg == "--program") {
-            if (!takeValue())
-                return 2;
-            o.program = value;
-        } else if (arg == "--state") {
-            if (!takeValue())
-                return 2;
-            o.state = value;
-        } else if (arg == "--seed") {
-            double s = 0;
-            if (!takeValue() || !parseNumber(value, s) || s < 0 || s > 4294967295.0 || s != std::floor(s)) {
-                std::fprintf(stderr, "trelmo-sim: --seed wants a whole number\n");
-                return 2;
-            }
-            o.seed = static_cast<std::uint32_t>(s);
-        } else if (arg == "--drop") {
-            if (!probability(o.rates.drop))
-                return 2;
-        } else if (arg == "--delay") {
-            if (!probability(o.rates.delay))
-                return 2;
-        } else if (arg == "--corrupt") {
-            if (!probability(o.rates.corrupt))
-                return 2;
-        } else if (arg == "--exception") {
-            if (!probability(o.rates.exception))
-                return 2;
-        } else if (arg == "--delay-ms") {
-            double ms = 0;
-            if (!takeValue() || !parseNumber(value, ms) || ms < 0 || ms > 600000) {
-                std::fprintf(stderr, "trelmo-sim: --delay-ms wants 0 to 600000\n");
-                return 2;
-            }
-            o.rates.delayMs = ms;
-        } else if (arg == "--input") {
-            int n = 0;
-            bool on = false;
-            if (!takeValue() || !parseInputSetting(value, n, on)) {
-                std::fprintf(stderr, "trelmo-sim: --input wants N=V with N 1-4 and V 0 or 1\n");
-                return 2;
-            }
-            o.inputs.emplace_back(n, on);
-        } else {
-            std::fprintf(stderr, "trelmo-sim: unknown option '%s'\n%s", argv[i], kUsage);
-            return 2;
-        }
-    }
-    return 0;
-}
-
-std::string hex(const Bytes &bytes)
-{
-    std::string s;
-    char buf[4];
-    for (std::uint8_t b : bytes) {
-        std::snprintf(buf, sizeof buf, "%02X ", b);
-        s += buf;
-    }
-    if (!s.empty())
-        s.pop_back();
-    return s;
 }
 
 bool readProjectFile(const std::string &path, Bytes &out, std::string &error)
@@ -223,67 +64,45 @@ bool readProjectFile(const std::string &path, Bytes &out, std::string &error)
 
 class Simulator {
 public:
-    explicit Simulator(const Options &o) : options_(o), slave_(controller_), faults_(o.seed, o.rates)
+    explicit Simulator(const SimOptions &o)
+        : m_options(o), m_line(m_controller, LineSettings{o.wireTime, o.seed, o.rates})
     {
-        controller_.setNoticeSink([this](const std::string &text) { log("note: " + text); });
+        m_controller.setNoticeSink([this](const std::string &text) { log("note: " + text); });
+        if (o.log)
+            m_line.setLog([this](const std::string &text) { log(text); });
     }
 
     int run();
 
 private:
-    struct Outgoing {
-        double dueMs;
-        Bytes bytes;
-    };
-
     bool prepareController();
     bool openDevice();
     void cleanup();
-    void handleFrame(const Bytes &frame, double now);
-    void queueReply(Bytes reply, double dueMs);
-    void pumpOutput(double now);
-    double nextOutputMs(double now) const;
+    long writeMaster(std::span<const std::uint8_t> bytes);
     void readMaster(double now);
     void noteHangUp(double now);
     void readConsole();
     void runCommand(const std::string &line);
     void log(const std::string &text) const;
-    void logNoise();
     void say(const std::string &text) const;
 
-    const Options &options_;
-    Controller controller_;
-    RtuSlave slave_;
-    FaultInjector faults_;
-    RtuFramer framer_;
-    int master_ = -1;
-    std::string devicePath_;
-    bool linkMade_ = false;
-    bool stdinOpen_ = true;
-    std::string consoleLine_;
-    double lastAdvanceMs_ = 0;
-    double masterRetryAt_ = 0;  // while nobody has the device open
-    bool peerOpen_ = false;
-
-    std::deque<Outgoing> held_;  // replies not yet due
-    Bytes wire_;                 // reply bytes being sent
-    double wireStartMs_ = 0;
-    std::size_t wireSent_ = 0;
-    bool quit_ = false;
+    const SimOptions &m_options;
+    Controller m_controller;
+    SlaveLine m_line;
+    int m_master = -1;
+    std::string m_devicePath;
+    bool m_linkMade = false;
+    bool m_stdinOpen = true;
+    std::string m_consoleLine;
+    double m_masterRetryAt = 0;  // while nobody has the device open
+    bool m_peerOpen = false;
+    bool m_quit = false;
 };
 
 void Simulator::log(const std::string &text) const
 {
-    if (options_.log)
+    if (m_options.log)
         std::fprintf(stderr, "[%10.3f] %s\n", nowMs() / 1000.0, text.c_str());
-}
-
-// Bytes that made no frame: a bad CRC, a cut-off request or line noise.
-void Simulator::logNoise()
-{
-    const Bytes noise = framer_.takeNoise();
-    if (!noise.empty())
-        log("<- " + hex(noise) + "   (no valid frame, ignored)");
 }
 
 void Simulator::say(const std::string &text) const
@@ -295,12 +114,12 @@ bool Simulator::prepareController()
 {
     std::string error;
     bool stateHadProgram = false;
-    if (!options_.state.empty()) {
-        controller_.setStateFile(options_.state);
+    if (!m_options.state.empty()) {
+        m_controller.setStateFile(m_options.state);
         struct stat st {};
-        if (::stat(options_.state.c_str(), &st) == 0) {
+        if (::stat(m_options.state.c_str(), &st) == 0) {
             int skipped = 0;
-            if (!controller_.loadState(options_.state, &error, &skipped)) {
+            if (!m_controller.loadState(m_options.state, &error, &skipped)) {
                 say(error);
                 return false;
             }
@@ -309,24 +128,24 @@ bool Simulator::prepareController()
             stateHadProgram = true;
         }
     }
-    if (!options_.program.empty()) {
+    if (!m_options.program.empty()) {
         Bytes image;
-        if (!readProjectFile(options_.program, image, error) || !controller_.loadProgramImage(image, &error)) {
-            say(options_.program + ": " + error);
+        if (!readProjectFile(m_options.program, image, error) || !m_controller.loadProgramImage(image, &error)) {
+            say(m_options.program + ": " + error);
             return false;
         }
     } else if (!stateHadProgram) {
-        controller_.loadSampleProgram();
+        m_controller.loadSampleProgram();
     }
-    for (const auto &[n, on] : options_.inputs)
-        controller_.setInput(n, on);
+    for (const auto &[n, on] : m_options.inputs)
+        m_controller.setInput(n, on);
     return true;
 }
 
 bool Simulator::openDevice()
 {
     int slaveFd = -1;
-    if (::openpty(&master_, &slaveFd, nullptr, nullptr, nullptr) != 0) {
+    if (::openpty(&m_master, &slaveFd, nullptr, nullptr, nullptr) != 0) {
         say(std::string("openpty: ") + std::strerror(errno));
         return false;
     }
@@ -340,136 +159,68 @@ bool Simulator::openDevice()
         ::tcsetattr(slaveFd, TCSANOW, &tio);
     }
     const char *name = ::ttyname(slaveFd);
-    devicePath_ = name ? name : "";
+    m_devicePath = name ? name : "";
     // The master side stays open for the whole run; the slave side is the user's.
     // When the user closes it the master reports a hang-up until the next open.
     ::close(slaveFd);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
-    if (devicePath_.empty()) {
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    if (m_devicePath.empty()) {
         say("cannot name the pseudo-terminal");
         return false;
     }
-    if (!options_.link.empty()) {
+    if (!m_options.link.empty()) {
         struct stat st {};
-        if (::lstat(options_.link.c_str(), &st) == 0) {
+        if (::lstat(m_options.link.c_str(), &st) == 0) {
             if (!S_ISLNK(st.st_mode)) {
-                say(options_.link + " exists and is not a symbolic link; not replacing it");
+                say(m_options.link + " exists and is not a symbolic link; not replacing it");
                 return false;
             }
-            ::unlink(options_.link.c_str());
+            ::unlink(m_options.link.c_str());
         }
-        if (::symlink(devicePath_.c_str(), options_.link.c_str()) != 0) {
-            say("symlink " + options_.link + ": " + std::strerror(errno));
+        if (::symlink(m_devicePath.c_str(), m_options.link.c_str()) != 0) {
+            say("symlink " + m_options.link + ": " + std::strerror(errno));
             return false;
         }
-        linkMade_ = true;
+        m_linkMade = true;
     }
     return true;
 }
 
 void Simulator::cleanup()
 {
-    if (linkMade_) {
+    if (m_linkMade) {
         // Remove the link only if it still points to this run's device.
         char target[4096];
-        const ssize_t n = ::readlink(options_.link.c_str(), target, sizeof target - 1);
-        if (n > 0 && std::string(target, std::size_t(n)) == devicePath_)
-            ::unlink(options_.link.c_str());
+        const ssize_t n = ::readlink(m_options.link.c_str(), target, sizeof target - 1);
+        if (n > 0 && std::string(target, std::size_t(n)) == m_devicePath)
+            ::unlink(m_options.link.c_str());
     }
-    if (master_ >= 0)
-        ::close(master_);
-    master_ = -1;
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
 }
 
-void Simulator::handleFrame(const Bytes &frame, double now)
+long Simulator::writeMaster(std::span<const std::uint8_t> bytes)
 {
-    controller_.advance(now - lastAdvanceMs_);
-    lastAdvanceMs_ = now;
-    log("<- " + hex(frame));
-    if (!slave_.accepts(frame)) {
-        log("   not for this slave, or a bad CRC: ignored");
-        return;
-    }
-    FaultInjector::Response r = faults_.respond(slave_, frame);
-    switch (r.fault) {
-    case FaultInjector::Fault::Drop: log("   fault: request dropped"); break;
-    case FaultInjector::Fault::Exception: log("   fault: exception reply"); break;
-    case FaultInjector::Fault::Corrupt: log("   fault: CRC corrupted"); break;
-    case FaultInjector::Fault::None: break;
-    }
-    if (r.reply.empty())
-        return;
-    if (r.delayMs > 0)
-        log("   fault: reply held back " + std::to_string(int(r.delayMs)) + " ms");
-    queueReply(std::move(r.reply), now + r.delayMs);
-}
-
-void Simulator::queueReply(Bytes reply, double dueMs)
-{
-    auto pos = held_.end();
-    while (pos != held_.begin() && std::prev(pos)->dueMs > dueMs)
-        --pos;
-    held_.insert(pos, Outgoing{dueMs, std::move(reply)});
-}
-
-// Moves due replies onto the line and writes the bytes whose time has come:
-// all at once, or one character time each with --wire-time.
-void Simulator::pumpOutput(double now)
-{
-    for (;;) {
-        if (wireSent_ == wire_.size()) {
-            wire_.clear();
-            wireSent_ = 0;
-            if (held_.empty() || held_.front().dueMs > now)
-                return;
-            wire_ = std::move(held_.front().bytes);
-            wireStartMs_ = std::max(held_.front().dueMs, wireStartMs_);
-            held_.pop_front();
-            log("-> " + hex(wire_));
-        }
-        std::size_t due = wire_.size();
-        if (options_.wireTime) {
-            const double elapsed = now - wireStartMs_;
-            due = elapsed <= 0 ? 0 : std::min(wire_.size(), std::size_t(elapsed / kByteMs));
-        }
-        if (due > wireSent_) {
-            const ssize_t n = ::write(master_, wire_.data() + wireSent_, due - wireSent_);
-            if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                log(std::string("   write failed (") + std::strerror(errno) + "), reply lost");
-                wireSent_ = wire_.size();
-            } else if (n > 0) {
-                wireSent_ += std::size_t(n);
-            }
-        }
-        if (wireSent_ < wire_.size())
-            return;
-        // The line is free again after the last character.
-        wireStartMs_ = options_.wireTime ? wireStartMs_ + wire_.size() * kByteMs : now;
-    }
-}
-
-double Simulator::nextOutputMs(double now) const
-{
-    if (wireSent_ < wire_.size()) {
-        if (!options_.wireTime)
-            return now + 1;  // the device was full; try again shortly
-        return wireStartMs_ + (wireSent_ + 1) * kByteMs;
-    }
-    return held_.empty() ? -1 : held_.front().dueMs;
+    const ssize_t n = ::write(m_master, bytes.data(), bytes.size());
+    if (n >= 0 || errno == EAGAIN || errno == EINTR)
+        return n < 0 ? 0 : long(n);
+    log(std::string("   write failed (") + std::strerror(errno) + "), reply lost");
+    return -1;
 }
 
 void Simulator::readMaster(double now)
 {
     std::uint8_t buf[512];
     for (;;) {
-        const ssize_t n = ::read(master_, buf, sizeof buf);
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
-            if (!peerOpen_) {
-                peerOpen_ = true;
+            if (!m_peerOpen) {
+                m_peerOpen = true;
                 log("device opened");
             }
-            framer_.feed({buf, std::size_t(n)}, now);
+            m_line.receive({buf, std::size_t(n)}, now);
             continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
@@ -482,10 +233,10 @@ void Simulator::readMaster(double now)
 
 void Simulator::noteHangUp(double now)
 {
-    if (peerOpen_)
+    if (m_peerOpen)
         log("device closed");
-    peerOpen_ = false;
-    masterRetryAt_ = now + kReopenPollMs;
+    m_peerOpen = false;
+    m_masterRetryAt = now + ReopenPollMs;
 }
 
 void Simulator::runCommand(const std::string &line)
@@ -497,28 +248,26 @@ void Simulator::runCommand(const std::string &line)
     if (word == "in" || word == "input") {
         int n = 0, v = -1;
         if (in >> n >> v && n >= 1 && n <= 4 && (v == 0 || v == 1)) {
-            controller_.setInput(n, v == 1);
+            m_controller.setInput(n, v == 1);
             say("IN" + std::to_string(n) + " = " + std::to_string(v));
         } else {
             say("usage: in N V   (N 1-4, V 0 or 1)");
         }
     } else if (word == "status") {
-        const double now = nowMs();
-        controller_.advance(now - lastAdvanceMs_);
-        lastAdvanceMs_ = now;
+        m_line.advanceTo(nowMs());
         char text[256];
-        auto r = [&](std::uint16_t a) { return int(controller_.registerValue(a) & 0xFF); };
+        auto r = [&](std::uint16_t a) { return int(m_controller.registerValue(a) & 0xFF); };
         std::snprintf(text, sizeof text,
                       "X %.3f Y %.3f Z %.3f | IN %d%d%d%d | ORG %d%d%d | OUT %d%d%d%d | step %d | "
                       "lines %d%s",
-                      controller_.positionMm(0), controller_.positionMm(1), controller_.positionMm(2), r(reg::Inputs),
-                      r(reg::Inputs + 1), r(reg::Inputs + 2), r(reg::Inputs + 3), r(reg::OriginSwitches),
-                      r(reg::OriginSwitches + 1), r(reg::OriginSwitches + 2), r(reg::Outputs), r(reg::Outputs + 1),
-                      r(reg::Outputs + 2), r(reg::Outputs + 3), r(reg::StepMode),
-                      int(controller_.registerValue(reg::LineCount)), controller_.isMoving() ? " | moving" : "");
+                      m_controller.positionMm(0), m_controller.positionMm(1), m_controller.positionMm(2),
+                      r(reg::Inputs), r(reg::Inputs + 1), r(reg::Inputs + 2), r(reg::Inputs + 3),
+                      r(reg::OriginSwitches), r(reg::OriginSwitches + 1), r(reg::OriginSwitches + 2), r(reg::Outputs),
+                      r(reg::Outputs + 1), r(reg::Outputs + 2), r(reg::Outputs + 3), r(reg::StepMode),
+                      int(m_controller.registerValue(reg::LineCount)), m_controller.isMoving() ? " | moving" : "");
         say(text);
     } else if (word == "quit" || word == "exit") {
-        quit_ = true;
+        m_quit = true;
     } else {
         say("commands: in N V, status, quit");
     }
@@ -530,17 +279,17 @@ void Simulator::readConsole()
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n <= 0) {
         if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            stdinOpen_ = false;  // keep running without a console
+            m_stdinOpen = false;  // keep running without a console
         return;
     }
-    consoleLine_.append(buf, std::size_t(n));
+    m_consoleLine.append(buf, std::size_t(n));
     std::size_t eol;
-    while ((eol = consoleLine_.find('\n')) != std::string::npos) {
-        runCommand(consoleLine_.substr(0, eol));
-        consoleLine_.erase(0, eol + 1);
+    while ((eol = m_consoleLine.find('\n')) != std::string::npos) {
+        runCommand(m_consoleLine.substr(0, eol));
+        m_consoleLine.erase(0, eol + 1);
     }
-    if (consoleLine_.size() > 1024)
-        consoleLine_.clear();  // nobody types a line that long
+    if (m_consoleLine.size() > 1024)
+        m_consoleLine.clear();  // nobody types a line that long
 }
 
 int Simulator::run()
@@ -549,43 +298,35 @@ int Simulator::run()
         cleanup();
         return 1;
     }
-    std::printf("%s\n", devicePath_.c_str());
+    std::printf("%s\n", m_devicePath.c_str());
     std::fflush(stdout);
-    if (!options_.link.empty())
-        say(options_.link + " -> " + devicePath_);
-    lastAdvanceMs_ = nowMs();
+    if (!m_options.link.empty())
+        say(m_options.link + " -> " + m_devicePath);
+    m_line.advanceTo(nowMs());
+    const WriteBytes write = [this](std::span<const std::uint8_t> bytes) { return writeMaster(bytes); };
 
-    while (!g_signalled && !quit_) {
+    while (!g_signalled && !m_quit) {
         double now = nowMs();
-        pumpOutput(now);
-        while (auto frame = framer_.next(now)) {
-            logNoise();
-            handleFrame(*frame, now);
-        }
-        if (framer_.pending() == 0)
-            logNoise();
-        pumpOutput(now);
+        m_line.service(now, write);
 
         double wakeAt = -1;
         auto consider = [&](double t) {
             if (t >= 0 && (wakeAt < 0 || t < wakeAt))
                 wakeAt = t;
         };
-        consider(nextOutputMs(now));
-        if (const double s = framer_.msUntilSilence(now); s >= 0)
-            consider(now + s);
-        const bool watchMaster = now >= masterRetryAt_;
+        consider(m_line.nextMs(now));
+        const bool watchMaster = now >= m_masterRetryAt;
         if (!watchMaster)
-            consider(masterRetryAt_);
+            consider(m_masterRetryAt);
 
         pollfd fds[3];
         nfds_t count = 0;
         fds[count++] = {g_signalPipe[0], POLLIN, 0};
         const int masterSlot = watchMaster ? int(count) : -1;
         if (watchMaster)
-            fds[count++] = {master_, POLLIN, 0};
-        const int consoleSlot = stdinOpen_ ? int(count) : -1;
-        if (stdinOpen_)
+            fds[count++] = {m_master, POLLIN, 0};
+        const int consoleSlot = m_stdinOpen ? int(count) : -1;
+        if (m_stdinOpen)
             fds[count++] = {STDIN_FILENO, POLLIN, 0};
 
         const int timeout = wakeAt < 0 ? -1 : int(std::ceil(std::max(0.0, wakeAt - now)));
@@ -614,9 +355,17 @@ int Simulator::run()
 
 int main(int argc, char **argv)
 {
-    Options options;
-    if (const int status = parseOptions(argc, argv, options); status != 0)
-        return status < 0 ? 0 : status;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const ParsedOptions parsed = parseOptions(args);
+    if (parsed.outcome == ParsedOptions::Outcome::Help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    if (parsed.outcome == ParsedOptions::Outcome::Bad) {
+        const std::string &error = parsed.error;
+        std::fprintf(stderr, "trelmo-sim: %s%s", error.c_str(), error.ends_with('\n') ? "" : "\n");
+        return 2;
+    }
 
     if (::pipe(g_signalPipe) != 0) {
         std::perror("trelmo-sim: pipe");
@@ -638,6 +387,6 @@ int main(int argc, char **argv)
     // Standard input is read only when poll() says it has data, so it stays
     // blocking: it may be the user's terminal, shared with the shell.
 
-    Simulator simulator(options);
+    Simulator simulator(parsed.options);
     return simulator.run();
 }

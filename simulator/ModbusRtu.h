@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace trelmo::sim {
@@ -28,6 +29,11 @@ inline constexpr std::uint8_t ServerDeviceFailure = 0x04;
 
 inline constexpr std::uint8_t BroadcastAddress = 0;
 
+// The controller's line runs at 19200 baud, 8N1: one character is ten bits on
+// the wire, 0.5208 ms, and a frame ends with 3.5 character times of silence.
+inline constexpr double CharMs = 10.0 * 1000.0 / 19200.0;
+inline constexpr double FrameGapMs = 3.5 * CharMs;
+
 // CRC-16 of the Modbus serial line: initial value 0xFFFF, reflected polynomial
 // 0xA001. On the wire the low byte goes first.
 std::uint16_t crc16(std::span<const std::uint8_t> data);
@@ -37,6 +43,9 @@ void appendCrc(Bytes &frame);
 
 // True when the last two bytes of the frame are the CRC of the bytes before.
 bool hasValidCrc(std::span<const std::uint8_t> frame);
+
+// "01 03 21 7D": bytes as the log shows them.
+std::string hexText(std::span<const std::uint8_t> bytes);
 
 inline std::uint16_t be16(const std::uint8_t *p)
 {

@@ -3,8 +3,8 @@
 // or a frame whose CRC is wrong, which a real slave cannot tell from noise).
 #pragma once
 
-#include "controller.h"
-#include "modbus_rtu.h"
+#include "Controller.h"
+#include "ModbusRtu.h"
 
 #include <cstdint>
 #include <span>
@@ -18,10 +18,10 @@ public:
     static constexpr std::uint16_t MaxWriteCount = 123;
 
     explicit RtuSlave(Controller &controller, std::uint8_t address = DefaultAddress)
-        : controller_(controller), address_(address)
+        : m_controller(controller), m_address(address)
     {}
 
-    std::uint8_t address() const { return address_; }
+    std::uint8_t address() const { return m_address; }
 
     // Whether the frame is addressed to this slave (or broadcast) with a good CRC,
     // i.e. whether the controller acts on it.
@@ -36,8 +36,8 @@ public:
 private:
     Bytes process(std::span<const std::uint8_t> frame, std::uint8_t &exception);
 
-    Controller &controller_;
-    std::uint8_t address_;
+    Controller &m_controller;
+    std::uint8_t m_address;
 };
 
 }  // namespace trelmo::sim

@@ -1,4 +1,4 @@
-#include "rtu_slave.h"
+#include "RtuSlave.h"
 
 namespace trelmo::sim {
 
@@ -15,12 +15,12 @@ bool RtuSlave::accepts(std::span<const std::uint8_t> frame) const
 {
     if (frame.size() < 4 || !hasValidCrc(frame))
         return false;
-    return frame[0] == address_ || frame[0] == BroadcastAddress;
+    return frame[0] == m_address || frame[0] == BroadcastAddress;
 }
 
 Bytes RtuSlave::exceptionReply(std::span<const std::uint8_t> frame, std::uint8_t code) const
 {
-    Bytes reply{address_, static_cast<std::uint8_t>(frame[1] | 0x80), code};
+    Bytes reply{m_address, static_cast<std::uint8_t>(frame[1] | 0x80), code};
     appendCrc(reply);
     return reply;
 }
@@ -60,12 +60,12 @@ Bytes RtuSlave::process(std::span<const std::uint8_t> pdu, std::uint8_t &excepti
             return {};
         }
         std::vector<std::uint16_t> values;
-        const Access access = controller_.readRegisters(start, count, values);
+        const Access access = m_controller.readRegisters(start, count, values);
         if (access != Access::Ok) {
             exception = exceptionFor(access);
             return {};
         }
-        Bytes reply{address_, function, static_cast<std::uint8_t>(2 * count)};
+        Bytes reply{m_address, function, static_cast<std::uint8_t>(2 * count)};
         for (std::uint16_t v : values)
             putBe16(reply, v);
         return reply;
@@ -80,7 +80,7 @@ Bytes RtuSlave::process(std::span<const std::uint8_t> pdu, std::uint8_t &excepti
             exception = exc::IllegalDataValue;
             return {};
         }
-        const Access access = controller_.writeCoil(be16(&pdu[2]), value == 0xFF00);
+        const Access access = m_controller.writeCoil(be16(&pdu[2]), value == 0xFF00);
         if (access != Access::Ok) {
             exception = exceptionFor(access);
             return {};
@@ -93,7 +93,7 @@ Bytes RtuSlave::process(std::span<const std::uint8_t> pdu, std::uint8_t &excepti
             return {};
         }
         const std::uint16_t value = be16(&pdu[4]);
-        const Access access = controller_.writeRegisters(be16(&pdu[2]), {&value, 1});
+        const Access access = m_controller.writeRegisters(be16(&pdu[2]), {&value, 1});
         if (access != Access::Ok) {
             exception = exceptionFor(access);
             return {};
@@ -115,7 +115,7 @@ Bytes RtuSlave::process(std::span<const std::uint8_t> pdu, std::uint8_t &excepti
         std::vector<std::uint16_t> values(count);
         for (std::uint16_t i = 0; i < count; ++i)
             values[i] = be16(&pdu[7 + 2 * i]);
-        const Access access = controller_.writeRegisters(start, values);
+        const Access access = m_controller.writeRegisters(start, values);
         if (access != Access::Ok) {
             exception = exceptionFor(access);
             return {};

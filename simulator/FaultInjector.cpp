@@ -1,4 +1,4 @@
-#include "fault_injector.h"
+#include "FaultInjector.h"
 
 namespace trelmo::sim {
 
@@ -6,7 +6,7 @@ bool FaultInjector::draw(double probability)
 {
     // mt19937's output is fixed by the standard, unlike the distributions, so a
     // seed gives the same faults everywhere.
-    const double u = static_cast<double>(rng_()) / 4294967296.0;
+    const double u = static_cast<double>(m_rng()) / 4294967296.0;
     return u < probability;
 }
 
@@ -19,10 +19,10 @@ FaultInjector::Response FaultInjector::respond(RtuSlave &slave, std::span<const 
     }
     // Four draws for every request, so that one fault's rate does not shift
     // the sequence of the others.
-    const bool drop = draw(rates_.drop);
-    const bool exception = draw(rates_.exception);
-    const bool corrupt = draw(rates_.corrupt);
-    const bool delay = draw(rates_.delay);
+    const bool drop = draw(m_rates.drop);
+    const bool exception = draw(m_rates.exception);
+    const bool corrupt = draw(m_rates.corrupt);
+    const bool delay = draw(m_rates.delay);
 
     if (drop) {
         response.fault = Fault::Drop;
@@ -40,7 +40,7 @@ FaultInjector::Response FaultInjector::respond(RtuSlave &slave, std::span<const 
         }
     }
     if (delay)
-        response.delayMs = rates_.delayMs;
+        response.delayMs = m_rates.delayMs;
     return response;
 }
 

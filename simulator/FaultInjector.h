@@ -4,7 +4,7 @@
 // answer. Draws come from a seeded generator, so a run can be repeated.
 #pragma once
 
-#include "rtu_slave.h"
+#include "RtuSlave.h"
 
 #include <cstdint>
 #include <random>
@@ -27,7 +27,7 @@ public:
         Fault fault = Fault::None;
     };
 
-    FaultInjector(std::uint32_t seed = 1, Rates rates = {}) : rng_(seed), rates_(rates) {}
+    FaultInjector(std::uint32_t seed = 1, Rates rates = {}) : m_rng(seed), m_rates(rates) {}
 
     // Hands the frame to the slave unless a fault stands in the way. Frames the
     // slave does not act on (other addresses, bad CRC) and broadcasts draw no fault.
@@ -36,8 +36,8 @@ public:
 private:
     bool draw(double probability);
 
-    std::mt19937 rng_;
-    Rates rates_;
+    std::mt19937 m_rng;
+    Rates m_rates;
 };
 
 }  // namespace trelmo::sim

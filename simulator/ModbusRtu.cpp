@@ -1,4 +1,6 @@
-#include "modbus_rtu.h"
+#include "ModbusRtu.h"
+
+#include <cstdio>
 
 namespace trelmo::sim {
 
@@ -30,6 +32,19 @@ bool hasValidCrc(std::span<const std::uint8_t> frame)
         return false;
     const std::uint16_t crc = crc16(frame.first(frame.size() - 2));
     return frame[frame.size() - 2] == (crc & 0xFF) && frame[frame.size() - 1] == (crc >> 8);
+}
+
+std::string hexText(std::span<const std::uint8_t> bytes)
+{
+    std::string s;
+    char buf[4];
+    for (std::uint8_t b : bytes) {
+        std::snprintf(buf, sizeof buf, "%02X ", b);
+        s += buf;
+    }
+    if (!s.empty())
+        s.pop_back();
+    return s;
 }
 
 }  // namespace trelmo::sim

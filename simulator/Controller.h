@@ -83,13 +83,13 @@ public:
     // Direct views for the operator console, the log and tests.
     std::uint16_t registerValue(std::uint16_t address) const;
     std::int32_t scaledValue(std::uint16_t lowAddress) const;  // two registers, low word first
-    double positionMm(int axis) const { return pos_[axis] / 1000.0; }
+    double positionMm(int axis) const { return m_pos[axis] / 1000.0; }
     bool isMoving() const;
     void setInput(int number, bool active);  // IN1..IN4
 
     // Non-volatile memory. Coil 34 writes it to the state file, if one is set.
-    void setStateFile(std::string path) { stateFile_ = std::move(path); }
-    const std::string &stateFile() const { return stateFile_; }
+    void setStateFile(std::string path) { m_stateFile = std::move(path); }
+    const std::string &stateFile() const { return m_stateFile; }
     bool saveState(const std::string &path, std::string *error = nullptr) const;
     // Reads a state file written by saveState; lines it does not understand are
     // skipped and counted in *skipped.
@@ -101,7 +101,7 @@ public:
     void loadSampleProgram();
 
     // Notices about saves and refused commands, for the simulator's log.
-    void setNoticeSink(std::function<void(const std::string &)> sink) { notice_ = std::move(sink); }
+    void setNoticeSink(std::function<void(const std::string &)> sink) { m_notice = std::move(sink); }
 
 private:
     enum class Motion { Idle, Jog, Target };
@@ -127,6 +127,8 @@ private:
     static bool valueAllowed(std::uint16_t address, std::uint16_t value);
     static bool nonVolatile(std::uint16_t address);
     void setScaled(std::uint16_t lowAddress, std::int32_t value);
+    // Rounds to the nearest whole number, saturating at the ends of the 32-bit range.
+    static std::int32_t clampToInt32(double v);
     std::uint16_t axisParam(int axis, std::uint16_t offset) const
     {
         return static_cast<std::uint16_t>(reg::AxisParams + axis * reg::AxisParamStride + offset);
@@ -145,14 +147,14 @@ private:
     void syncStatus();
     void notice(const std::string &text) const;
 
-    std::array<std::uint16_t, reg::ProgramCount> program_{};
+    std::array<std::uint16_t, reg::ProgramCount> m_program{};
     // 8192..8622 in one array; the gap 8231..8548 is outside the register map.
-    std::array<std::uint16_t, reg::InterpolationLast - reg::AxisParams + 1> settings_{};
-    std::array<double, AxisCount> pos_{};
-    std::array<AxisState, AxisCount> axes_{};
-    Path path_;
-    std::string stateFile_;
-    std::function<void(const std::string &)> notice_;
+    std::array<std::uint16_t, reg::InterpolationLast - reg::AxisParams + 1> m_settings{};
+    std::array<double, AxisCount> m_pos{};
+    std::array<AxisState, AxisCount> m_axes{};
+    Path m_path;
+    std::string m_stateFile;
+    std::function<void(const std::string &)> m_notice;
 };
 
 }  // namespace trelmo::sim
