@@ -25,24 +25,31 @@ Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, 
 
 QStringList DesktopPrompter::qtFilters(const QString &vbFilter)
 {
-    // The list alternates description and pattern; Qt wants "description (pattern)", and the
-    // descriptions already carry their pattern in brackets.
+    // The list alternates description and pattern. Qt takes a filter's patterns from the last
+    // brackets of its text, and the dialog shows the text before them (HideNameFilterDetails):
+    // each filter is its description, with the pattern in brackets where it has none, followed
+    // by the patterns Qt is to use. "*.*" means every file, but to Qt only names with a dot;
+    // projects are often named without an extension.
     const QStringList parts = vbFilter.split(u'|');
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString desc = parts[i];
-        const QString pattern = QString(parts[i + 1]).replace(u';', u' ');
-        out << (desc.contains(u'(') ? desc : desc + QStringLiteral(" (") + pattern + u')');
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        const QString shown = desc.contains(u'(') ? desc : desc + QStringLiteral(" (") + patterns.join(u' ') + u')';
+        for (QString &pattern : patterns)
+            if (pattern == QStringLiteral("*.*"))
+                pattern = QStringLiteral("*");
+        out << shown + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     return out;
 }
 
-static QString runDialog(const FileDialogRequest &request, QFileDialog::AcceptMode mode)
+void DesktopPrompter::prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving)
 {
-    QFileDialog dialog;
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     if (request.hideReadOnly)
         dialog.setOption(QFileDialog::ReadOnly, false);
     const QStringList filters = DesktopPrompter::qtFilters(request.filter);
@@ -51,6 +58,12 @@ static QString runDialog(const FileDialogRequest &request, QFileDialog::AcceptMo
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
     if (!request.initialName.isEmpty())
         dialog.selectFile(request.initialName);
+}
+
+static QString runDialog(const FileDialogRequest &request, bool forSaving)
+{
+    QFileDialog dialog;
+    DesktopPrompter::prepareFileDialog(dialog, request, forSaving);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
@@ -58,10 +71,10 @@ static QString runDialog(const FileDialogRequest &request, QFileDialog::AcceptMo
 
 QString DesktopPrompter::openFileName(const FileDialogRequest &request)
 {
-    return runDialog(request, QFileDialog::AcceptOpen);
+    return runDialog(request, false);
 }
 
 QString DesktopPrompter::saveFileName(const FileDialogRequest &request)
 {
-    return runDialog(request, QFileDialog::AcceptSave);
+    return runDialog(request, true);
 }

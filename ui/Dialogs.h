@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
+
 struct FileDialogRequest {
     QString filter;       // "All Files (*.*)|*.*|..." as the original list gives it
     int filterIndex = 1;  // 1-based
@@ -34,4 +36,6 @@ public:
 
     // "Text (*.txt)|*.txt|..." -> the name filters of a Qt file dialog.
     static QStringList qtFilters(const QString &vbFilter);
+    // Sets `dialog` up as the open (or save) dialog that `request` asks for.
+    static void prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving);
 };

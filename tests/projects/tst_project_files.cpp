@@ -1,6 +1,9 @@
 // Project files through the main window's project buttons and the new-project window.
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -11,6 +14,7 @@
 #include "projects/Form4.h"
 #include "projects/LineRenderer.h"
 #include "projects/ProjectFiles.h"
+#include "ui/Dialogs.h"
 
 namespace {
 QByteArray readAll(const QString &path)
@@ -39,6 +43,18 @@ QStringList screenState(ProgramWindow &pw)
         for (int c = 0; c < FlexGrid::Cols; ++c)
             s << pw.grid.textMatrix(r, c);
     return s;
+}
+
+// The names a file dialog lists in the folder it shows.
+QStringList listedNames(const QFileDialog &dialog)
+{
+    const auto *model = dialog.findChild<QFileSystemModel *>();
+    const QModelIndex folder = model->index(dialog.directory().absolutePath());
+    QStringList names;
+    for (int row = 0; row < model->rowCount(folder); ++row)
+        names << model->index(row, 0, folder).data().toString();
+    names.sort();
+    return names;
 }
 
 // A folder that refuses new files. A privileged user writes into any folder, so for such a
@@ -105,6 +121,28 @@ private slots:
         // The first open and the last save chose nothing.
         QCOMPARE(pw.prompter.messages, (QStringList{"没有选择文件！", "没有选择文件！"}));
         QVERIFY(pw.prompter.titles[0].isNull());
+    }
+
+    void allFilesListsNamesWithoutAnExtension()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("job"), QByteArray(ProjectFiles::FileSize, '\0'));
+        writeFile(dir.filePath("job.txt"), QByteArray(ProjectFiles::FileSize, '\0'));
+        FileDialogRequest request;
+        request.filter = ProjectFiles::fileFilter();
+        request.filterIndex = 1;
+        QFileDialog dialog;
+        DesktopPrompter::prepareFileDialog(dialog, request, false);
+        dialog.setDirectory(dir.path());
+        QTRY_COMPARE(listedNames(dialog), (QStringList{"job", "job.txt"}));
+        // The filters read as the project's own list.
+        const auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        QStringList shown;
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        QCOMPARE(shown,
+                 (QStringList{"All Files (*.*)", "Text Files(*.txt)", "Batch Files (*.bat)", "Banary Files (*.dat)"}));
+        QCOMPARE(types->currentIndex(), 0);
     }
 
     void savingThenOpeningRestoresTheProgram()
