@@ -178,8 +178,11 @@ void ProjectFiles::SaveProject()
 
     // Written beside the old file and renamed over it only when complete: a failed save
     // leaves the old project as it was. Unbuffered, so that a short write (a full disk, a
-    // file size limit) shows in the count written; a buffered flush can lose it.
+    // file size limit) shows in the count written; a buffered flush can lose it. Only where the
+    // folder takes no new files but the project file may be changed is it written in place
+    // (a failure there can leave it cut short).
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
                     file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize && file.commit();
     if (!ok) {

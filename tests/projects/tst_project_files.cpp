@@ -57,24 +57,42 @@ QStringList listedNames(const QFileDialog &dialog)
     return names;
 }
 
-// A folder that refuses new files. A privileged user writes into any folder, so for such a
-// user the file size limit stops the write instead: either way the save cannot complete.
-class UnwritableFolder {
+// A folder that refuses new files while this lives (except to a privileged user).
+class ReadOnlyFolder {
 public:
-    explicit UnwritableFolder(const QString &path) : m_path(path)
+    explicit ReadOnlyFolder(const QString &path) : m_path(path)
     {
         QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-        QFile probe(path + "/probe");
-        if (probe.open(QIODevice::WriteOnly)) {
-            probe.close();
-            probe.remove();
-            getrlimit(RLIMIT_FSIZE, &m_limit);
-            rlimit small = m_limit;
-            small.rlim_cur = 100;
-            setrlimit(RLIMIT_FSIZE, &small);
-            m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-            m_limited = true;
-        }
+    }
+    ~ReadOnlyFolder() { QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); }
+    bool refusesNewFiles() const
+    {
+        QFile probe(m_path + "/probe");
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.close();
+        probe.remove();
+        return false;
+    }
+
+private:
+    QString m_path;
+};
+
+// A folder where a save cannot complete. A privileged user writes into any folder, so for such
+// a user the file size limit stops the write instead.
+class UnwritableFolder : public ReadOnlyFolder {
+public:
+    explicit UnwritableFolder(const QString &path) : ReadOnlyFolder(path)
+    {
+        if (refusesNewFiles())
+            return;
+        getrlimit(RLIMIT_FSIZE, &m_limit);
+        rlimit small = m_limit;
+        small.rlim_cur = 100;
+        setrlimit(RLIMIT_FSIZE, &small);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        m_limited = true;
     }
     ~UnwritableFolder()
     {
@@ -82,11 +100,9 @@ public:
             setrlimit(RLIMIT_FSIZE, &m_limit);
             std::signal(SIGXFSZ, m_oldHandler);
         }
-        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
 private:
-    QString m_path;
     rlimit m_limit{};
     bool m_limited = false;
     void (*m_oldHandler)(int) = SIG_DFL;
@@ -284,6 +300,7 @@ private slots:
         const QString path = folder + "/project.txt";
         const QByteArray old(ProjectFiles::FileSize, '\x42');
         writeFile(path, old);
+        QFile::setPermissions(path, QFile::ReadOwner);
 
         pw.setNumberedRecords(3);
         pw.showProgram(3);
@@ -295,6 +312,32 @@ private slots:
         QCOMPARE(pw.prompter.messages, QStringList{"程序保存出错！"});
         QCOMPARE(readAll(path), old);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"project.txt"});
+    }
+
+    void aWritableFileInALockedFolderIsSavedInPlace()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        QVERIFY(QDir(dir.path()).mkdir("locked"));
+        const QString path = dir.filePath("locked/project.txt");
+        writeFile(path, QByteArray(ProjectFiles::FileSize, '\x42'));
+        pw.setNumberedRecords(3);
+        pw.showProgram(3);
+        {
+            ReadOnlyFolder locked(dir.filePath("locked"));
+            if (!locked.refusesNewFiles())
+                QSKIP("This user makes files in any folder; run the test as an ordinary user.");
+            pw.prompter.fileNames.enqueue(path);
+            QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        }
+        QVERIFY(pw.prompter.messages.isEmpty());
+        const QByteArray file = readAll(path);
+        QCOMPARE(file.size(), 12025);
+        QCOMPARE(file.left(26).toHex(' '), QByteArray("00 03 00 01 00 02 03 e8 00 00 00 00 00 00 00 00 00 00 "
+                                                      "00 00 00 00 fc 18 ff ff"));
+        QCOMPARE(file.mid(26, 24).toHex(' '), QByteArray("00 01 00 03 07 d0 00 00 00 00 00 00 00 00 00 00 00 00 "
+                                                         "00 00 f8 30 ff ff"));
     }
 
     void saveRefusesALineCountNoFileCanHold()
