@@ -41,8 +41,9 @@ ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompte
         disconnect(edit, &QLineEdit::editingFinished, &m_c.chooser, nullptr);
         edit->installEventFilter(this);
     }
-    // Numbers reach the entry box only as typed keys, through its key filter: no input method,
-    // no pasting from a menu, no dropping of text.
+    // Numbers reach the entry box only through its key filter, typed or pasted with the keys:
+    // no input method, no pasting from a menu, no dropping of text.
+    new KeyPressFilter(&m_c.entry, [this](int &keyAscii) { EntryKey(keyAscii); });
     m_c.entry.setAttribute(Qt::WA_InputMethodEnabled, false);
     m_c.entry.setContextMenuPolicy(Qt::NoContextMenu);
     m_c.entry.setAcceptDrops(false);
@@ -193,26 +194,18 @@ void ProgramEditor::StoreParameterValue()
 
 bool ProgramEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool entry = watched == &m_c.entry;
+    if (watched == &m_c.entry) {
+        // The middle button pastes the selection on some desktops, past the key filter.
+        return (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+               static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int typed = KeyAscii(*static_cast<QKeyEvent *>(event));
-        if (typed < 0)
-            return false;
-        if (entry) {
-            int key = typed;
-            EntryKey(key);
-            return key == 0 || typed == Enter || typed == Escape;
-        }
         if (typed == Enter || typed == Escape) {
             ChooserKey(typed);
             return true;
         }
-        return false;
     }
-    // The middle button pastes the selection on some desktops; the entry box takes only keys.
-    if (entry && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton)
-        return true;
     return QObject::eventFilter(watched, event);
 }
 
