@@ -9,9 +9,8 @@ const QString ProgramTitle = QStringLiteral("Trelmo");
 #include <QFileDialog>
 #include <QMessageBox>
 
-Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, const QString &title)
+void DesktopPrompter::prepareMessageBox(QMessageBox &box, const QString &text, Buttons buttons, const QString &title)
 {
-    QMessageBox box;
     box.setWindowTitle(title.isNull() ? ProgramTitle : title);
     box.setText(text);
     if (buttons == Buttons::OkCancel) {
@@ -20,6 +19,12 @@ Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, 
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
+}
+
+Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, const QString &title)
+{
+    QMessageBox box;
+    prepareMessageBox(box, text, buttons, title);
     return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
@@ -46,6 +51,7 @@ QStringList DesktopPrompter::qtFilters(const QString &vbFilter)
 
 void DesktopPrompter::prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving)
 {
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QFileDialog;
+class QMessageBox;
 
 struct FileDialogRequest {
     QString filter;       // "All Files (*.*)|*.*|..." as the original list gives it
@@ -36,6 +37,9 @@ public:
 
     // "Text (*.txt)|*.txt|..." -> the name filters of a Qt file dialog.
     static QStringList qtFilters(const QString &vbFilter);
-    // Sets `dialog` up as the open (or save) dialog that `request` asks for.
+    // Sets `box` up as message() shows it.
+    static void prepareMessageBox(QMessageBox &box, const QString &text, Buttons buttons, const QString &title);
+    // Sets `dialog` up as the open (or save) dialog that `request` asks for: Qt's own dialog,
+    // whose texts come with Qt's translation, not the desktop's.
     static void prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving);
 };

@@ -1,8 +1,10 @@
 // The main window as the user meets it: controls and colours, the wheel over the grid, the
 // About window, closing, and the real binary's first frame on the wire.
 #include <QtTest>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -13,7 +15,9 @@
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
+#include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
+#include "ui/Language.h"
 #include "ui/Widgets.h"
 
 class TstMainWindow : public QObject {
@@ -147,6 +151,43 @@ private slots:
         about.show();
         QTest::mouseClick(about.Command1, Qt::LeftButton);
         QVERIFY(!about.isVisible());
+    }
+
+    void messageBoxButtonsAreChinese_data()
+    {
+        QTest::addColumn<Prompter::Buttons>("buttons");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("OK") << Prompter::Buttons::Ok << QStringList{"确定"};
+        QTest::newRow("OK and Cancel") << Prompter::Buttons::OkCancel << QStringList{"确定", "取消"};
+    }
+    void messageBoxButtonsAreChinese()
+    {
+        QFETCH(Prompter::Buttons, buttons);
+        QFETCH(QStringList, texts);
+        QtLanguage language;
+        QVERIFY(language.useChinese());
+        QMessageBox box;
+        DesktopPrompter::prepareMessageBox(box, QStringLiteral("?"), buttons, QString());
+        QStringList shown;
+        for (QAbstractButton *b : box.buttons())
+            shown << b->text();
+        QCOMPARE(shown, texts);
+    }
+
+    void fileDialogsAreQtsOwnInChinese()
+    {
+        QtLanguage language;
+        QVERIFY(language.useChinese());
+        for (const bool save : {false, true}) {
+            QFileDialog dialog;
+            DesktopPrompter::prepareFileDialog(dialog, FileDialogRequest{}, save);
+            // The desktop's own dialog would bring the desktop's texts.
+            QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
+            QCOMPARE(dialog.labelText(QFileDialog::Accept), save ? "保存(&S)" : "打开(&O)");
+            QCOMPARE(dialog.labelText(QFileDialog::Reject), QStringLiteral("取消"));
+            QCOMPARE(dialog.labelText(QFileDialog::LookIn), QStringLiteral("查找范围："));
+            QCOMPARE(dialog.labelText(QFileDialog::FileName), QStringLiteral("文件名称(&N)："));
+        }
     }
 
     void binarySendsTheFirstProbe()
