@@ -1,5 +1,6 @@
 #include "projects/ProjectFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -38,7 +39,7 @@ double LineCountValue(const MainView &view)
 }  // namespace
 
 ProjectFiles::ProjectFiles(LinkState &state, MainView &view, Prompter &prompter, QObject *parent)
-    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter)
+    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_folder(QDir::currentPath())
 {}
 
 ProjectFiles::~ProjectFiles()
@@ -116,6 +117,7 @@ void ProjectFiles::OpenProject()
     request.filter = fileFilter();
     request.filterIndex = FilterIndex;
     request.hideReadOnly = true;
+    request.folder = m_folder;
     QString path = m_prompter.openFileName(request);
     if (path.isEmpty()) {
         m_prompter.message(noFileMessage());
@@ -143,6 +145,7 @@ void ProjectFiles::OpenProject()
     // A short file holds no more lines than it has bytes for; the rest of them are empty.
     std::fill(image.begin() + bytes.size(), image.begin() + BytesRead, 0);
     ProjectFileName = QFileInfo(path).fileName();
+    m_folder = QFileInfo(path).absolutePath();
     m_view.setLineCountText(QString::number(lines));
     program::RebuildGrid(m_view.grid(), lines);
     program::CopyToDisplay(image, m_state.DisplayImage);
@@ -164,6 +167,7 @@ void ProjectFiles::SaveProject()
     request.filterIndex = FilterIndex;
     request.initialName = ProjectFileName;
     request.hideReadOnly = true;
+    request.folder = m_folder;
     QString path = m_prompter.saveFileName(request);
     if (path.isEmpty()) {
         m_prompter.message(noFileMessage());
@@ -188,7 +192,9 @@ void ProjectFiles::SaveProject()
     if (!ok) {
         file.cancelWriting();
         m_prompter.message(saveFailedMessage());
+        return;
     }
+    m_folder = QFileInfo(path).absolutePath();
 }
 
 void ProjectFiles::ClearProject()

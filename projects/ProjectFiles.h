@@ -49,4 +49,7 @@ private:
     MainView &m_view;
     Prompter &m_prompter;
     QPointer<Form4> m_form4;
+    // Where the file dialogs start: the folder of the project last opened or saved in this
+    // run, until then the folder the tool was started from.
+    QString m_folder;
 };

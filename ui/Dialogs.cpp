@@ -62,6 +62,8 @@ void DesktopPrompter::prepareFileDialog(QFileDialog &dialog, const FileDialogReq
     dialog.setNameFilters(filters);
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    if (!request.folder.isEmpty())
+        dialog.setDirectory(request.folder);
     if (!request.initialName.isEmpty())
         dialog.selectFile(request.initialName);
 }

@@ -10,7 +10,8 @@ class QMessageBox;
 struct FileDialogRequest {
     QString filter;       // "All Files (*.*)|*.*|..." as the original list gives it
     int filterIndex = 1;  // 1-based
-    QString initialName;
+    QString initialName;  // a file name in `folder`
+    QString folder;       // where the dialog starts
     bool hideReadOnly = true;
 };
 

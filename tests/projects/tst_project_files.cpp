@@ -147,9 +147,9 @@ private slots:
         FileDialogRequest request;
         request.filter = ProjectFiles::fileFilter();
         request.filterIndex = 1;
+        request.folder = dir.path();
         QFileDialog dialog;
         DesktopPrompter::prepareFileDialog(dialog, request, false);
-        dialog.setDirectory(dir.path());
         QTRY_COMPARE(listedNames(dialog), (QStringList{"job", "job.txt"}));
         // The filters read as the project's own list.
         const auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
@@ -159,6 +159,37 @@ private slots:
         QCOMPARE(shown,
                  (QStringList{"All Files (*.*)", "Text Files(*.txt)", "Batch Files (*.bat)", "Banary Files (*.dat)"}));
         QCOMPARE(types->currentIndex(), 0);
+    }
+
+    void dialogsStartInTheFolderOfTheLastProject()
+    {
+        QTemporaryDir a, b;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        writeFile(a.filePath("job.txt"), QByteArray::fromHex("0001"));
+        const QString startFolder = QDir::currentPath();
+
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);  // nothing chosen
+        pw.prompter.fileNames.enqueue(a.filePath("job.txt"));
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);  // nothing chosen
+        pw.prompter.fileNames.enqueue(b.filePath("copy.dat"));
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        // A project that could not be opened moves nothing.
+        pw.prompter.fileNames.enqueue(a.filePath("missing.dat"));
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QStringList folders;
+        for (const FileDialogRequest &r : pw.prompter.fileRequests)
+            folders << r.folder;
+        QCOMPARE(folders, (QStringList{startFolder, startFolder, a.path(), a.path(), b.path(), b.path()}));
+        QCOMPARE(pw.prompter.fileRequests[2].initialName, QStringLiteral("job.txt"));
+        QVERIFY(QFile::exists(b.filePath("copy.dat")));
+
+        // The desktop's dialog starts there, the name offered inside it.
+        QFileDialog dialog;
+        DesktopPrompter::prepareFileDialog(dialog, pw.prompter.fileRequests[2], true);
+        QCOMPARE(dialog.selectedFiles(), QStringList{a.filePath("job.txt")});
     }
 
     void savingThenOpeningRestoresTheProgram()
