@@ -96,8 +96,9 @@ void ProgramEditor::CellClick()
         const QStringList names = m_c.SelectedColumn == 1 ? program::CategoryNames()
                                                           : program::CommandNames(grid.textMatrix(m_c.SelectedRow, 1));
         chooser.addItems(names);
-        // Nothing in the list is chosen yet; the box shows what the cell holds.
-        chooser.setCurrentIndex(-1);
+        // The box shows what the cell holds; when that is an entry of the list, it is the
+        // current one, so that the arrow keys move on from it. Nothing is chosen yet.
+        chooser.setCurrentIndex(int(names.indexOf(cellText)));
         chooser.setEditText(cellText);
     } else {
         QLineEdit &entry = m_c.entry;

@@ -304,14 +304,48 @@ private slots:
         QCOMPARE(pw.grid.textMatrix(3, 2), QStringLiteral("程序循环"));
         QCOMPARE(int(pw.record(3)[3]), 2);
 
-        // The arrow keys choose at once on the closed chooser: the first category.
+        // The arrow keys choose at once on the closed chooser: the next category.
         pw.clickCell(3, 1);
         QTest::keyClick(pw.w.Combo1, Qt::Key_Down);
         QVERIFY(!pw.w.Combo1->isVisible());
-        QCOMPARE(pw.rowTexts(3).mid(0, 2), (QStringList{"系统操作", "无"}));
-        QCOMPARE(int(pw.record(3)[1]), 1);
+        QCOMPARE(pw.rowTexts(3).mid(0, 2), (QStringList{"输出口设置", "无"}));
+        QCOMPARE(int(pw.record(3)[1]), 3);
         QCOMPARE(int(pw.record(3)[3]), 0);
         QCOMPARE(pw.record(3).mid(4), before.mid(4));
+    }
+
+    void arrowKeysMoveFromTheCellsEntry_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("code");  // the record's category or command code
+        // The line is 插补运动 / 三轴相对运动.
+        QTest::newRow("category, down") << 1 << Qt::Key_Down << "独立运动" << 6;
+        QTest::newRow("category, up") << 1 << Qt::Key_Up << "回零运动" << 4;
+        QTest::newRow("command, down") << 2 << Qt::Key_Down << "单轴绝对运动" << 3;
+        QTest::newRow("command, up") << 2 << Qt::Key_Up << "设置点位速度" << 1;
+    }
+    void arrowKeysMoveFromTheCellsEntry()
+    {
+        QFETCH(int, column);
+        QFETCH(Qt::Key, key);
+        QFETCH(QString, chosen);
+        QFETCH(int, code);
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setRecord(1, 5, 2);
+        pw.showProgram(1);
+        const QString before = pw.grid.textMatrix(1, column);
+        const QByteArray record = pw.record(1);
+
+        // Opening is no choice.
+        pw.clickCell(1, column);
+        QCOMPARE(pw.w.Combo1->currentText(), before);
+        QCOMPARE(pw.record(1), record);
+        QTest::keyClick(pw.w.Combo1, key);
+        QCOMPARE(pw.grid.textMatrix(1, column), chosen);
+        QCOMPARE(int(pw.record(1)[column == 1 ? 1 : 3]), code);
     }
 
     void typedChooserTextGoesIntoTheCellOnly()
