@@ -134,19 +134,26 @@ void ProgramEditor::ChooserChoice()
 
     const int row = m_c.SelectedRow;
     std::uint8_t *record = program::Record(m_state.ProgramImage, row);
+    bool changed = false;
+    auto set = [&changed](std::uint8_t &code, int value) {
+        changed = changed || code != value;
+        code = std::uint8_t(value);
+    };
     if (m_c.SelectedColumn == 1) {
         // A new category invalidates the command; the parameters stay as they are.
         grid.setTextMatrix(row, 2, program::NoneText());
         if (record) {
-            record[3] = 0;
+            set(record[3], 0);
             if (const int category = program::CategoryCode(chosen))
-                record[1] = std::uint8_t(category);
+                set(record[1], category);
         }
     } else if (m_c.SelectedColumn == 2) {
         const int command = program::CommandCode(grid.textMatrix(row, 1), chosen);
         if (record && command)
-            record[3] = std::uint8_t(command);
+            set(record[3], command);
     }
+    if (changed)
+        emit programChanged();
 }
 
 void ProgramEditor::ChooserKey(int keyAscii)
@@ -174,6 +181,7 @@ void ProgramEditor::EntryKey(int &keyAscii)
         m_c.grid.setCurrentText(m_c.entry.text());
         closeEntry();
         StoreParameterValue();
+        emit programChanged();
         return;
     }
     case '.':
@@ -278,6 +286,7 @@ void ProgramEditor::insertRecord(const std::uint8_t *bytes)
     program::RebuildGrid(m_c.grid, n + 1);
     refresh(n + 1);
     m_c.SelectedRow = std::int16_t(m_c.SelectedRow + 1);
+    emit programChanged();
 }
 
 void ProgramEditor::InsertLine()
@@ -332,4 +341,5 @@ void ProgramEditor::DeleteLine()
     m_c.lineCount.setText(QString::number(n - 1));
     program::RebuildGrid(m_c.grid, n - 1);
     refresh(n - 1);
+    emit programChanged();
 }

@@ -78,10 +78,32 @@ QString ProjectFiles::clearQuestion()
 {
     return QStringLiteral("确定要将工程指令全部删除？");
 }
+QString ProjectFiles::unsavedQuestion()
+{
+    return QStringLiteral("工程已修改，是否保存？");
+}
+
+void ProjectFiles::markChanged()
+{
+    m_changed = true;
+}
+
+bool ProjectFiles::confirmDiscard()
+{
+    if (!m_changed)
+        return true;
+    switch (m_prompter.message(unsavedQuestion(), Prompter::Buttons::YesNoCancel)) {
+    case Prompter::Answer::Yes: return SaveProject();
+    case Prompter::Answer::No: return true;
+    default: return false;
+    }
+}
 
 void ProjectFiles::NewProject()
 {
     m_view.HideCellEditors();
+    if (!confirmDiscard())
+        return;
     if (!m_form4) {
         m_form4 = new Form4(m_prompter);
         connect(m_form4, &Form4::projectRequested, this, &ProjectFiles::CreateProject);
@@ -108,11 +130,14 @@ void ProjectFiles::CreateProject(const QString &name, int lines)
     program::CopyToDisplay(image, m_state.DisplayImage);
     // The main window's timer renders the empty lines on its next tick.
     m_state.GridRefreshRequest = 1;
+    m_changed = false;
 }
 
 void ProjectFiles::OpenProject()
 {
     m_view.HideCellEditors();
+    if (!confirmDiscard())
+        return;
     FileDialogRequest request;
     request.filter = fileFilter();
     request.filterIndex = FilterIndex;
@@ -150,9 +175,10 @@ void ProjectFiles::OpenProject()
     program::RebuildGrid(m_view.grid(), lines);
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(lines, 1);
+    m_changed = false;
 }
 
-void ProjectFiles::SaveProject()
+bool ProjectFiles::SaveProject()
 {
     m_view.HideCellEditors();
     const double count = LineCountValue(m_view);
@@ -160,7 +186,7 @@ void ProjectFiles::SaveProject()
     // would give a file that no open accepts.
     if (std::floor(count) < 0 || RoundHalfEven(count) > program::MaxLines) {
         m_prompter.message(badLineCountMessage());
-        return;
+        return false;
     }
     FileDialogRequest request;
     request.filter = fileFilter();
@@ -171,7 +197,7 @@ void ProjectFiles::SaveProject()
     QString path = m_prompter.saveFileName(request);
     if (path.isEmpty()) {
         m_prompter.message(noFileMessage());
-        return;
+        return false;
     }
     path = TrimSpaces(path);
     ProjectFileName = QFileInfo(path).fileName();
@@ -192,9 +218,11 @@ void ProjectFiles::SaveProject()
     if (!ok) {
         file.cancelWriting();
         m_prompter.message(saveFailedMessage());
-        return;
+        return false;
     }
     m_folder = QFileInfo(path).absolutePath();
+    m_changed = false;
+    return true;
 }
 
 void ProjectFiles::ClearProject()
@@ -206,4 +234,5 @@ void ProjectFiles::ClearProject()
     std::fill(image.begin() + program::CountWordSize, image.end(), 0);
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(int(RoundHalfEven(LineCountValue(m_view))), 1);
+    m_changed = false;
 }

@@ -130,6 +130,8 @@ bool Transfer::timerStep()
 void Transfer::UploadClick()
 {
     m_view.HideCellEditors();
+    if (!ConfirmDiscard())
+        return;
     if (!m_port.isOpen()) {
         m_prompter.message(QStringLiteral("串口无效，无法读取！"));
         return;

@@ -13,11 +13,16 @@ void DesktopPrompter::prepareMessageBox(QMessageBox &box, const QString &text, B
 {
     box.setWindowTitle(title.isNull() ? ProgramTitle : title);
     box.setText(text);
-    if (buttons == Buttons::OkCancel) {
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Ok);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
     }
 }
 
@@ -25,7 +30,12 @@ Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, 
 {
     QMessageBox box;
     prepareMessageBox(box, text, buttons, title);
-    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;  // also a box closed from its title bar
+    }
 }
 
 QStringList DesktopPrompter::qtFilters(const QString &vbFilter)

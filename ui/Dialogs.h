@@ -17,8 +17,8 @@ struct FileDialogRequest {
 
 class Prompter {
 public:
-    enum class Buttons { Ok, OkCancel };
-    enum class Answer { Ok, Cancel };
+    enum class Buttons { Ok, OkCancel, YesNoCancel };
+    enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~Prompter() = default;
     // Shows a modal message box with `text`. A null title means the program's title; an

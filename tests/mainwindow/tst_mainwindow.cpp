@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "Pty.h"
 #include "RecordingPrompter.h"
@@ -159,6 +160,9 @@ private slots:
         QTest::addColumn<QStringList>("texts");
         QTest::newRow("OK") << Prompter::Buttons::Ok << QStringList{"确定"};
         QTest::newRow("OK and Cancel") << Prompter::Buttons::OkCancel << QStringList{"确定", "取消"};
+        // With their keys: Alt+Y and Alt+N.
+        QTest::newRow("Yes, No and Cancel")
+            << Prompter::Buttons::YesNoCancel << QStringList{"是(&Y)", "否(&N)", "取消"};
     }
     void messageBoxButtonsAreChinese()
     {
@@ -169,9 +173,37 @@ private slots:
         QMessageBox box;
         DesktopPrompter::prepareMessageBox(box, QStringLiteral("?"), buttons, QString());
         QStringList shown;
-        for (QAbstractButton *b : box.buttons())
-            shown << b->text();
+        for (const auto kind : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+            if (QAbstractButton *b = box.button(kind))
+                shown << b->text();
+        QCOMPARE(box.buttons().size(), texts.size());
         QCOMPARE(shown, texts);
+    }
+
+    void messageBoxAnswersWithTheButtonPressed_data()
+    {
+        QTest::addColumn<Prompter::Buttons>("buttons");
+        QTest::addColumn<QMessageBox::StandardButton>("pressed");
+        QTest::addColumn<Prompter::Answer>("answer");
+        QTest::newRow("OK") << Prompter::Buttons::OkCancel << QMessageBox::Ok << Prompter::Answer::Ok;
+        QTest::newRow("Cancel") << Prompter::Buttons::OkCancel << QMessageBox::Cancel << Prompter::Answer::Cancel;
+        QTest::newRow("Yes") << Prompter::Buttons::YesNoCancel << QMessageBox::Yes << Prompter::Answer::Yes;
+        QTest::newRow("No") << Prompter::Buttons::YesNoCancel << QMessageBox::No << Prompter::Answer::No;
+        QTest::newRow("Cancel, not No") << Prompter::Buttons::YesNoCancel << QMessageBox::Cancel
+                                        << Prompter::Answer::Cancel;
+    }
+    void messageBoxAnswersWithTheButtonPressed()
+    {
+        QFETCH(Prompter::Buttons, buttons);
+        QFETCH(QMessageBox::StandardButton, pressed);
+        QFETCH(Prompter::Answer, answer);
+        // Runs inside the box's own event loop, once it is shown.
+        QTimer::singleShot(0, [pressed] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->button(pressed)->click();
+        });
+        DesktopPrompter prompter;
+        QCOMPARE(prompter.message(QStringLiteral("?"), buttons, QString()), answer);
     }
 
     void fileDialogsAreQtsOwnInChinese()

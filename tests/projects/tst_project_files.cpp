@@ -1,4 +1,5 @@
 // Project files through the main window's project buttons and the new-project window.
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -43,6 +44,16 @@ QStringList screenState(ProgramWindow &pw)
         for (int c = 0; c < FlexGrid::Cols; ++c)
             s << pw.grid.textMatrix(r, c);
     return s;
+}
+
+const QString UnsavedQuestion = QStringLiteral("工程已修改，是否保存？");
+
+// Stores 7 as line 1's first parameter, as the user does.
+void editACell(ProgramWindow &pw)
+{
+    pw.clickCell(1, 3);
+    QTest::keyClicks(pw.w.Text2, "7");
+    QTest::keyClick(pw.w.Text2, Qt::Key_Return);
 }
 
 // The names a file dialog lists in the folder it shows.
@@ -369,6 +380,142 @@ private slots:
                                                       "00 00 00 00 fc 18 ff ff"));
         QCOMPARE(file.mid(26, 24).toHex(' '), QByteArray("00 01 00 03 07 d0 00 00 00 00 00 00 00 00 00 00 00 00 "
                                                          "00 00 f8 30 ff ff"));
+    }
+
+    void unsavedWorkIsOfferedForSaving_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<Prompter::Answer>("answer");
+        QTest::addColumn<bool>("saves");  // a file is chosen in the save dialog
+        QTest::addColumn<bool>("goesOn");
+        for (const char *action : {"新建工程", "打开工程", "工程读取", "close"}) {
+            auto row = [action](const char *answer) -> QTestData & {
+                return QTest::addRow("%s, %s", action, answer) << QString::fromUtf8(action);
+            };
+            row("unchanged") << false << Prompter::Answer::Cancel << false << true;
+            row("是") << true << Prompter::Answer::Yes << true << true;
+            row("是, no file chosen") << true << Prompter::Answer::Yes << false << false;
+            row("否") << true << Prompter::Answer::No << false << true;
+            row("取消") << true << Prompter::Answer::Cancel << false << false;
+        }
+    }
+    void unsavedWorkIsOfferedForSaving()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, edited);
+        QFETCH(Prompter::Answer, answer);
+        QFETCH(bool, saves);
+        QFETCH(bool, goesOn);
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.showProgram(2);
+        if (edited)
+            editACell(pw);
+        pw.prompter.answers.enqueue(answer);
+        if (saves)
+            pw.prompter.fileNames.enqueue(dir.filePath("saved.txt"));
+
+        std::function<bool()> wentOn;
+        if (action == "新建工程") {
+            QTest::mouseClick(pw.w.Command5, Qt::LeftButton);
+            wentOn = [&] { return pw.w.projects().form4() && pw.w.projects().form4()->isVisible(); };
+        } else if (action == "打开工程") {
+            QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+            wentOn = [&] { return pw.prompter.fileModes.contains("open"); };
+        } else if (action == "工程读取") {
+            QTest::mouseClick(pw.w.Cmd5, Qt::LeftButton);
+            wentOn = [&] { return pw.prompter.messages.contains("串口无效，无法读取！"); };
+        } else {
+            pw.w.close();
+            wentOn = [&] { return !pw.w.isVisible(); };
+        }
+        QCOMPARE(pw.prompter.count(UnsavedQuestion), edited ? 1 : 0);
+        if (edited)
+            QCOMPARE(pw.prompter.buttons.value(0), Prompter::Buttons::YesNoCancel);
+        QCOMPARE(readAll(dir.filePath("saved.txt")).size(), saves ? 12025 : 0);
+        QCOMPARE(wentOn(), goesOn);
+        if (answer == Prompter::Answer::Cancel && edited) {
+            QCOMPARE(pw.prompter.messages, QStringList{UnsavedQuestion});
+            QVERIFY(pw.prompter.fileModes.isEmpty());
+        }
+    }
+
+    void whatCountsAsAChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("asks");
+        for (const auto &[change, asks] : {std::pair{"value stored", true},
+                                           {"entry abandoned", false},
+                                           {"category chosen", true},
+                                           {"same category chosen", false},
+                                           {"command chosen", true},
+                                           {"line inserted", true},
+                                           {"line deleted", true},
+                                           {"line copied", false},
+                                           {"line pasted", true},
+                                           // Each after a value was stored:
+                                           {"saved", false},
+                                           {"opened", false},
+                                           {"cleared", false},
+                                           {"new project", false}})
+            QTest::newRow(change) << QString::fromUtf8(change) << asks;
+    }
+    void whatCountsAsAChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, asks);
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setNumberedRecords(3);
+        pw.showProgram(3);
+        QComboBox *chooser = pw.w.Combo1;
+        if (change == "value stored" || change == "saved" || change == "opened" || change == "cleared" ||
+            change == "new project")
+            editACell(pw);
+        if (change == "entry abandoned") {
+            pw.clickCell(1, 3);
+            QTest::keyClicks(pw.w.Text2, "7");
+            QTest::keyClick(pw.w.Text2, Qt::Key_Escape);
+        } else if (change == "category chosen" || change == "command chosen") {
+            pw.clickCell(1, change == "category chosen" ? 1 : 2);
+            QTest::keyClick(chooser, Qt::Key_Down);
+        } else if (change == "same category chosen") {
+            pw.clickCell(1, 1);
+            QTest::keyClick(chooser, Qt::Key_F4);
+            QTRY_VERIFY(chooser->view()->isVisible());
+            QTest::keyClick(chooser->view(), Qt::Key_Return);
+            QVERIFY(!chooser->isVisible());
+        } else if (change.startsWith("line")) {
+            QVERIFY(pw.selectLine(2));
+            QPushButton *button = change == "line inserted"  ? pw.w.Command1
+                                  : change == "line deleted" ? pw.w.Command2
+                                                             : pw.w.Command3;
+            QTest::mouseClick(button, Qt::LeftButton);
+            if (change == "line pasted")
+                QTest::mouseClick(pw.w.Command4, Qt::LeftButton);
+        } else if (change == "saved") {
+            pw.prompter.fileNames.enqueue(dir.filePath("saved.txt"));
+            QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        } else if (change == "opened") {
+            writeFile(dir.filePath("one.txt"), QByteArray::fromHex("0001"));
+            pw.prompter.fileNames.enqueue(dir.filePath("one.txt"));
+            QTest::mouseClick(pw.w.Command10, Qt::LeftButton);  // 否 to the question
+        } else if (change == "cleared") {
+            QTest::mouseClick(pw.w.Command6, Qt::LeftButton);
+        } else if (change == "new project") {
+            QTest::mouseClick(pw.w.Command5, Qt::LeftButton);  // 否 to the question
+            pw.w.projects().form4()->Text1->setText("p");
+            pw.w.projects().form4()->Text2->setText("5");
+            QTest::mouseClick(pw.w.projects().form4()->Command1, Qt::LeftButton);
+        }
+        QVERIFY(!pw.prompter.messages.contains("没有选择有效行！"));
+        pw.prompter.clear();
+        pw.prompter.answers.enqueue(Prompter::Answer::Cancel);
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QCOMPARE(pw.prompter.count(UnsavedQuestion), asks ? 1 : 0);
     }
 
     void saveRefusesALineCountNoFileCanHold()
