@@ -41,8 +41,9 @@ ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompte
         disconnect(edit, &QLineEdit::editingFinished, &m_c.chooser, nullptr);
         edit->installEventFilter(this);
     }
-    // Numbers reach the entry box only as typed keys, through its key filter: no input method,
-    // no pasting from a menu, no dropping of text.
+    // Numbers reach the entry box only through its key filter, typed or pasted with the keys:
+    // no input method, no pasting from a menu, no dropping of text.
+    new KeyPressFilter(&m_c.entry, [this](int &keyAscii) { EntryKey(keyAscii); });
     m_c.entry.setAttribute(Qt::WA_InputMethodEnabled, false);
     m_c.entry.setContextMenuPolicy(Qt::NoContextMenu);
     m_c.entry.setAcceptDrops(false);
@@ -95,8 +96,9 @@ void ProgramEditor::CellClick()
         const QStringList names = m_c.SelectedColumn == 1 ? program::CategoryNames()
                                                           : program::CommandNames(grid.textMatrix(m_c.SelectedRow, 1));
         chooser.addItems(names);
-        // Nothing in the list is chosen yet; the box shows what the cell holds.
-        chooser.setCurrentIndex(-1);
+        // The box shows what the cell holds; when that is an entry of the list, it is the
+        // current one, so that the arrow keys move on from it. Nothing is chosen yet.
+        chooser.setCurrentIndex(int(names.indexOf(cellText)));
         chooser.setEditText(cellText);
     } else {
         QLineEdit &entry = m_c.entry;
@@ -132,19 +134,26 @@ void ProgramEditor::ChooserChoice()
 
     const int row = m_c.SelectedRow;
     std::uint8_t *record = program::Record(m_state.ProgramImage, row);
+    bool changed = false;
+    auto set = [&changed](std::uint8_t &code, int value) {
+        changed = changed || code != value;
+        code = std::uint8_t(value);
+    };
     if (m_c.SelectedColumn == 1) {
         // A new category invalidates the command; the parameters stay as they are.
         grid.setTextMatrix(row, 2, program::NoneText());
         if (record) {
-            record[3] = 0;
+            set(record[3], 0);
             if (const int category = program::CategoryCode(chosen))
-                record[1] = std::uint8_t(category);
+                set(record[1], category);
         }
     } else if (m_c.SelectedColumn == 2) {
         const int command = program::CommandCode(grid.textMatrix(row, 1), chosen);
         if (record && command)
-            record[3] = std::uint8_t(command);
+            set(record[3], command);
     }
+    if (changed)
+        emit programChanged();
 }
 
 void ProgramEditor::ChooserKey(int keyAscii)
@@ -172,6 +181,7 @@ void ProgramEditor::EntryKey(int &keyAscii)
         m_c.grid.setCurrentText(m_c.entry.text());
         closeEntry();
         StoreParameterValue();
+        emit programChanged();
         return;
     }
     case '.':
@@ -193,26 +203,18 @@ void ProgramEditor::StoreParameterValue()
 
 bool ProgramEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool entry = watched == &m_c.entry;
+    if (watched == &m_c.entry) {
+        // The middle button pastes the selection on some desktops, past the key filter.
+        return (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
+               static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton;
+    }
     if (event->type() == QEvent::KeyPress) {
         const int typed = KeyAscii(*static_cast<QKeyEvent *>(event));
-        if (typed < 0)
-            return false;
-        if (entry) {
-            int key = typed;
-            EntryKey(key);
-            return key == 0 || typed == Enter || typed == Escape;
-        }
         if (typed == Enter || typed == Escape) {
             ChooserKey(typed);
             return true;
         }
-        return false;
     }
-    // The middle button pastes the selection on some desktops; the entry box takes only keys.
-    if (entry && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton)
-        return true;
     return QObject::eventFilter(watched, event);
 }
 
@@ -284,6 +286,7 @@ void ProgramEditor::insertRecord(const std::uint8_t *bytes)
     program::RebuildGrid(m_c.grid, n + 1);
     refresh(n + 1);
     m_c.SelectedRow = std::int16_t(m_c.SelectedRow + 1);
+    emit programChanged();
 }
 
 void ProgramEditor::InsertLine()
@@ -338,4 +341,5 @@ void ProgramEditor::DeleteLine()
     m_c.lineCount.setText(QString::number(n - 1));
     program::RebuildGrid(m_c.grid, n - 1);
     refresh(n - 1);
+    emit programChanged();
 }

@@ -59,6 +59,11 @@ public:
     static QString badLineCountMessage();
     static QString parameterRangeMessage();
 
+signals:
+    // The program was edited: a value stored, a choice that changed a record, a line
+    // inserted, deleted or pasted.
+    void programChanged();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -105,6 +105,8 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(Command10, &QPushButton::clicked, projects, &ProjectFiles::OpenProject);
     connect(Command7, &QPushButton::clicked, projects, &ProjectFiles::SaveProject);
     connect(Command6, &QPushButton::clicked, projects, &ProjectFiles::ClearProject);
+    connect(editor, &ProgramEditor::programChanged, projects, &ProjectFiles::markChanged);
+    m_transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
     connect(Command8, &QPushButton::clicked, this, [this] { m_transfer.DownloadClick(); });
     connect(Cmd5, &QPushButton::clicked, this, [this] { m_transfer.UploadClick(); });
     connect(Command14, &QPushButton::clicked, this, [this] { m_runControl.EmergencyStopClick(); });
@@ -290,6 +292,8 @@ void Mainfrm::Form_Load()
 
 void Mainfrm::closeEvent(QCloseEvent *event)
 {
+    if (!m_projects->confirmDiscard())
+        return event->ignore();
     m_wheel->RemoveWheelHook(this);
     // Every other window of the tool goes with the main window; nothing is sent.
     for (QWidget *w : QApplication::topLevelWidgets())

@@ -1,6 +1,7 @@
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Dialogs.h"
+#include "ui/Language.h"
 #include "ui/PortCatalogue.h"
 
 #include <QApplication>
@@ -44,6 +45,9 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
+    // The standard buttons and the file dialogs speak Chinese like the rest of the tool.
+    QtLanguage qtLanguage;
+    qtLanguage.useChinese();
 
     LinkState state;
     DesktopPrompter prompter;

@@ -1,5 +1,6 @@
 #include "projects/ProjectFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -38,7 +39,7 @@ double LineCountValue(const MainView &view)
 }  // namespace
 
 ProjectFiles::ProjectFiles(LinkState &state, MainView &view, FlexGrid &grid, Prompter &prompter, QObject *parent)
-    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_grid(grid)
+    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_grid(grid), m_folder(QDir::currentPath())
 {}
 
 ProjectFiles::~ProjectFiles() = default;
@@ -74,10 +75,32 @@ QString ProjectFiles::clearQuestion()
 {
     return QStringLiteral("确定要将工程指令全部删除？");
 }
+QString ProjectFiles::unsavedQuestion()
+{
+    return QStringLiteral("工程已修改，是否保存？");
+}
+
+void ProjectFiles::markChanged()
+{
+    m_changed = true;
+}
+
+bool ProjectFiles::confirmDiscard()
+{
+    if (!m_changed)
+        return true;
+    switch (m_prompter.message(unsavedQuestion(), Prompter::Buttons::YesNoCancel)) {
+    case Prompter::Answer::Yes: return SaveProject();
+    case Prompter::Answer::No: return true;
+    default: return false;
+    }
+}
 
 void ProjectFiles::NewProject()
 {
     m_view.HideCellEditors();
+    if (!confirmDiscard())
+        return;
     if (!m_form4) {
         m_form4 = std::make_unique<Form4>(m_prompter);
         connect(m_form4.get(), &Form4::projectRequested, this, &ProjectFiles::CreateProject);
@@ -104,15 +127,19 @@ void ProjectFiles::CreateProject(const QString &name, int lines)
     program::CopyToDisplay(image, m_state.DisplayImage);
     // The main window's timer renders the empty lines on its next tick.
     m_state.GridRefreshRequest = 1;
+    m_changed = false;
 }
 
 void ProjectFiles::OpenProject()
 {
     m_view.HideCellEditors();
+    if (!confirmDiscard())
+        return;
     FileDialogRequest request;
     request.filter = fileFilter();
     request.filterIndex = FilterIndex;
     request.hideReadOnly = true;
+    request.folder = m_folder;
     QString path = m_prompter.openFileName(request);
     if (path.isEmpty()) {
         m_prompter.message(noFileMessage());
@@ -140,13 +167,15 @@ void ProjectFiles::OpenProject()
     // A short file holds no more lines than it has bytes for; the rest of them are empty.
     std::fill(image.begin() + bytes.size(), image.begin() + BytesRead, 0);
     ProjectFileName = QFileInfo(path).fileName();
+    m_folder = QFileInfo(path).absolutePath();
     m_view.setLineCountText(QString::number(lines));
     program::RebuildGrid(m_grid, lines);
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(lines, 1);
+    m_changed = false;
 }
 
-void ProjectFiles::SaveProject()
+bool ProjectFiles::SaveProject()
 {
     m_view.HideCellEditors();
     const double count = LineCountValue(m_view);
@@ -154,17 +183,18 @@ void ProjectFiles::SaveProject()
     // would give a file that no open accepts.
     if (std::floor(count) < 0 || RoundHalfEven(count) > program::MaxLines) {
         m_prompter.message(badLineCountMessage());
-        return;
+        return false;
     }
     FileDialogRequest request;
     request.filter = fileFilter();
     request.filterIndex = FilterIndex;
     request.initialName = ProjectFileName;
     request.hideReadOnly = true;
+    request.folder = m_folder;
     QString path = m_prompter.saveFileName(request);
     if (path.isEmpty()) {
         m_prompter.message(noFileMessage());
-        return;
+        return false;
     }
     path = TrimSpaces(path);
     ProjectFileName = QFileInfo(path).fileName();
@@ -175,14 +205,21 @@ void ProjectFiles::SaveProject()
 
     // Written beside the old file and renamed over it only when complete: a failed save
     // leaves the old project as it was. Unbuffered, so that a short write (a full disk, a
-    // file size limit) shows in the count written; a buffered flush can lose it.
+    // file size limit) shows in the count written; a buffered flush can lose it. Only where the
+    // folder takes no new files but the project file may be changed is it written in place
+    // (a failure there can leave it cut short).
     QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
                     file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize && file.commit();
     if (!ok) {
         file.cancelWriting();
         m_prompter.message(saveFailedMessage());
+        return false;
     }
+    m_folder = QFileInfo(path).absolutePath();
+    m_changed = false;
+    return true;
 }
 
 void ProjectFiles::ClearProject()
@@ -194,4 +231,5 @@ void ProjectFiles::ClearProject()
     std::fill(image.begin() + program::CountWordSize, image.end(), 0);
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(int(RoundHalfEven(LineCountValue(m_view))), 1);
+    m_changed = false;
 }

@@ -20,8 +20,15 @@ public:
 
     void NewProject();    // "新建工程": shows the new-project window
     void OpenProject();   // "打开工程"
-    void SaveProject();   // "保存工程"
+    bool SaveProject();   // "保存工程"; true when the project was written
     void ClearProject();  // "清除工程"
+
+    // The program was edited (see ProgramEditor::programChanged).
+    void markChanged();
+    // Before the program is replaced or dropped: when it was changed since it was last opened,
+    // saved, created or cleared, asks whether to save it first. False when the user cancels
+    // or the save fails: then nothing may go on.
+    bool confirmDiscard();
 
     // What the new-project window asks for once its checks pass: an empty program of `lines`
     // lines, rendered by the main window's next timer tick.
@@ -44,6 +51,7 @@ public:
     static QString saveFailedMessage();
     static QString openFailedMessage();
     static QString clearQuestion();
+    static QString unsavedQuestion();
 
 private:
     LinkState &m_state;
@@ -51,4 +59,8 @@ private:
     Prompter &m_prompter;
     FlexGrid &m_grid;
     std::unique_ptr<Form4> m_form4;
+    // Where the file dialogs start: the folder of the project last opened or saved in this
+    // run, until then the folder the tool was started from.
+    QString m_folder;
+    bool m_changed = false;
 };

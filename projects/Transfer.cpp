@@ -151,6 +151,8 @@ void Transfer::checkDownloadEnded()
 void Transfer::UploadClick()
 {
     m_view.HideCellEditors();
+    if (!ConfirmDiscard())
+        return;
     if (!m_port.isOpen()) {
         m_prompter.message(QCoreApplication::translate("Trelmo", "串口无效，无法读取！"));
         return;

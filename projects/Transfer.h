@@ -3,6 +3,7 @@
 // function 06, then blocks of ten lines (120 registers) with function 16. Upload: the line
 // count, then the blocks with function 03, each shown in the grid as it arrives. Each step
 // waits for the previous reply; the main window's Timer1 sends the next block.
+#include <functional>
 
 struct LinkState;
 class CommPort;
@@ -21,6 +22,8 @@ public:
     void DownloadClick();
     // "工程读取"
     void UploadClick();
+    // Asked before an upload replaces the program; false stops it.
+    std::function<bool()> ConfirmDiscard = [] { return true; };
     // Steps 1 to 3 of the main window's Timer1 tick. Returns false when the tick must end
     // at once (a send failed and the port was closed).
     bool timerStep();

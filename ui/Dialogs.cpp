@@ -9,48 +9,79 @@ const QString ProgramTitle = QStringLiteral("Trelmo");
 #include <QFileDialog>
 #include <QMessageBox>
 
+void DesktopPrompter::prepareMessageBox(QMessageBox &box, const QString &text, Buttons buttons, const QString &title)
+{
+    box.setWindowTitle(title.isNull() ? ProgramTitle : title);
+    box.setText(text);
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Ok);
+        break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        break;
+    }
+}
+
 Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, const QString &title)
 {
     QMessageBox box;
-    box.setWindowTitle(title.isNull() ? ProgramTitle : title);
-    box.setText(text);
-    if (buttons == Buttons::OkCancel) {
-        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        box.setDefaultButton(QMessageBox::Ok);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
+    prepareMessageBox(box, text, buttons, title);
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;  // also a box closed from its title bar
     }
-    return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
 QStringList DesktopPrompter::qtFilters(const QString &vbFilter)
 {
-    // The list alternates description and pattern; Qt wants "description (pattern)", and the
-    // descriptions already carry their pattern in brackets.
+    // The list alternates description and pattern. Qt takes a filter's patterns from the last
+    // brackets of its text, and the dialog shows the text before them (HideNameFilterDetails):
+    // each filter is its description, with the pattern in brackets where it has none, followed
+    // by the patterns Qt is to use. "*.*" means every file, but to Qt only names with a dot;
+    // projects are often named without an extension.
     const QStringList parts = vbFilter.split(u'|');
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         const QString desc = parts[i];
-        const QString pattern = QString(parts[i + 1]).replace(u';', u' ');
-        out << (desc.contains(u'(') ? desc : desc + QStringLiteral(" (") + pattern + u')');
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        const QString shown = desc.contains(u'(') ? desc : desc + QStringLiteral(" (") + patterns.join(u' ') + u')';
+        for (QString &pattern : patterns)
+            if (pattern == QStringLiteral("*.*"))
+                pattern = QStringLiteral("*");
+        out << shown + QStringLiteral(" (") + patterns.join(u' ') + u')';
     }
     return out;
 }
 
-static QString runDialog(const FileDialogRequest &request, QFileDialog::AcceptMode mode)
+void DesktopPrompter::prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving)
 {
-    QFileDialog dialog;
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     if (request.hideReadOnly)
         dialog.setOption(QFileDialog::ReadOnly, false);
     const QStringList filters = DesktopPrompter::qtFilters(request.filter);
     dialog.setNameFilters(filters);
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    if (!request.folder.isEmpty())
+        dialog.setDirectory(request.folder);
     if (!request.initialName.isEmpty())
         dialog.selectFile(request.initialName);
+}
+
+static QString runDialog(const FileDialogRequest &request, bool forSaving)
+{
+    QFileDialog dialog;
+    DesktopPrompter::prepareFileDialog(dialog, request, forSaving);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
@@ -58,10 +89,10 @@ static QString runDialog(const FileDialogRequest &request, QFileDialog::AcceptMo
 
 QString DesktopPrompter::openFileName(const FileDialogRequest &request)
 {
-    return runDialog(request, QFileDialog::AcceptOpen);
+    return runDialog(request, false);
 }
 
 QString DesktopPrompter::saveFileName(const FileDialogRequest &request)
 {
-    return runDialog(request, QFileDialog::AcceptSave);
+    return runDialog(request, true);
 }

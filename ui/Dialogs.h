@@ -4,17 +4,21 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
+class QMessageBox;
+
 struct FileDialogRequest {
     QString filter;       // "All Files (*.*)|*.*|..." as the original list gives it
     int filterIndex = 1;  // 1-based
-    QString initialName;
+    QString initialName;  // a file name in `folder`
+    QString folder;       // where the dialog starts
     bool hideReadOnly = true;
 };
 
 class Prompter {
 public:
-    enum class Buttons { Ok, OkCancel };
-    enum class Answer { Ok, Cancel };
+    enum class Buttons { Ok, OkCancel, YesNoCancel };
+    enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~Prompter() = default;
     // Shows a modal message box with `text`. A null title means the program's title; an
@@ -34,4 +38,9 @@ public:
 
     // "Text (*.txt)|*.txt|..." -> the name filters of a Qt file dialog.
     static QStringList qtFilters(const QString &vbFilter);
+    // Sets `box` up as message() shows it.
+    static void prepareMessageBox(QMessageBox &box, const QString &text, Buttons buttons, const QString &title);
+    // Sets `dialog` up as the open (or save) dialog that `request` asks for: Qt's own dialog,
+    // whose texts come with Qt's translation, not the desktop's.
+    static void prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving);
 };

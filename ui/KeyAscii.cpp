@@ -1,5 +1,7 @@
 #include "ui/KeyAscii.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -27,11 +29,32 @@ KeyPressFilter::KeyPressFilter(QWidget *widget, std::function<void(int &)> handl
     widget->installEventFilter(this);
 }
 
+bool KeyPressFilter::takesText(const QString &text) const
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        int key = c.unicode();
+        if (key < ' ')
+            return false;
+        m_handler(key);
+        if (key == 0)
+            return false;
+    }
+    return true;
+}
+
 bool KeyPressFilter::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress)
         return QObject::eventFilter(watched, event);
-    const int typed = KeyAscii(*static_cast<QKeyEvent *>(event));
+    const auto &press = *static_cast<QKeyEvent *>(event);
+    if (press.matches(QKeySequence::Paste))
+        return !takesText(QGuiApplication::clipboard()->text());
+    if (press.matches(QKeySequence::SelectAll) || press.matches(QKeySequence::Copy) ||
+        press.matches(QKeySequence::Cut) || press.matches(QKeySequence::Undo))
+        return false;
+    const int typed = KeyAscii(press);
     if (typed < 0)
         return false;
     int key = typed;

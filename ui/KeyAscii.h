@@ -15,7 +15,9 @@ constexpr int Backspace = 8, Enter = 13, Escape = 27;
 int KeyAscii(const QKeyEvent &event);
 
 // Runs `handler` for every typed character of `widget` before the widget sees it. The handler
-// may set the code to 0 to drop the key. ENTER and ESC never reach the widget.
+// may set the code to 0 to drop the key. ENTER and ESC never reach the widget. The editing
+// shortcuts (select all, copy, cut, undo) work as in any text box; a paste goes in only when
+// the handler takes every character of it.
 class KeyPressFilter : public QObject {
 public:
     KeyPressFilter(QWidget *widget, std::function<void(int &keyAscii)> handler);
@@ -24,6 +26,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Whether the handler takes each character of `text` in turn, asked as if it were typed.
+    // Control characters are never asked: a line end in pasted text must not act as ENTER.
+    bool takesText(const QString &text) const;
+
     std::function<void(int &)> m_handler;
 };
 

@@ -180,7 +180,7 @@ private slots:
         QTest::keyClick(box, Qt::Key_End);
         QTest::keyClicks(box, "2");
         QCOMPARE(box->text(), QStringLiteral("1/2"));
-        // Pasting is a control key like any other: dropped.
+        // A paste with a character the box does not take is dropped whole.
         QGuiApplication::clipboard()->setText(QStringLiteral("abc999"));
         QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(box->text(), QStringLiteral("1/2"));
@@ -203,6 +203,51 @@ private slots:
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(pw.grid.textMatrix(2, 5), QStringLiteral(".-"));
         QCOMPARE(pw.record(2).mid(12, 4).toHex(' '), QByteArray("00 00 00 00"));
+    }
+
+    void editingShortcutsInTheEntryBox_data()
+    {
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<QKeySequence>("keys");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("clipboardAfter");
+        // The box opens on "1.5", all of it selected.
+        QTest::newRow("select all") << "" << QKeySequence("End, Ctrl+A, 7") << "7"
+                                    << "";
+        QTest::newRow("copy") << "" << QKeySequence("Ctrl+C") << "1.5"
+                              << "1.5";
+        QTest::newRow("cut") << "" << QKeySequence("Ctrl+X") << ""
+                             << "1.5";
+        QTest::newRow("undo") << "" << QKeySequence("Backspace, Ctrl+Z") << "1.5"
+                              << "";
+        QTest::newRow("paste a number") << "12.5" << QKeySequence("Ctrl+V") << "12.5"
+                                        << "12.5";
+        QTest::newRow("paste at the cursor") << "-3/" << QKeySequence("Home, Ctrl+V") << "-3/1.5"
+                                             << "-3/";
+        QTest::newRow("a letter refuses it") << "12a" << QKeySequence("Ctrl+V") << "1.5"
+                                             << "12a";
+        // A line end in it is no ENTER.
+        QTest::newRow("a line end refuses it") << "12\r" << QKeySequence("Ctrl+V") << "1.5"
+                                               << "12\r";
+        QTest::newRow("Shift+Insert pastes too") << "abc" << QKeySequence("Shift+Ins") << "1.5"
+                                                 << "abc";
+    }
+    void editingShortcutsInTheEntryBox()
+    {
+        QFETCH(QString, clipboard);
+        QFETCH(QKeySequence, keys);
+        QFETCH(QString, text);
+        QFETCH(QString, clipboardAfter);
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setRecord(1, 1, 1, {1500});
+        pw.showProgram(1);
+        pw.clickCell(1, 3);
+        QGuiApplication::clipboard()->setText(clipboard);
+        QTest::keySequence(pw.w.Text2, keys);
+        QCOMPARE(pw.w.Text2->text(), text);
+        QCOMPARE(QGuiApplication::clipboard()->text(), clipboardAfter);
+        QVERIFY(pw.w.Text2->isVisible());
     }
 
     void numbersTheRecordCannotHoldAreRefused()
@@ -259,14 +304,48 @@ private slots:
         QCOMPARE(pw.grid.textMatrix(3, 2), QStringLiteral("程序循环"));
         QCOMPARE(int(pw.record(3)[3]), 2);
 
-        // The arrow keys choose at once on the closed chooser: the first category.
+        // The arrow keys choose at once on the closed chooser: the next category.
         pw.clickCell(3, 1);
         QTest::keyClick(pw.w.Combo1, Qt::Key_Down);
         QVERIFY(!pw.w.Combo1->isVisible());
-        QCOMPARE(pw.rowTexts(3).mid(0, 2), (QStringList{"系统操作", "无"}));
-        QCOMPARE(int(pw.record(3)[1]), 1);
+        QCOMPARE(pw.rowTexts(3).mid(0, 2), (QStringList{"输出口设置", "无"}));
+        QCOMPARE(int(pw.record(3)[1]), 3);
         QCOMPARE(int(pw.record(3)[3]), 0);
         QCOMPARE(pw.record(3).mid(4), before.mid(4));
+    }
+
+    void arrowKeysMoveFromTheCellsEntry_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<int>("code");  // the record's category or command code
+        // The line is 插补运动 / 三轴相对运动.
+        QTest::newRow("category, down") << 1 << Qt::Key_Down << "独立运动" << 6;
+        QTest::newRow("category, up") << 1 << Qt::Key_Up << "回零运动" << 4;
+        QTest::newRow("command, down") << 2 << Qt::Key_Down << "单轴绝对运动" << 3;
+        QTest::newRow("command, up") << 2 << Qt::Key_Up << "设置点位速度" << 1;
+    }
+    void arrowKeysMoveFromTheCellsEntry()
+    {
+        QFETCH(int, column);
+        QFETCH(Qt::Key, key);
+        QFETCH(QString, chosen);
+        QFETCH(int, code);
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setRecord(1, 5, 2);
+        pw.showProgram(1);
+        const QString before = pw.grid.textMatrix(1, column);
+        const QByteArray record = pw.record(1);
+
+        // Opening is no choice.
+        pw.clickCell(1, column);
+        QCOMPARE(pw.w.Combo1->currentText(), before);
+        QCOMPARE(pw.record(1), record);
+        QTest::keyClick(pw.w.Combo1, key);
+        QCOMPARE(pw.grid.textMatrix(1, column), chosen);
+        QCOMPARE(int(pw.record(1)[column == 1 ? 1 : 3]), code);
     }
 
     void typedChooserTextGoesIntoTheCellOnly()

@@ -1,19 +1,24 @@
 // The main window as the user meets it: controls and colours, the wheel over the grid, the
 // About window, closing, and the real binary's first frame on the wire.
 #include <QtTest>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 
 #include "Pty.h"
 #include "RecordingPrompter.h"
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
+#include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
+#include "ui/Language.h"
 #include "ui/Widgets.h"
 
 class TstMainWindow : public QObject {
@@ -147,6 +152,74 @@ private slots:
         about.show();
         QTest::mouseClick(about.Command1, Qt::LeftButton);
         QVERIFY(!about.isVisible());
+    }
+
+    void messageBoxButtonsAreChinese_data()
+    {
+        QTest::addColumn<Prompter::Buttons>("buttons");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("OK") << Prompter::Buttons::Ok << QStringList{"确定"};
+        QTest::newRow("OK and Cancel") << Prompter::Buttons::OkCancel << QStringList{"确定", "取消"};
+        // With their keys: Alt+Y and Alt+N.
+        QTest::newRow("Yes, No and Cancel")
+            << Prompter::Buttons::YesNoCancel << QStringList{"是(&Y)", "否(&N)", "取消"};
+    }
+    void messageBoxButtonsAreChinese()
+    {
+        QFETCH(Prompter::Buttons, buttons);
+        QFETCH(QStringList, texts);
+        QtLanguage language;
+        QVERIFY(language.useChinese());
+        QMessageBox box;
+        DesktopPrompter::prepareMessageBox(box, QStringLiteral("?"), buttons, QString());
+        QStringList shown;
+        for (const auto kind : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+            if (QAbstractButton *b = box.button(kind))
+                shown << b->text();
+        QCOMPARE(box.buttons().size(), texts.size());
+        QCOMPARE(shown, texts);
+    }
+
+    void messageBoxAnswersWithTheButtonPressed_data()
+    {
+        QTest::addColumn<Prompter::Buttons>("buttons");
+        QTest::addColumn<QMessageBox::StandardButton>("pressed");
+        QTest::addColumn<Prompter::Answer>("answer");
+        QTest::newRow("OK") << Prompter::Buttons::OkCancel << QMessageBox::Ok << Prompter::Answer::Ok;
+        QTest::newRow("Cancel") << Prompter::Buttons::OkCancel << QMessageBox::Cancel << Prompter::Answer::Cancel;
+        QTest::newRow("Yes") << Prompter::Buttons::YesNoCancel << QMessageBox::Yes << Prompter::Answer::Yes;
+        QTest::newRow("No") << Prompter::Buttons::YesNoCancel << QMessageBox::No << Prompter::Answer::No;
+        QTest::newRow("Cancel, not No") << Prompter::Buttons::YesNoCancel << QMessageBox::Cancel
+                                        << Prompter::Answer::Cancel;
+    }
+    void messageBoxAnswersWithTheButtonPressed()
+    {
+        QFETCH(Prompter::Buttons, buttons);
+        QFETCH(QMessageBox::StandardButton, pressed);
+        QFETCH(Prompter::Answer, answer);
+        // Runs inside the box's own event loop, once it is shown.
+        QTimer::singleShot(0, [pressed] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                box->button(pressed)->click();
+        });
+        DesktopPrompter prompter;
+        QCOMPARE(prompter.message(QStringLiteral("?"), buttons, QString()), answer);
+    }
+
+    void fileDialogsAreQtsOwnInChinese()
+    {
+        QtLanguage language;
+        QVERIFY(language.useChinese());
+        for (const bool save : {false, true}) {
+            QFileDialog dialog;
+            DesktopPrompter::prepareFileDialog(dialog, FileDialogRequest{}, save);
+            // The desktop's own dialog would bring the desktop's texts.
+            QVERIFY(dialog.testOption(QFileDialog::DontUseNativeDialog));
+            QCOMPARE(dialog.labelText(QFileDialog::Accept), save ? "保存(&S)" : "打开(&O)");
+            QCOMPARE(dialog.labelText(QFileDialog::Reject), QStringLiteral("取消"));
+            QCOMPARE(dialog.labelText(QFileDialog::LookIn), QStringLiteral("查找范围："));
+            QCOMPARE(dialog.labelText(QFileDialog::FileName), QStringLiteral("文件名称(&N)："));
+        }
     }
 
     void binarySendsTheFirstProbe()

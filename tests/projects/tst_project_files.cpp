@@ -1,6 +1,10 @@
 // Project files through the main window's project buttons and the new-project window.
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -11,6 +15,7 @@
 #include "projects/Form4.h"
 #include "projects/LineRenderer.h"
 #include "projects/ProjectFiles.h"
+#include "ui/Dialogs.h"
 
 namespace {
 QByteArray readAll(const QString &path)
@@ -41,24 +46,64 @@ QStringList screenState(ProgramWindow &pw)
     return s;
 }
 
-// A folder that refuses new files. A privileged user writes into any folder, so for such a
-// user the file size limit stops the write instead: either way the save cannot complete.
-class UnwritableFolder {
+const QString UnsavedQuestion = QStringLiteral("工程已修改，是否保存？");
+
+// Stores 7 as line 1's first parameter, as the user does.
+void editACell(ProgramWindow &pw)
+{
+    pw.clickCell(1, 3);
+    QTest::keyClicks(pw.w.Text2, "7");
+    QTest::keyClick(pw.w.Text2, Qt::Key_Return);
+}
+
+// The names a file dialog lists in the folder it shows.
+QStringList listedNames(const QFileDialog &dialog)
+{
+    const auto *model = dialog.findChild<QFileSystemModel *>();
+    const QModelIndex folder = model->index(dialog.directory().absolutePath());
+    QStringList names;
+    for (int row = 0; row < model->rowCount(folder); ++row)
+        names << model->index(row, 0, folder).data().toString();
+    names.sort();
+    return names;
+}
+
+// A folder that refuses new files while this lives (except to a privileged user).
+class ReadOnlyFolder {
 public:
-    explicit UnwritableFolder(const QString &path) : m_path(path)
+    explicit ReadOnlyFolder(const QString &path) : m_path(path)
     {
         QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-        QFile probe(path + "/probe");
-        if (probe.open(QIODevice::WriteOnly)) {
-            probe.close();
-            probe.remove();
-            getrlimit(RLIMIT_FSIZE, &m_limit);
-            rlimit small = m_limit;
-            small.rlim_cur = 100;
-            setrlimit(RLIMIT_FSIZE, &small);
-            m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-            m_limited = true;
-        }
+    }
+    ~ReadOnlyFolder() { QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); }
+    bool refusesNewFiles() const
+    {
+        QFile probe(m_path + "/probe");
+        if (!probe.open(QIODevice::WriteOnly))
+            return true;
+        probe.close();
+        probe.remove();
+        return false;
+    }
+
+private:
+    QString m_path;
+};
+
+// A folder where a save cannot complete. A privileged user writes into any folder, so for such
+// a user the file size limit stops the write instead.
+class UnwritableFolder : public ReadOnlyFolder {
+public:
+    explicit UnwritableFolder(const QString &path) : ReadOnlyFolder(path)
+    {
+        if (refusesNewFiles())
+            return;
+        getrlimit(RLIMIT_FSIZE, &m_limit);
+        rlimit small = m_limit;
+        small.rlim_cur = 100;
+        setrlimit(RLIMIT_FSIZE, &small);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        m_limited = true;
     }
     ~UnwritableFolder()
     {
@@ -66,11 +111,9 @@ public:
             setrlimit(RLIMIT_FSIZE, &m_limit);
             std::signal(SIGXFSZ, m_oldHandler);
         }
-        QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
 private:
-    QString m_path;
     rlimit m_limit{};
     bool m_limited = false;
     void (*m_oldHandler)(int) = SIG_DFL;
@@ -105,6 +148,59 @@ private slots:
         // The first open and the last save chose nothing.
         QCOMPARE(pw.prompter.messages, (QStringList{"没有选择文件！", "没有选择文件！"}));
         QVERIFY(pw.prompter.titles[0].isNull());
+    }
+
+    void allFilesListsNamesWithoutAnExtension()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath("job"), QByteArray(ProjectFiles::FileSize, '\0'));
+        writeFile(dir.filePath("job.txt"), QByteArray(ProjectFiles::FileSize, '\0'));
+        FileDialogRequest request;
+        request.filter = ProjectFiles::fileFilter();
+        request.filterIndex = 1;
+        request.folder = dir.path();
+        QFileDialog dialog;
+        DesktopPrompter::prepareFileDialog(dialog, request, false);
+        QTRY_COMPARE(listedNames(dialog), (QStringList{"job", "job.txt"}));
+        // The filters read as the project's own list.
+        const auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        QStringList shown;
+        for (int i = 0; i < types->count(); ++i)
+            shown << types->itemText(i);
+        QCOMPARE(shown,
+                 (QStringList{"All Files (*.*)", "Text Files(*.txt)", "Batch Files (*.bat)", "Banary Files (*.dat)"}));
+        QCOMPARE(types->currentIndex(), 0);
+    }
+
+    void dialogsStartInTheFolderOfTheLastProject()
+    {
+        QTemporaryDir a, b;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        writeFile(a.filePath("job.txt"), QByteArray::fromHex("0001"));
+        const QString startFolder = QDir::currentPath();
+
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);  // nothing chosen
+        pw.prompter.fileNames.enqueue(a.filePath("job.txt"));
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);  // nothing chosen
+        pw.prompter.fileNames.enqueue(b.filePath("copy.dat"));
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        // A project that could not be opened moves nothing.
+        pw.prompter.fileNames.enqueue(a.filePath("missing.dat"));
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        QStringList folders;
+        for (const FileDialogRequest &r : pw.prompter.fileRequests)
+            folders << r.folder;
+        QCOMPARE(folders, (QStringList{startFolder, startFolder, a.path(), a.path(), b.path(), b.path()}));
+        QCOMPARE(pw.prompter.fileRequests[2].initialName, QStringLiteral("job.txt"));
+        QVERIFY(QFile::exists(b.filePath("copy.dat")));
+
+        // The desktop's dialog starts there, the name offered inside it.
+        QFileDialog dialog;
+        DesktopPrompter::prepareFileDialog(dialog, pw.prompter.fileRequests[2], true);
+        QCOMPARE(dialog.selectedFiles(), QStringList{a.filePath("job.txt")});
     }
 
     void savingThenOpeningRestoresTheProgram()
@@ -246,6 +342,7 @@ private slots:
         const QString path = folder + "/project.txt";
         const QByteArray old(ProjectFiles::FileSize, '\x42');
         writeFile(path, old);
+        QFile::setPermissions(path, QFile::ReadOwner);
 
         pw.setNumberedRecords(3);
         pw.showProgram(3);
@@ -257,6 +354,168 @@ private slots:
         QCOMPARE(pw.prompter.messages, QStringList{"程序保存出错！"});
         QCOMPARE(readAll(path), old);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"project.txt"});
+    }
+
+    void aWritableFileInALockedFolderIsSavedInPlace()
+    {
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        QVERIFY(QDir(dir.path()).mkdir("locked"));
+        const QString path = dir.filePath("locked/project.txt");
+        writeFile(path, QByteArray(ProjectFiles::FileSize, '\x42'));
+        pw.setNumberedRecords(3);
+        pw.showProgram(3);
+        {
+            ReadOnlyFolder locked(dir.filePath("locked"));
+            if (!locked.refusesNewFiles())
+                QSKIP("This user makes files in any folder; run the test as an ordinary user.");
+            pw.prompter.fileNames.enqueue(path);
+            QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        }
+        QVERIFY(pw.prompter.messages.isEmpty());
+        const QByteArray file = readAll(path);
+        QCOMPARE(file.size(), 12025);
+        QCOMPARE(file.left(26).toHex(' '), QByteArray("00 03 00 01 00 02 03 e8 00 00 00 00 00 00 00 00 00 00 "
+                                                      "00 00 00 00 fc 18 ff ff"));
+        QCOMPARE(file.mid(26, 24).toHex(' '), QByteArray("00 01 00 03 07 d0 00 00 00 00 00 00 00 00 00 00 00 00 "
+                                                         "00 00 f8 30 ff ff"));
+    }
+
+    void unsavedWorkIsOfferedForSaving_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("edited");
+        QTest::addColumn<Prompter::Answer>("answer");
+        QTest::addColumn<bool>("saves");  // a file is chosen in the save dialog
+        QTest::addColumn<bool>("goesOn");
+        for (const char *action : {"新建工程", "打开工程", "工程读取", "close"}) {
+            auto row = [action](const char *answer) -> QTestData & {
+                return QTest::addRow("%s, %s", action, answer) << QString::fromUtf8(action);
+            };
+            row("unchanged") << false << Prompter::Answer::Cancel << false << true;
+            row("是") << true << Prompter::Answer::Yes << true << true;
+            row("是, no file chosen") << true << Prompter::Answer::Yes << false << false;
+            row("否") << true << Prompter::Answer::No << false << true;
+            row("取消") << true << Prompter::Answer::Cancel << false << false;
+        }
+    }
+    void unsavedWorkIsOfferedForSaving()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, edited);
+        QFETCH(Prompter::Answer, answer);
+        QFETCH(bool, saves);
+        QFETCH(bool, goesOn);
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.showProgram(2);
+        if (edited)
+            editACell(pw);
+        pw.prompter.answers.enqueue(answer);
+        if (saves)
+            pw.prompter.fileNames.enqueue(dir.filePath("saved.txt"));
+
+        std::function<bool()> wentOn;
+        if (action == "新建工程") {
+            QTest::mouseClick(pw.w.Command5, Qt::LeftButton);
+            wentOn = [&] { return pw.w.projects().form4() && pw.w.projects().form4()->isVisible(); };
+        } else if (action == "打开工程") {
+            QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+            wentOn = [&] { return pw.prompter.fileModes.contains("open"); };
+        } else if (action == "工程读取") {
+            QTest::mouseClick(pw.w.Cmd5, Qt::LeftButton);
+            wentOn = [&] { return pw.prompter.messages.contains("串口无效，无法读取！"); };
+        } else {
+            pw.w.close();
+            wentOn = [&] { return !pw.w.isVisible(); };
+        }
+        QCOMPARE(pw.prompter.count(UnsavedQuestion), edited ? 1 : 0);
+        if (edited)
+            QCOMPARE(pw.prompter.buttons.value(0), Prompter::Buttons::YesNoCancel);
+        QCOMPARE(readAll(dir.filePath("saved.txt")).size(), saves ? 12025 : 0);
+        QCOMPARE(wentOn(), goesOn);
+        if (answer == Prompter::Answer::Cancel && edited) {
+            QCOMPARE(pw.prompter.messages, QStringList{UnsavedQuestion});
+            QVERIFY(pw.prompter.fileModes.isEmpty());
+        }
+    }
+
+    void whatCountsAsAChange_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("asks");
+        for (const auto &[change, asks] : {std::pair{"value stored", true},
+                                           {"entry abandoned", false},
+                                           {"category chosen", true},
+                                           {"same category chosen", false},
+                                           {"command chosen", true},
+                                           {"line inserted", true},
+                                           {"line deleted", true},
+                                           {"line copied", false},
+                                           {"line pasted", true},
+                                           // Each after a value was stored:
+                                           {"saved", false},
+                                           {"opened", false},
+                                           {"cleared", false},
+                                           {"new project", false}})
+            QTest::newRow(change) << QString::fromUtf8(change) << asks;
+    }
+    void whatCountsAsAChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, asks);
+        QTemporaryDir dir;
+        ProgramWindow pw;
+        QVERIFY(QTest::qWaitForWindowExposed(&pw.w));
+        pw.setNumberedRecords(3);
+        pw.showProgram(3);
+        QComboBox *chooser = pw.w.Combo1;
+        if (change == "value stored" || change == "saved" || change == "opened" || change == "cleared" ||
+            change == "new project")
+            editACell(pw);
+        if (change == "entry abandoned") {
+            pw.clickCell(1, 3);
+            QTest::keyClicks(pw.w.Text2, "7");
+            QTest::keyClick(pw.w.Text2, Qt::Key_Escape);
+        } else if (change == "category chosen" || change == "command chosen") {
+            pw.clickCell(1, change == "category chosen" ? 1 : 2);
+            QTest::keyClick(chooser, Qt::Key_Down);
+        } else if (change == "same category chosen") {
+            pw.clickCell(1, 1);
+            QTest::keyClick(chooser, Qt::Key_F4);
+            QTRY_VERIFY(chooser->view()->isVisible());
+            QTest::keyClick(chooser->view(), Qt::Key_Return);
+            QVERIFY(!chooser->isVisible());
+        } else if (change.startsWith("line")) {
+            QVERIFY(pw.selectLine(2));
+            QPushButton *button = change == "line inserted"  ? pw.w.Command1
+                                  : change == "line deleted" ? pw.w.Command2
+                                                             : pw.w.Command3;
+            QTest::mouseClick(button, Qt::LeftButton);
+            if (change == "line pasted")
+                QTest::mouseClick(pw.w.Command4, Qt::LeftButton);
+        } else if (change == "saved") {
+            pw.prompter.fileNames.enqueue(dir.filePath("saved.txt"));
+            QTest::mouseClick(pw.w.Command7, Qt::LeftButton);
+        } else if (change == "opened") {
+            writeFile(dir.filePath("one.txt"), QByteArray::fromHex("0001"));
+            pw.prompter.fileNames.enqueue(dir.filePath("one.txt"));
+            QTest::mouseClick(pw.w.Command10, Qt::LeftButton);  // 否 to the question
+        } else if (change == "cleared") {
+            QTest::mouseClick(pw.w.Command6, Qt::LeftButton);
+        } else if (change == "new project") {
+            QTest::mouseClick(pw.w.Command5, Qt::LeftButton);  // 否 to the question
+            pw.w.projects().form4()->Text1->setText("p");
+            pw.w.projects().form4()->Text2->setText("5");
+            QTest::mouseClick(pw.w.projects().form4()->Command1, Qt::LeftButton);
+        }
+        QVERIFY(!pw.prompter.messages.contains("没有选择有效行！"));
+        pw.prompter.clear();
+        pw.prompter.answers.enqueue(Prompter::Answer::Cancel);
+        QTest::mouseClick(pw.w.Command10, Qt::LeftButton);
+        QCOMPARE(pw.prompter.count(UnsavedQuestion), asks ? 1 : 0);
     }
 
     void saveRefusesALineCountNoFileCanHold()

@@ -1,6 +1,7 @@
 #pragma once
-// A Prompter for tests: notes every message and file dialog, and answers from queues
-// (OK and an empty file name when nothing was queued). No modal loop runs.
+// A Prompter for tests: notes every message and file dialog, and answers from queues (when
+// nothing was queued: OK, or No to a yes/no/cancel question, and an empty file name). No modal
+// loop runs.
 #include <QQueue>
 #include <QStringList>
 
@@ -10,16 +11,20 @@ class RecordingPrompter : public Prompter {
 public:
     QStringList messages;
     QStringList titles;
+    QList<Buttons> buttons;
     QQueue<Answer> answers;
     QQueue<QString> fileNames;
     QList<FileDialogRequest> fileRequests;
     QStringList fileModes;  // "open" or "save", one per dialog shown
 
-    Answer message(const QString &text, Buttons, const QString &title) override
+    Answer message(const QString &text, Buttons kind, const QString &title) override
     {
         messages << text;
         titles << title;
-        return answers.isEmpty() ? Answer::Ok : answers.dequeue();
+        buttons << kind;
+        if (!answers.isEmpty())
+            return answers.dequeue();
+        return kind == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
     }
     QString openFileName(const FileDialogRequest &request) override
     {
@@ -38,6 +43,7 @@ public:
     {
         messages.clear();
         titles.clear();
+        buttons.clear();
         fileRequests.clear();
         fileModes.clear();
     }

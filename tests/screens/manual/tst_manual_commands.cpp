@@ -1,6 +1,9 @@
 // The commands of the manual screen, by the frames the controller receives: jog, homing,
 // stop, outputs, step switch, power-on auto-run, the speed and distance entry, loading and
 // unloading, and a failing port.
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "ManualRig.h"
 
 namespace {
@@ -282,7 +285,7 @@ private slots:
         QCOMPARE(rig.screen->DigitTyped, std::int16_t(0));
         QTest::keyClicks(speed, QStringLiteral("."));
         QCOMPARE(speed->text(), QStringLiteral("5.25"));  // Esc cleared the digit mark
-        // Letters, minus, Ctrl+V are dropped; "/" (47) is taken.
+        // Letters and minus are dropped, and a paste holding them; "/" (47) is taken.
         typeInto(speed, QStringLiteral("a1-b/2"));
         QCOMPARE(speed->text(), QStringLiteral("1/2"));
         QTest::keyClick(speed, Qt::Key_V, Qt::ControlModifier);
@@ -325,6 +328,32 @@ private slots:
         QVERIFY(rig.button(0)->hasFocus());
         QVERIFY(rig.screen->Timer1->isActive());
         QVERIFY(rig.waitShown(2));
+    }
+
+    void editingShortcutsAndPastes()
+    {
+        ManualRig rig;
+        QVERIFY(rig.open());
+        QLineEdit *distance = rig.screen->Text1[4];
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        QTest::mouseClick(distance, Qt::LeftButton);  // holds the refresh
+        const QString shown = distance->text();
+        // A paste passes the box's own rule character by character: no point before a digit.
+        clipboard->setText(QStringLiteral(".5"));
+        QTest::keySequence(distance, QKeySequence("Ctrl+A, Ctrl+V"));
+        QCOMPARE(distance->text(), shown);
+        clipboard->setText(QStringLiteral("12.5"));
+        QTest::keySequence(distance, QKeySequence("Ctrl+V"));
+        QCOMPARE(distance->text(), QStringLiteral("12.5"));
+        clipboard->setText(QStringLiteral("-1"));
+        QTest::keySequence(distance, QKeySequence("Ctrl+A, Ctrl+V"));
+        QCOMPARE(distance->text(), QStringLiteral("12.5"));
+        QTest::keySequence(distance, QKeySequence("Ctrl+C"));
+        QCOMPARE(clipboard->text(), QStringLiteral("12.5"));
+        QTest::keySequence(distance, QKeySequence("Ctrl+X"));
+        QCOMPARE(distance->text(), QString());
+        QTest::keySequence(distance, QKeySequence("Ctrl+Z"));
+        QCOMPARE(distance->text(), QStringLiteral("12.5"));
     }
 
     void portFailure()
