@@ -4,6 +4,7 @@
 // loop runs.
 #include <QQueue>
 #include <QStringList>
+#include <functional>
 
 #include "ui/Dialogs.h"
 
@@ -16,12 +17,16 @@ public:
     QQueue<QString> fileNames;
     QList<FileDialogRequest> fileRequests;
     QStringList fileModes;  // "open" or "save", one per dialog shown
+    // Runs as a message is shown, while its box would be open.
+    std::function<void(const QString &)> onMessage;
 
     Answer message(const QString &text, Buttons kind, const QString &title) override
     {
         messages << text;
         titles << title;
         buttons << kind;
+        if (onMessage)
+            onMessage(text);
         if (!answers.isEmpty())
             return answers.dequeue();
         return kind == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
