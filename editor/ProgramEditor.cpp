@@ -13,6 +13,7 @@
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
 #include "ui/NumberText.h"
+#include "ui/Texts.h"
 
 namespace {
 
@@ -26,6 +27,9 @@ int BoxInteger(const QString &text)
     return int(RoundHalfEven(v));
 }
 
+const text::Text InvalidLine{QT_TRANSLATE_NOOP("Trelmo", "没有选择有效行！")};
+const text::Text ProgramFull{QT_TRANSLATE_NOOP("Trelmo", "程序已有500行，不能再插入代码行！")};
+const text::Text ParameterRange{QT_TRANSLATE_NOOP("Trelmo", "参数超出范围（-2147483.648 至 2147483.647），输入无效！")};
 }  // namespace
 
 ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
@@ -48,23 +52,6 @@ ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompte
     m_c.entry.setContextMenuPolicy(Qt::NoContextMenu);
     m_c.entry.setAcceptDrops(false);
     m_c.entry.installEventFilter(this);
-}
-
-QString ProgramEditor::invalidLineMessage()
-{
-    return QStringLiteral("没有选择有效行！");
-}
-QString ProgramEditor::programFullMessage()
-{
-    return QStringLiteral("程序已有500行，不能再插入代码行！");
-}
-QString ProgramEditor::badLineCountMessage()
-{
-    return QStringLiteral("程序总行数设定出错，重新设定！");
-}
-QString ProgramEditor::parameterRangeMessage()
-{
-    return QStringLiteral("参数超出范围（-2147483.648 至 2147483.647），输入无效！");
 }
 
 // --- Cell editing --------------------------------------------------------------------------
@@ -175,7 +162,7 @@ void ProgramEditor::EntryKey(int &keyAscii)
         // A number the record cannot hold is refused before anything changes.
         if (!program::EncodeParameter(NumericValue(m_c.entry.text()))) {
             closeEntry();
-            m_prompter.message(parameterRangeMessage());
+            m_prompter.message(ParameterRange());
             return;
         }
         m_c.grid.setCurrentText(m_c.entry.text());
@@ -261,16 +248,16 @@ void ProgramEditor::insertRecord(const std::uint8_t *bytes)
     const int n = lineCount();
     const int r = selectedLine();
     if (n > program::MaxLines) {
-        m_prompter.message(badLineCountMessage());
+        m_prompter.message(text::BadLineCount());
         return;
     }
     if (!((r >= 1 && r < n) || (r == n && n >= 0))) {
-        m_prompter.message(invalidLineMessage());
+        m_prompter.message(InvalidLine());
         return;
     }
     // The image ends after line 500: there is nowhere to put line 501.
     if (n >= program::MaxLines) {
-        m_prompter.message(programFullMessage());
+        m_prompter.message(ProgramFull());
         return;
     }
     ProgramBytes &image = m_state.ProgramImage;
@@ -311,7 +298,7 @@ void ProgramEditor::CopyLine()
     const int r = selectedLine();
     const std::uint8_t *record = program::Record(m_state.ProgramImage, r);
     if (r < 1 || r > n || !record) {
-        m_prompter.message(invalidLineMessage());
+        m_prompter.message(InvalidLine());
         return;
     }
     std::copy(record, record + program::RecordSize, LineClipboard.begin());
@@ -324,11 +311,11 @@ void ProgramEditor::DeleteLine()
     const int n = lineCount();
     const int r = selectedLine();
     if (n > program::MaxLines) {
-        m_prompter.message(badLineCountMessage());
+        m_prompter.message(text::BadLineCount());
         return;
     }
     if (r < 1 || r > n) {
-        m_prompter.message(invalidLineMessage());
+        m_prompter.message(InvalidLine());
         return;
     }
     if (r < n) {

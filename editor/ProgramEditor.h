@@ -54,11 +54,6 @@ public:
     const std::array<std::uint8_t, program::RecordSize> &lineClipboard() const { return LineClipboard; }
     std::int16_t clipboardFull() const { return ClipboardFull; }
 
-    static QString invalidLineMessage();
-    static QString programFullMessage();
-    static QString badLineCountMessage();
-    static QString parameterRangeMessage();
-
 signals:
     // The program was edited: a value stored, a choice that changed a record, a line
     // inserted, deleted or pasted.

@@ -3,18 +3,11 @@
 // kept, and two registers are read to prove that a controller answers. On success the grid
 // is laid out for the stored program and its first block is asked for.
 
-struct LinkState;
-class CommPort;
-class ModbusLink;
-class MainView;
-class Prompter;
+#include "link/LinkContext.h"
 
 class Connection {
 public:
-    Connection(LinkState &state, CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
-        : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view)
-    {
-    }
+    explicit Connection(const LinkContext &ctx) : m_ctx(ctx) {}
 
     // NoController also covers a failed send; either way the port has been closed again.
     enum class Outcome { NoPort, NoController, SendFailed, Connected };
@@ -32,9 +25,5 @@ private:
     bool probe(int tag, int address);
     void commonTail();
 
-    LinkState &m_state;
-    CommPort &m_port;
-    ModbusLink &m_link;
-    Prompter &m_prompter;
-    MainView &m_view;
+    LinkContext m_ctx;
 };

@@ -10,35 +10,34 @@
 
 #include <cmath>
 
-EmergencyStop::EmergencyStop(CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
-    : m_port(port), m_link(link), m_prompter(prompter), m_view(view)
+EmergencyStop::EmergencyStop(const LinkContext &ctx) : m_ctx(ctx)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EmergencyStop::resend);
-    m_link.stopConfirmed = [this] { confirmed(); };
+    m_ctx.link.stopConfirmed = [this] { confirmed(); };
 }
 
 bool EmergencyStop::pending() const
 {
-    return m_link.stopAwaited();
+    return m_ctx.link.stopAwaited();
 }
 
 bool EmergencyStop::stop(int tag)
 {
     m_timer.stop();
-    m_link.setStopAwaited(false);
-    if (!m_link.SendStop(tag)) {
+    m_ctx.link.setStopAwaited(false);
+    if (!m_ctx.link.SendStop(tag)) {
         m_sends = 0;
         return false;
     }
     m_tag = tag;
     m_sends = 1;
-    m_link.setStopAwaited(true);
+    m_ctx.link.setStopAwaited(true);
     if (m_tag == tag::Stop)
-        m_view.setButtonColor(MainView::Button::Command14, colors::Green);
+        m_ctx.view.setButtonColor(MainView::Button::Command14, colors::Green);
     // The 300 ms count from the moment the frame leaves, which may be after the frame on the
     // line has gone.
-    m_timer.start(ResendMs + int(std::ceil(m_port.msUntilQuiet())));
+    m_timer.start(ResendMs + int(std::ceil(m_ctx.port.msUntilQuiet())));
     return true;
 }
 
@@ -46,32 +45,32 @@ void EmergencyStop::confirmed()
 {
     m_timer.stop();
     if (m_tag == tag::Stop)
-        m_view.setButtonColor(MainView::Button::Command14, colors::Red);
+        m_ctx.view.setButtonColor(MainView::Button::Command14, colors::Red);
 }
 
 void EmergencyStop::cancel()
 {
     m_timer.stop();
-    m_link.setStopAwaited(false);
+    m_ctx.link.setStopAwaited(false);
 }
 
 void EmergencyStop::resend()
 {
     if (!pending())
         return;
-    if (!m_port.isOpen()) {
+    if (!m_ctx.port.isOpen()) {
         cancel();  // the port has gone (and the user has been told so): nothing can go out
         return;
     }
     if (m_sends < MaxSends) {
-        if (!m_link.ResendStop()) {
+        if (!m_ctx.link.ResendStop()) {
             cancel();
             return;
         }
         ++m_sends;
-        m_timer.start(ResendMs + int(std::ceil(m_port.msUntilQuiet())));
+        m_timer.start(ResendMs + int(std::ceil(m_ctx.port.msUntilQuiet())));
         return;
     }
     cancel();
-    m_prompter.message(text::StopUnconfirmed());
+    m_ctx.prompter.message(text::StopUnconfirmed());
 }

@@ -4,14 +4,9 @@
 // outstanding is abandoned, and the stop goes out as soon as the line is quiet, ahead of
 // anything else waiting for it. Its echo is awaited like any reply; unanswered after 300 ms
 // it is sent again, three sends in all, and then the user is told.
+#include "link/LinkContext.h"
 #include <QObject>
 #include <QTimer>
-
-struct LinkState;
-class CommPort;
-class MainView;
-class ModbusLink;
-class Prompter;
 
 class EmergencyStop : public QObject {
     Q_OBJECT
@@ -19,7 +14,7 @@ public:
     static constexpr int ResendMs = 300;
     static constexpr int MaxSends = 3;
 
-    EmergencyStop(CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view);
+    explicit EmergencyStop(const LinkContext &ctx);
 
     // Sends the stop under `tag` (tag::Stop, tag::ManualCoil or tag::InterpStop). False when
     // the send failed (the error path has run).
@@ -32,10 +27,7 @@ private:
     void resend();
     void cancel();
 
-    CommPort &m_port;
-    ModbusLink &m_link;
-    Prompter &m_prompter;
-    MainView &m_view;
+    LinkContext m_ctx;
     QTimer m_timer;
     int m_tag = 0;
     int m_sends = 0;

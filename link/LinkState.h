@@ -29,7 +29,7 @@ struct LinkState {
     std::int16_t WatchdogTicks = 0;  // main-window watchdog ticks with a request outstanding
     std::int16_t BlockIndex = 0;     // 1-based block being transferred
     std::int16_t BlockCount = 0;
-    std::int16_t BlocksDone = 0;     // blocks of the transfer stored or acknowledged
+    std::int16_t BlocksDone = 0;  // blocks of the transfer stored or acknowledged
     std::int16_t GridRefreshRequest = 0;
     // The port failed under us and the user has been told; further failed sends on the dead
     // port stay quiet until a port is opened again.

@@ -12,18 +12,16 @@ public:
 
     virtual void HideCellEditors() = 0;
 
-    virtual void setTimer1Enabled(bool on) = 0;
-    virtual void setTimer2Enabled(bool on) = 0;
-    virtual bool timer1Enabled() const = 0;
-    virtual bool timer2Enabled() const = 0;
+    // Timer1 (transfer steps and the boxes) and Timer2 (the watchdog): 1 or 2. Enabling a
+    // timer that was off starts its period afresh.
+    virtual void setTimerEnabled(int timer, bool on) = 0;
+    virtual bool timerEnabled(int timer) const = 0;
 
-    virtual void setConnectionLabel(const QString &text) = 0;  // Label3
-    virtual QString connectCaption() const = 0;                // Cmd1
-    virtual void setConnectCaption(const QString &text) = 0;
-    virtual QString lineCountText() const = 0;  // Text1
-    virtual void setLineCountText(const QString &text) = 0;
-    virtual QString runModeCaption() const = 0;  // Command13
-    virtual void setRunModeCaption(const QString &text) = 0;
+    // The connection label Label3, the connect button Cmd1, the line-count box Text1 and the
+    // power-on auto-run button Command13.
+    enum Field { ConnectionLabel, ConnectButton, LineCountBox, RunModeButton };
+    virtual QString text(Field field) const = 0;
+    virtual void setText(Field field, const QString &text) = 0;
     virtual void setButtonColor(Button button, const QColor &color) = 0;
     virtual void setReadButtonEnabled(bool on) = 0;  // Cmd5
 

@@ -13,7 +13,10 @@
 
 namespace {
 // Arguments are signed 16-bit numbers on the wire; only 0 .. 32767 can be sent.
-bool fits(int v) { return v >= 0 && v <= 32767; }
+bool fits(int v)
+{
+    return v >= 0 && v <= 32767;
+}
 
 void putWord(QByteArray &frame, int v)
 {
@@ -60,24 +63,24 @@ void ModbusLink::ComputeCrc()
 
 bool ModbusLink::request(int tag, bool built, bool urgent)
 {
-    m_state.RequestTag = std::int16_t(tag);
+    m_ctx.state.RequestTag = std::int16_t(tag);
     if (!built)
         return fail();
     ComputeCrc();
     m_tx.append(char(m_crcLo));
     m_tx.append(char(m_crcHi));
     m_current = {tag, m_tx, ++m_serial, false};
-    if (m_state.PortOpenFlag != 1)
+    if (m_ctx.state.PortOpenFlag != 1)
         return true;  // no port was ever opened: the request is built, nothing goes out
     // Bytes still waiting belong to no request from here on (a late or partial reply of an
     // abandoned one): they must not run into the reply to this one. An awaited stop's echo
     // is still looked for among them.
-    if (m_port.isOpen())
-        m_rx += m_port.readAll();
+    if (m_ctx.port.isOpen())
+        m_rx += m_ctx.port.readAll();
     takeStopEcho(m_rx);
     m_rx.clear();
     armReceive(ExpectedReplyLength(m_tx));
-    if (!m_port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal))
+    if (!m_ctx.port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal))
         return fail();
     return true;
 }
@@ -86,15 +89,15 @@ bool ModbusLink::fail()
 {
     // The request is forgotten and the port closed before the user is told, so that nothing
     // that runs while the message is open can send into the broken port.
-    m_state.PortErrorFlag = 1;
-    m_state.RequestTag = 0;
-    m_port.close();
+    m_ctx.state.PortErrorFlag = 1;
+    m_ctx.state.RequestTag = 0;
+    m_ctx.port.close();
     m_rx.clear();
-    m_state.PortErrorFlag = 0;
-    m_view.setConnectionLabel(text::NotConnected());
-    m_view.setConnectCaption(text::Connect());
-    if (!m_state.PortLostReported)
-        m_prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
+    m_ctx.state.PortErrorFlag = 0;
+    m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
+    m_ctx.view.setText(MainView::ConnectButton, text::Connect());
+    if (!m_ctx.state.PortLostReported)
+        m_ctx.prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
     return false;
 }
 
@@ -105,12 +108,12 @@ bool ModbusLink::ReadRegistersFrom(int slave, int tag, int address, int count)
 
 bool ModbusLink::ReadRegisters(int tag, int address, int count)
 {
-    return ReadRegistersFrom(m_state.SlaveAddress, tag, address, count);
+    return ReadRegistersFrom(m_ctx.state.SlaveAddress, tag, address, count);
 }
 
 bool ModbusLink::SendCoilOn(int tag, int coil)
 {
-    const bool built = buildHeader(m_tx, m_state.SlaveAddress, 0x05, coil, 0);
+    const bool built = buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x05, coil, 0);
     // ON is the constant FF00 of the frame, outside the range of the arguments.
     if (built)
         m_tx[4] = char(0xFF);
@@ -119,19 +122,19 @@ bool ModbusLink::SendCoilOn(int tag, int coil)
 
 bool ModbusLink::SendCoilOff(int tag, int coil)
 {
-    return request(tag, buildHeader(m_tx, m_state.SlaveAddress, 0x05, coil, 0));
+    return request(tag, buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x05, coil, 0));
 }
 
 bool ModbusLink::SendRegister(int tag, int address, int value)
 {
-    return request(tag, buildHeader(m_tx, m_state.SlaveAddress, 0x06, address, value));
+    return request(tag, buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x06, address, value));
 }
 
 bool ModbusLink::WriteRegisters(int tag, int start, std::span<const std::uint8_t> data)
 {
     const int count = int(data.size() / 2);
     const bool built = count >= 1 && count <= MaxWriteRegisters && data.size() % 2 == 0 &&
-                       buildHeader(m_tx, m_state.SlaveAddress, 0x10, start, count);
+                       buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x10, start, count);
     if (built) {
         m_tx.append(char(2 * count));
         m_tx.append(reinterpret_cast<const char *>(data.data()), 2 * count);
@@ -141,18 +144,19 @@ bool ModbusLink::WriteRegisters(int tag, int start, std::span<const std::uint8_t
 
 bool ModbusLink::WriteProgramBlock(int start, int count)
 {
-    const long offset = program::CountWordSize + long(program::BlockBytes) * (m_state.BlockIndex - 1);
+    const long offset = program::CountWordSize + long(program::BlockBytes) * (m_ctx.state.BlockIndex - 1);
     // The block must lie inside the program image; anything else is refused, never read past
     // the end.
-    if (m_state.BlockIndex < 1 || count < 1 || offset + 2L * count > program::ImageSize)
+    if (m_ctx.state.BlockIndex < 1 || count < 1 || offset + 2L * count > program::ImageSize)
         return request(tag::WriteBlock, false);
-    return WriteRegisters(tag::WriteBlock, start,
-                          std::span<const std::uint8_t>(m_state.ProgramImage.data() + offset, std::size_t(2 * count)));
+    return WriteRegisters(
+        tag::WriteBlock, start,
+        std::span<const std::uint8_t>(m_ctx.state.ProgramImage.data() + offset, std::size_t(2 * count)));
 }
 
 bool ModbusLink::SendStop(int tag)
 {
-    const bool built = buildHeader(m_tx, m_state.SlaveAddress, 0x05, reg::coil::EmergencyStop, 0);
+    const bool built = buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x05, reg::coil::EmergencyStop, 0);
     if (built)
         m_tx[4] = char(0xFF);
     // The reply to the stop is its own echo.
@@ -161,9 +165,9 @@ bool ModbusLink::SendStop(int tag)
 
 bool ModbusLink::ResendStop()
 {
-    if (m_stopEcho.isEmpty() || !m_port.isOpen())
+    if (m_stopEcho.isEmpty() || !m_ctx.port.isOpen())
         return false;
-    return m_port.write(m_stopEcho, CommPort::Priority::Urgent) || fail();
+    return m_ctx.port.write(m_stopEcho, CommPort::Priority::Urgent) || fail();
 }
 
 bool ModbusLink::takeStopEcho(QByteArray &bytes)
@@ -189,15 +193,15 @@ void ModbusLink::setStopAwaited(bool on)
 
 void ModbusLink::armReceive(int expected)
 {
-    int want = expected > 0 ? expected : m_port.rThreshold();
+    int want = expected > 0 ? expected : m_ctx.port.rThreshold();
     if (!m_stopEcho.isEmpty())
         want = std::min(want > 0 ? want : EchoLength, EchoLength);
-    m_port.setRThreshold(std::max(1, want - int(m_rx.size())));
+    m_ctx.port.setRThreshold(std::max(1, want - int(m_rx.size())));
 }
 
 void ModbusLink::discardInput()
 {
-    m_port.readAll();
+    m_ctx.port.readAll();
     m_rx.clear();
 }
 

@@ -5,6 +5,7 @@
 // reply. A failed send takes the one error path: "串口出错！", the main window shows "not
 // connected", the request is forgotten (RequestTag 0, PortErrorFlag 0) and the port closed;
 // the sender then returns false.
+#include "link/LinkContext.h"
 #include <QByteArray>
 #include <cstdint>
 #include <functional>
@@ -13,16 +14,9 @@
 
 #include "link/LinkState.h"
 
-class CommPort;
-class MainView;
-class Prompter;
-
 class ModbusLink {
 public:
-    ModbusLink(LinkState &state, CommPort &port, Prompter &prompter, MainView &view)
-        : m_state(state), m_port(port), m_prompter(prompter), m_view(view)
-    {
-    }
+    explicit ModbusLink(const LinkContext &ctx) : m_ctx(ctx) {}
 
     // Function 03: `count` holding registers at `address`.
     bool ReadRegisters(int tag, int address, int count);
@@ -88,10 +82,7 @@ private:
     void ComputeCrc();
     bool fail();
 
-    LinkState &m_state;
-    CommPort &m_port;
-    Prompter &m_prompter;
-    MainView &m_view;
+    LinkContext m_ctx;
     QByteArray m_tx;
     std::uint8_t m_crcLo = 0;
     std::uint8_t m_crcHi = 0;

@@ -67,8 +67,7 @@ bool answers(const QByteArray &b, const QByteArray &request)
     return std::uint8_t(b[1]) != 0x03 || std::uint8_t(b[2]) == length - 5;
 }
 
-template <std::size_t N>
-void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
+template <std::size_t N> void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
 {
     // Data bytes are everything between the 3-byte header and the CRC.
     const int n = int(b.size()) - 5;
@@ -79,37 +78,37 @@ void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
 
 void ReceiveHandler::onReceive()
 {
-    receive(m_port.readAll());
+    receive(m_ctx.port.readAll());
 }
 
 void ReceiveHandler::receive(const QByteArray &bytes)
 {
-    QByteArray &rx = m_link.rxCarry();
+    QByteArray &rx = m_ctx.link.rxCarry();
     rx += bytes;
-    m_state.PortErrorFlag = 0;
-    m_state.NoReplyTicks = 0;
-    m_state.WatchdogTicks = 0;
+    m_ctx.state.PortErrorFlag = 0;
+    m_ctx.state.NoReplyTicks = 0;
+    m_ctx.state.WatchdogTicks = 0;
 
     // The stop's echo is looked for first, whatever else is outstanding: it may come behind
     // the reply of the request it abandoned, or ahead of one sent after it.
-    const QByteArray echo = m_link.stopEcho();
-    const bool stopIsCurrent = !echo.isEmpty() && m_link.current().frame == echo;
-    if (m_link.takeStopEcho(rx) && stopIsCurrent)
+    const QByteArray echo = m_ctx.link.stopEcho();
+    const bool stopIsCurrent = !echo.isEmpty() && m_ctx.link.current().frame == echo;
+    if (m_ctx.link.takeStopEcho(rx) && stopIsCurrent)
         handleReply(echo);
     if (!rx.isEmpty() && (takeReply(rx) || takeAwaited(rx)))
-        m_link.takeStopEcho(rx);
+        m_ctx.link.takeStopEcho(rx);
 
     // What is left may be the start of a reply still to come: keep as much of it as the
     // longest reply expected, and wait for the rest.
-    int expected = m_link.stopAwaited() ? 8 : 0;
-    if (findRule(m_state.RequestTag, -1))
-        expected = std::max(expected, ModbusLink::ExpectedReplyLength(m_link.current().frame));
-    for (const ModbusLink::Request &r : m_link.awaited())
+    int expected = m_ctx.link.stopAwaited() ? 8 : 0;
+    if (findRule(m_ctx.state.RequestTag, -1))
+        expected = std::max(expected, ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame));
+    for (const ModbusLink::Request &r : m_ctx.link.awaited())
         if (!r.answered)
             expected = std::max(expected, ModbusLink::ExpectedReplyLength(r.frame));
     if (rx.size() >= expected)
         rx = expected > 1 ? rx.right(expected - 1) : QByteArray();
-    m_link.armReceive(ModbusLink::ExpectedReplyLength(m_link.current().frame));
+    m_ctx.link.armReceive(ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame));
 }
 
 // The reply to the request outstanding stands at the end of what came (anything before it
@@ -117,7 +116,7 @@ void ReceiveHandler::receive(const QByteArray &bytes)
 // reply already behind it.
 bool ReceiveHandler::takeReply(QByteArray &rx)
 {
-    const int length = ModbusLink::ExpectedReplyLength(m_link.current().frame);
+    const int length = ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame);
     if (length <= 0 || rx.size() < length)
         return false;
     if (handleReply(rx.right(length))) {
@@ -136,13 +135,14 @@ bool ReceiveHandler::takeReply(QByteArray &rx)
 // has been started: its data is taken, RequestTag is left to the newer request.
 bool ReceiveHandler::takeAwaited(const QByteArray &rx)
 {
-    const std::uint32_t current = m_link.current().serial;
-    for (ModbusLink::Request &r : m_link.awaited()) {
+    const std::uint32_t current = m_ctx.link.current().serial;
+    for (ModbusLink::Request &r : m_ctx.link.awaited()) {
         const int length = ModbusLink::ExpectedReplyLength(r.frame);
         if (r.serial == current || r.answered || length <= 0 || rx.size() < length)
             continue;
         const QByteArray b = rx.right(length);
-        if (std::uint8_t(b[0]) != m_state.SlaveAddress || !answers(b, r.frame) || !findRule(r.tag, std::uint8_t(b[1])))
+        if (std::uint8_t(b[0]) != m_ctx.state.SlaveAddress || !answers(b, r.frame) ||
+            !findRule(r.tag, std::uint8_t(b[1])))
             continue;
         apply(r.tag, b);
         r.answered = true;
@@ -153,18 +153,18 @@ bool ReceiveHandler::takeAwaited(const QByteArray &rx)
 
 bool ReceiveHandler::handleReply(const QByteArray &b)
 {
-    m_state.PortErrorFlag = 0;
-    m_state.NoReplyTicks = 0;
-    m_state.WatchdogTicks = 0;
-    if (b.size() < 2 || std::uint8_t(b[0]) != m_state.SlaveAddress)
+    m_ctx.state.PortErrorFlag = 0;
+    m_ctx.state.NoReplyTicks = 0;
+    m_ctx.state.WatchdogTicks = 0;
+    if (b.size() < 2 || std::uint8_t(b[0]) != m_ctx.state.SlaveAddress)
         return false;
-    const Rule *rule = findRule(m_state.RequestTag, std::uint8_t(b[1]));
-    if (!rule || !answers(b, m_link.current().frame))
+    const Rule *rule = findRule(m_ctx.state.RequestTag, std::uint8_t(b[1]));
+    if (!rule || !answers(b, m_ctx.link.current().frame))
         return false;
-    const int tag = m_state.RequestTag;
+    const int tag = m_ctx.state.RequestTag;
     const int next = apply(tag, b);
-    m_state.RequestTag = std::int16_t(rule->next == Decided ? next : rule->next);
-    m_link.markAnswered(m_link.current().serial);
+    m_ctx.state.RequestTag = std::int16_t(rule->next == Decided ? next : rule->next);
+    m_ctx.link.markAnswered(m_ctx.link.current().serial);
     if (tag >= tag::ManualRead && screenReplyAccepted)
         screenReplyAccepted(tag);
     return true;
@@ -178,37 +178,37 @@ int ReceiveHandler::apply(int tag, const QByteArray &b)
         const int count = (std::uint8_t(b[3]) << 8) | std::uint8_t(b[4]);
         // The controller holds at most 500 lines; a larger count is not a program this tool
         // can hold, so it is not taken (the caller tells the user).
-        m_state.RejectedLineCount = count > program::MaxLines ? count : 0;
-        if (!m_state.RejectedLineCount) {
-            m_view.setLineCountText(QString::number(count));
-            m_state.ProgramImage[0] = std::uint8_t(b[3]);
-            m_state.ProgramImage[1] = std::uint8_t(b[4]);
+        m_ctx.state.RejectedLineCount = count > program::MaxLines ? count : 0;
+        if (!m_ctx.state.RejectedLineCount) {
+            m_ctx.view.setText(MainView::LineCountBox, QString::number(count));
+            m_ctx.state.ProgramImage[0] = std::uint8_t(b[3]);
+            m_ctx.state.ProgramImage[1] = std::uint8_t(b[4]);
         }
-        m_view.setConnectionLabel(text::Connected());
-        m_view.setConnectCaption(text::Disconnect());
+        m_ctx.view.setText(MainView::ConnectionLabel, text::Connected());
+        m_ctx.view.setText(MainView::ConnectButton, text::Disconnect());
         return tag::Idle;
     }
     case tag::ReadBlock:
-        m_state.BlocksDone = m_state.BlockIndex;
+        m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;
         storeBlock(b);
-        return m_state.BlockIndex < m_state.BlockCount ? tag::ReadBlockDue : tag::Idle;
+        return m_ctx.state.BlockIndex < m_ctx.state.BlockCount ? tag::ReadBlockDue : tag::Idle;
     case tag::WriteBlock:
-        m_state.BlocksDone = m_state.BlockIndex;
-        if (m_state.BlockIndex < m_state.BlockCount)
+        m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;
+        if (m_ctx.state.BlockIndex < m_ctx.state.BlockCount)
             return tag::WriteBlockDue;
-        m_view.setButtonColor(MainView::Button::Command8, colors::LightYellow);
+        m_ctx.view.setButtonColor(MainView::Button::Command8, colors::LightYellow);
         return tag::Idle;
-    case tag::WriteLineCount: m_view.setButtonColor(MainView::Button::Command8, colors::Green); break;
-    case tag::SaveData: m_view.setButtonColor(MainView::Button::Command12, colors::Apricot); break;
+    case tag::WriteLineCount: m_ctx.view.setButtonColor(MainView::Button::Command8, colors::Green); break;
+    case tag::SaveData: m_ctx.view.setButtonColor(MainView::Button::Command12, colors::Apricot); break;
     case tag::ReadRunMode:
-        m_view.setRunModeCaption(std::uint8_t(b[4]) == 1 ? text::AutoRunOn() : text::AutoRunOff());
+        m_ctx.view.setText(MainView::RunModeButton, std::uint8_t(b[4]) == 1 ? text::AutoRunOn() : text::AutoRunOff());
         break;
-    case tag::Stop: m_view.setButtonColor(MainView::Button::Command14, colors::Red); break;
-    case tag::ManualRead: copyData(m_state.ManualReplyBytes, b); break;
+    case tag::Stop: m_ctx.view.setButtonColor(MainView::Button::Command14, colors::Red); break;
+    case tag::ManualRead: copyData(m_ctx.state.ManualReplyBytes, b); break;
     case tag::ParamsRead:
-    case tag::AccelRead: copyData(m_state.ParamReplyBytes, b); break;
+    case tag::AccelRead: copyData(m_ctx.state.ParamReplyBytes, b); break;
     case tag::InterpReadA:
-    case tag::InterpReadB: copyData(m_state.InterpReplyBytes, b); break;
+    case tag::InterpReadB: copyData(m_ctx.state.InterpReplyBytes, b); break;
     default: break;
     }
     return tag::Idle;
@@ -218,34 +218,35 @@ void ReceiveHandler::storeBlock(const QByteArray &b)
 {
     // Lines 1 to 500 only: nothing past the last line's record is ever written.
     constexpr int ProgramEnd = program::CountWordSize + program::RecordSize * program::MaxLines;
-    const long base = program::CountWordSize + long(program::BlockBytes) * (m_state.BlockIndex - 1);
+    const long base = program::CountWordSize + long(program::BlockBytes) * (m_ctx.state.BlockIndex - 1);
     const int n = int(b.size()) - 5;
     for (int k = 0; k < n; ++k) {
         const long at = base + k;
         if (at >= program::CountWordSize && at < ProgramEnd)
-            m_state.ProgramImage[std::size_t(at)] = std::uint8_t(b[3 + k]);
+            m_ctx.state.ProgramImage[std::size_t(at)] = std::uint8_t(b[3 + k]);
         if (k < program::ImageSize)
-            m_state.DisplayImage[std::size_t(k)] = std::uint8_t(b[3 + k]);
+            m_ctx.state.DisplayImage[std::size_t(k)] = std::uint8_t(b[3 + k]);
     }
     const int lines = std::min(std::uint8_t(b[2]) / program::RecordSize, program::LinesPerBlock);
-    m_view.RenderLines(lines, m_state.BlockIndex);
-    if (m_state.BlockIndex >= m_state.BlockCount) {
-        m_view.setButtonColor(MainView::Button::Cmd5, colors::LightYellow);
-        m_view.setReadButtonEnabled(true);
+    m_ctx.view.RenderLines(lines, m_ctx.state.BlockIndex);
+    if (m_ctx.state.BlockIndex >= m_ctx.state.BlockCount) {
+        m_ctx.view.setButtonColor(MainView::Button::Cmd5, colors::LightYellow);
+        m_ctx.view.setReadButtonEnabled(true);
     }
 }
 
 void ReceiveHandler::watchdogTick()
 {
-    if (m_state.ManualScreenActive || m_state.ParamScreenActive || m_state.InterpScreenActive || !m_port.isOpen())
+    if (m_ctx.state.ManualScreenActive || m_ctx.state.ParamScreenActive || m_ctx.state.InterpScreenActive ||
+        !m_ctx.port.isOpen())
         return;
-    if (m_state.RequestTag == tag::Idle) {
-        m_state.WatchdogTicks = 0;
+    if (m_ctx.state.RequestTag == tag::Idle) {
+        m_ctx.state.WatchdogTicks = 0;
         return;
     }
-    if (++m_state.WatchdogTicks >= WatchdogLimit) {
-        m_link.discardInput();
-        m_state.WatchdogTicks = 0;
-        m_state.RequestTag = tag::Idle;
+    if (++m_ctx.state.WatchdogTicks >= WatchdogLimit) {
+        m_ctx.link.discardInput();
+        m_ctx.state.WatchdogTicks = 0;
+        m_ctx.state.RequestTag = tag::Idle;
     }
 }

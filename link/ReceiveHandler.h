@@ -2,20 +2,13 @@
 // The one receive handler of the tool. Every reply comes through here: it is checked (slave,
 // function, CRC, length) against the request outstanding, its data is stored for whoever
 // asked, and RequestTag moves on. The main window's watchdog tick lives here too.
+#include "link/LinkContext.h"
 #include <QByteArray>
 #include <functional>
 
-struct LinkState;
-class CommPort;
-class MainView;
-class ModbusLink;
-
 class ReceiveHandler {
 public:
-    ReceiveHandler(LinkState &state, CommPort &port, ModbusLink &link, MainView &view)
-        : m_state(state), m_port(port), m_link(link), m_view(view)
-    {
-    }
+    explicit ReceiveHandler(const LinkContext &ctx) : m_ctx(ctx) {}
 
     // The port's receive event.
     void onReceive();
@@ -39,8 +32,5 @@ private:
     int apply(int tag, const QByteArray &b);
     void storeBlock(const QByteArray &b);
 
-    LinkState &m_state;
-    CommPort &m_port;
-    ModbusLink &m_link;
-    MainView &m_view;
+    LinkContext m_ctx;
 };

@@ -1,50 +1,34 @@
 #pragma once
 // The request tags: what RequestTag says was asked last, or which step is due next. The
-// numbers are the controller tool's own and appear in the diagnostic boxes, so they never
-// change. Tags marked "step" never stand for a request on the wire.
+// numbers are the tool's own, shown in the diagnostic boxes, so they never change. Tags of
+// steps never stand for a request on the wire.
 #include <cstdint>
 
 namespace tag {
+// clang-format off
 enum Tag : std::int16_t {
     Idle = 0,
-    // Main window: handshake, transfers, run control.
-    LineCount = 1,       // read 8604
-    ReadBlock = 2,       // read one program block
-    ReadBlockDue = 3,    // step: Timer1 asks for the next block
-    WriteBlock = 4,      // write one program block
-    WriteBlockDue = 5,   // step: Timer1 writes the next block
-    WriteLineCount = 7,  // write 8604 before a download
-    BlocksDue = 8,       // step: Timer1 starts the blocks
-    SaveData = 10,       // coil 34
-    WriteRunMode = 11,   // write 8573
-    ReadRunMode = 12,    // read 8573
-    Stop = 13,           // coil 16
-    // Manual screen.
-    ManualRead = 20,
-    ManualReceived = 21,  // step
-    ManualReadDue = 22,   // step
-    ManualRunMode = 23,   // write 8573
-    ManualStep = 24,      // coil 29
-    ManualCoil = 25,      // jog, homing, stop, outputs
-    ManualWrite = 26,     // speed or distance
-    // Parameter screen.
-    ParamsRead = 50,
-    ParamsReceived = 51,  // step
-    AccelDue = 52,        // step
-    AccelRead = 53,
-    AccelReceived = 54,  // step
-    ParamsDue = 55,      // step
-    ParamsWrite = 56,
-    ParamsSave = 60,
-    // Interpolation screen.
-    InterpReadA = 150,
-    InterpAReceived = 151,  // step
-    InterpAShown = 152,     // step
-    InterpReadB = 153,
-    InterpBReceived = 154,  // step
-    InterpBShown = 155,     // step
-    InterpWrite = 156,
-    InterpMove = 157,
-    InterpStop = 158,
+    // Main window. The line count (8604) and the run mode (8573) read by the handshake and the
+    // read button; the upload's blocks, with the step "next block due".
+    LineCount = 1, ReadRunMode = 12, ReadBlock = 2, ReadBlockDue = 3,
+    // The download: the line count written, the step "blocks due", the blocks with the step
+    // "next block due".
+    WriteLineCount = 7, BlocksDue = 8, WriteBlock = 4, WriteBlockDue = 5,
+    // Run control: save data (coil 34), the power-on auto-run (8573), the emergency stop.
+    SaveData = 10, WriteRunMode = 11, Stop = 13,
+    // Manual screen: the status read with its steps "received" and "read due"; the run mode,
+    // the step switch, the coils (jog, homing, stop, outputs), the speed or distance.
+    ManualRead = 20, ManualReceived = 21, ManualReadDue = 22,
+    ManualRunMode = 23, ManualStep = 24, ManualCoil = 25, ManualWrite = 26,
+    // Parameter screen: the parameter block and the accelerations, each read with its steps
+    // "received" and "due"; an entry written; the save.
+    ParamsRead = 50, ParamsReceived = 51, ParamsDue = 55, AccelRead = 53, AccelReceived = 54, AccelDue = 52,
+    ParamsWrite = 56, ParamsSave = 60,
+    // Interpolation screen: reads A (coordinates and speed) and B (the move settings), each
+    // with its steps "received" and "shown"; a setting written, a move, the emergency stop.
+    InterpReadA = 150, InterpAReceived = 151, InterpAShown = 152,
+    InterpReadB = 153, InterpBReceived = 154, InterpBShown = 155,
+    InterpWrite = 156, InterpMove = 157, InterpStop = 158,
 };
+// clang-format on
 }  // namespace tag

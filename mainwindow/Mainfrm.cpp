@@ -32,6 +32,32 @@
 #include <QVBoxLayout>
 
 namespace {
+// The buttons, their captions and back colours (none: the system's button colour).
+struct ButtonSpec {
+    QPushButton *Mainfrm::*member;
+    const char *name;
+    const char *caption;
+    const QColor *color;
+};
+// clang-format off
+const ButtonSpec Buttons[] = {
+    // Connection and transfers, the three screens.
+    {&Mainfrm::Cmd1, "Cmd1", "连接控制器", &colors::LightYellow},  {&Mainfrm::Cmd5, "Cmd5", "工程读取", &colors::LightYellow},
+    {&Mainfrm::Command8, "Command8", "下载工程", &colors::LightYellow}, {&Mainfrm::Cmd3, "Cmd3", "手动操作界面", nullptr},
+    {&Mainfrm::Cmd4, "Cmd4", "参数配置界面", nullptr},              {&Mainfrm::Command9, "Command9", "插补操作界面", nullptr},
+    // Run control.
+    {&Mainfrm::Command14, "Command14", "系统急停", &colors::Red},  {&Mainfrm::Command13, "Command13", "上电自运行", &colors::Apricot},
+    {&Mainfrm::Command12, "Command12", "控制器存数据", &colors::Apricot},
+    // Projects and lines.
+    {&Mainfrm::Command5, "Command5", "新建工程", &colors::Apricot}, {&Mainfrm::Command10, "Command10", "打开工程", &colors::Apricot},
+    {&Mainfrm::Command7, "Command7", "保存工程", &colors::Apricot}, {&Mainfrm::Command6, "Command6", "清除工程", &colors::Apricot},
+    {&Mainfrm::Command1, "Command1", "插入代码行", nullptr},       {&Mainfrm::Command2, "Command2", "删除代码行", nullptr},
+    {&Mainfrm::Command3, "Command3", "复制代码行", nullptr},       {&Mainfrm::Command4, "Command4", "粘贴代码行", nullptr},
+    // About and language.
+    {&Mainfrm::Command11, "Command11", "关于/About", nullptr},      {&Mainfrm::Cmd6, "Cmd6", "中 /  EN", nullptr},
+};
+// clang-format on
+
 QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, const QColor &color = {})
 {
     auto *b = new QPushButton(QString::fromUtf8(caption), parent);
@@ -61,16 +87,14 @@ QLineEdit *makeBox(QWidget *parent, const char *name, int width)
 }  // namespace
 
 Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent)
-    : Mainfrm(state, prompter, [devices] { return devices; }, parent)
-{
-}
+    : Mainfrm(
+          state, prompter, [devices] { return devices; }, parent)
+{}
 
 Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent)
-    : QMainWindow(parent), MSComm(new CommPort(this)), m_state(state), m_prompter(prompter),
-      m_link(state, *MSComm, prompter, *this), m_stop(*MSComm, m_link, prompter, *this),
-      m_connection(state, *MSComm, m_link, prompter, *this), m_receive(state, *MSComm, m_link, *this),
-      m_transfer(state, *MSComm, m_link, prompter, *this),
-      m_runControl(state, *MSComm, m_link, m_stop, prompter, *this), m_wheel(new WheelHook(this))
+    : QMainWindow(parent), MSComm(new CommPort(this)), m_state(state),
+      m_prompter(prompter), m_ctx{state, *MSComm, m_link, m_stop, prompter, *this}, m_link(m_ctx), m_stop(m_ctx),
+      m_connection(m_ctx), m_receive(m_ctx), m_transfer(m_ctx), m_runControl(m_ctx), m_wheel(new WheelHook(this))
 {
     setObjectName(QStringLiteral("Mainfrm"));
     setWindowTitle(QStringLiteral("Trelmo"));
@@ -91,7 +115,8 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     // The program editor works on the grid and its two cell editors; the project buttons and
     // the line buttons act on the program through it and through the project files.
     m_editor = std::make_unique<ProgramEditor>(
-        state, *this, prompter, EditorControls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn});
+        state, *this, prompter,
+        EditorControls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn});
     m_projects = std::make_unique<ProjectFiles>(state, *this, *MSFlexGrid1, prompter);
     ProgramEditor *editor = m_editor.get();
     ProjectFiles *projects = m_projects.get();
@@ -123,10 +148,9 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     };
 
     // The three screens live as long as the main window; the guards load and unload them.
-    const ScreenContext context{state, *MSComm, m_link, m_stop, prompter, *this};
-    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(context);
-    m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(context);
-    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(context);
+    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(m_ctx);
+    m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(m_ctx);
+    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(m_ctx);
     for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
         m_runControl.setScreen(RunControl::Screen(i), m_screens[std::size_t(i)].get());
 }
@@ -156,25 +180,8 @@ void Mainfrm::buildControls()
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
     MSFlexGrid1->setMinimumSize(760, 420);
 
-    Cmd1 = makeButton(central, "Cmd1", "连接控制器", colors::LightYellow);
-    Cmd5 = makeButton(central, "Cmd5", "工程读取", colors::LightYellow);
-    Command8 = makeButton(central, "Command8", "下载工程", colors::LightYellow);
-    Cmd3 = makeButton(central, "Cmd3", "手动操作界面");
-    Cmd4 = makeButton(central, "Cmd4", "参数配置界面");
-    Command9 = makeButton(central, "Command9", "插补操作界面");
-    Command14 = makeButton(central, "Command14", "系统急停", colors::Red);
-    Command13 = makeButton(central, "Command13", "上电自运行", colors::Apricot);
-    Command12 = makeButton(central, "Command12", "控制器存数据", colors::Apricot);
-    Command5 = makeButton(central, "Command5", "新建工程", colors::Apricot);
-    Command10 = makeButton(central, "Command10", "打开工程", colors::Apricot);
-    Command7 = makeButton(central, "Command7", "保存工程", colors::Apricot);
-    Command6 = makeButton(central, "Command6", "清除工程", colors::Apricot);
-    Command1 = makeButton(central, "Command1", "插入代码行");
-    Command2 = makeButton(central, "Command2", "删除代码行");
-    Command3 = makeButton(central, "Command3", "复制代码行");
-    Command4 = makeButton(central, "Command4", "粘贴代码行");
-    Command11 = makeButton(central, "Command11", "关于/About");
-    Cmd6 = makeButton(central, "Cmd6", "中 /  EN");
+    for (const ButtonSpec &b : Buttons)
+        this->*b.member = makeButton(central, b.name, b.caption, b.color ? *b.color : QColor());
     QFont stopFont = Command14->font();
     stopFont.setBold(true);
     Command14->setFont(stopFont);
@@ -321,58 +328,42 @@ void Mainfrm::HideCellEditors()
     Text2->move(-100, -100);
 }
 
-void Mainfrm::setTimer1Enabled(bool on)
+void Mainfrm::setTimerEnabled(int timer, bool on)
 {
-    if (on && !Timer1->isActive())
-        Timer1->start();
+    QTimer *t = timer == 1 ? Timer1 : Timer2;
+    if (on && !t->isActive())
+        t->start();
     else if (!on)
-        Timer1->stop();
+        t->stop();
 }
 
-void Mainfrm::setTimer2Enabled(bool on)
+bool Mainfrm::timerEnabled(int timer) const
 {
-    if (on && !Timer2->isActive())
-        Timer2->start();
-    else if (!on)
-        Timer2->stop();
+    return (timer == 1 ? Timer1 : Timer2)->isActive();
 }
 
-bool Mainfrm::timer1Enabled() const
+// The widgets the link may read and write.
+QWidget *Mainfrm::field(Field f) const
 {
-    return Timer1->isActive();
+    switch (f) {
+    case ConnectionLabel: return Label3;
+    case ConnectButton: return Cmd1;
+    case LineCountBox: return Text1;
+    case RunModeButton: return Command13;
+    }
+    return nullptr;
 }
-bool Mainfrm::timer2Enabled() const
+
+QString Mainfrm::text(Field f) const
 {
-    return Timer2->isActive();
+    return field(f)->property("text").toString();
 }
-void Mainfrm::setConnectionLabel(const QString &text)
+
+void Mainfrm::setText(Field f, const QString &text)
 {
-    Label3->setText(text);
+    field(f)->setProperty("text", text);
 }
-QString Mainfrm::connectCaption() const
-{
-    return Cmd1->text();
-}
-void Mainfrm::setConnectCaption(const QString &text)
-{
-    Cmd1->setText(text);
-}
-QString Mainfrm::lineCountText() const
-{
-    return Text1->text();
-}
-void Mainfrm::setLineCountText(const QString &text)
-{
-    Text1->setText(text);
-}
-QString Mainfrm::runModeCaption() const
-{
-    return Command13->text();
-}
-void Mainfrm::setRunModeCaption(const QString &text)
-{
-    Command13->setText(text);
-}
+
 void Mainfrm::setReadButtonEnabled(bool on)
 {
     Cmd5->setEnabled(on);
@@ -423,8 +414,8 @@ void Mainfrm::onPortFailed()
     m_transfer.portFailed();
     m_state.RequestTag = tag::Idle;
     m_state.PortErrorFlag = 0;
-    setConnectionLabel(text::NotConnected());
-    setConnectCaption(text::Connect());
+    setText(ConnectionLabel, text::NotConnected());
+    setText(ConnectButton, text::Connect());
     m_prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
 }
 

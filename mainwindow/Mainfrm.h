@@ -46,17 +46,10 @@ public:
 
     // MainView
     void HideCellEditors() override;
-    void setTimer1Enabled(bool on) override;
-    void setTimer2Enabled(bool on) override;
-    bool timer1Enabled() const override;
-    bool timer2Enabled() const override;
-    void setConnectionLabel(const QString &text) override;
-    QString connectCaption() const override;
-    void setConnectCaption(const QString &text) override;
-    QString lineCountText() const override;
-    void setLineCountText(const QString &text) override;
-    QString runModeCaption() const override;
-    void setRunModeCaption(const QString &text) override;
+    void setTimerEnabled(int timer, bool on) override;
+    bool timerEnabled(int timer) const override;
+    QString text(Field field) const override;
+    void setText(Field field, const QString &text) override;
     void setButtonColor(Button button, const QColor &color) override;
     void setReadButtonEnabled(bool on) override;
     void layoutProgramRows(int lines) override;
@@ -104,6 +97,7 @@ protected:
 
 private:
     void buildControls();
+    QWidget *field(Field f) const;
     void onTimer1();
     void onTimer2();
     void onPortFailed();
@@ -111,6 +105,7 @@ private:
 
     LinkState &m_state;
     Prompter &m_prompter;
+    LinkContext m_ctx;
     ModbusLink m_link;
     EmergencyStop m_stop;
     Connection m_connection;

@@ -13,87 +13,78 @@
 #include "ui/Texts.h"
 #include "ui/WaitMs.h"
 
-bool RunControl::mayStart(const QString &portClosedMessage)
+// A single command: refused while the port is closed or another request is outstanding;
+// otherwise Timer1 stands still while RequestTag is set and the line pauses for 50 ms, so that
+// no transfer block goes out meanwhile. Then `send` writes the request.
+void RunControl::command(const QString &portClosedMessage, int tag, const std::function<bool()> &send)
 {
-    m_view.HideCellEditors();
-    if (!m_port.isOpen()) {
-        m_prompter.message(portClosedMessage);
-        return false;
+    m_ctx.view.HideCellEditors();
+    if (!m_ctx.port.isOpen()) {
+        m_ctx.prompter.message(portClosedMessage);
+        return;
     }
-    if (m_state.RequestTag != tag::Idle) {
-        m_prompter.message(text::NotDone());
-        return false;
+    if (m_ctx.state.RequestTag != tag::Idle) {
+        m_ctx.prompter.message(text::NotDone());
+        return;
     }
-    return true;
-}
-
-// After a command has gone out, Timer1 runs again once the reply had a moment to come; after
-// a failed send it stays off.
-void RunControl::finishSend(bool sent)
-{
-    if (!sent)
+    m_ctx.view.setTimerEnabled(1, false);
+    m_ctx.state.RequestTag = std::int16_t(tag);
+    WaitMs(50);
+    // After a failed send Timer1 stays off; otherwise it runs again once the reply had a
+    // moment to come.
+    if (!send())
         return;
     WaitMs(50);
-    m_view.setTimer1Enabled(true);
+    m_ctx.view.setTimerEnabled(1, true);
 }
 
 void RunControl::EmergencyStopClick()
 {
-    m_view.HideCellEditors();
-    if (!m_port.isOpen()) {
-        m_prompter.message(text::PortInvalidCommand());
+    m_ctx.view.HideCellEditors();
+    if (!m_ctx.port.isOpen()) {
+        m_ctx.prompter.message(text::PortInvalidCommand());
         return;
     }
     // Whatever is outstanding is abandoned; the stop goes out as soon as the line is quiet.
-    m_stop.stop(tag::Stop);
+    m_ctx.stop.stop(tag::Stop);
 }
 
 void RunControl::SaveDataClick()
 {
-    if (!mayStart(text::PortInvalidCommand()))
-        return;
-    m_view.setTimer1Enabled(false);
-    m_state.RequestTag = tag::SaveData;
-    WaitMs(50);
-    const bool sent = m_link.SendCoilOn(tag::SaveData, reg::coil::SaveData);
-    if (sent)
-        m_view.setButtonColor(MainView::Button::Command12, colors::Green);
-    finishSend(sent);
+    command(text::PortInvalidCommand(), tag::SaveData, [this] {
+        if (!m_ctx.link.SendCoilOn(tag::SaveData, reg::coil::SaveData))
+            return false;
+        m_ctx.view.setButtonColor(MainView::Button::Command12, colors::Green);
+        return true;
+    });
 }
 
 void RunControl::PowerOnRunClick()
 {
-    if (!mayStart(text::PortInvalidDownload()))
-        return;
-    m_view.setTimer1Enabled(false);
-    m_state.RequestTag = tag::WriteRunMode;
-    WaitMs(50);
-    // The caption changes before the controller acknowledges.
-    const QString caption = m_view.runModeCaption();
-    bool sent = true;
-    if (caption == text::AutoRunOff()) {
-        m_view.setRunModeCaption(text::AutoRunOn());
-        sent = m_link.SendRegister(tag::WriteRunMode, reg::PowerOnRun, 1);
-    } else if (caption == text::AutoRunOn()) {
-        m_view.setRunModeCaption(text::AutoRunOff());
-        sent = m_link.SendRegister(tag::WriteRunMode, reg::PowerOnRun, 0);
-    }
-    finishSend(sent);
+    command(text::PortInvalidDownload(), tag::WriteRunMode, [this] {
+        // The caption changes before the controller acknowledges.
+        const QString caption = m_ctx.view.text(MainView::RunModeButton);
+        const bool on = caption == text::AutoRunOff();
+        if (!on && caption != text::AutoRunOn())
+            return true;
+        m_ctx.view.setText(MainView::RunModeButton, on ? text::AutoRunOn() : text::AutoRunOff());
+        return m_ctx.link.SendRegister(tag::WriteRunMode, reg::PowerOnRun, on ? 1 : 0);
+    });
 }
 
 void RunControl::OpenScreen(Screen which)
 {
-    m_view.HideCellEditors();
-    if (m_view.runModeCaption() == text::AutoRunOn()) {
-        m_prompter.message(
+    m_ctx.view.HideCellEditors();
+    if (m_ctx.view.text(MainView::RunModeButton) == text::AutoRunOn()) {
+        m_ctx.prompter.message(
             QCoreApplication::translate("Trelmo", "请将运行设置：更改为上电不自动运行，再进入参数设置界面！"));
         return;
     }
-    if (!m_port.isOpen()) {
-        m_prompter.message(QCoreApplication::translate("Trelmo", "串口无效！"));
+    if (!m_ctx.port.isOpen()) {
+        m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "串口无效！"));
         return;
     }
-    m_state.RequestTag = tag::Idle;
+    m_ctx.state.RequestTag = tag::Idle;
     if (SubScreen *s = m_screens[which])
         s->showScreen();
     // The other two are unloaded in the fixed order: manual, parameters, interpolation.

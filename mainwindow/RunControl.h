@@ -1,26 +1,18 @@
 #pragma once
 // The main window's direct commands to the controller (emergency stop, power-on auto-run,
 // save data) and the guards in front of the three screens.
+#include "link/LinkContext.h"
 #include <QString>
 #include <array>
+#include <functional>
 
-struct LinkState;
-class CommPort;
-class EmergencyStop;
-class MainView;
-class ModbusLink;
-class Prompter;
 class SubScreen;
 
 class RunControl {
 public:
     enum Screen { Manual = 0, Parameters = 1, Interpolation = 2 };
 
-    RunControl(LinkState &state, CommPort &port, ModbusLink &link, EmergencyStop &stop, Prompter &prompter,
-               MainView &view)
-        : m_state(state), m_port(port), m_link(link), m_stop(stop), m_prompter(prompter), m_view(view)
-    {
-    }
+    explicit RunControl(const LinkContext &ctx) : m_ctx(ctx) {}
 
     void setScreen(Screen which, SubScreen *screen) { m_screens[which] = screen; }
     SubScreen *screen(Screen which) const { return m_screens[which]; }
@@ -35,15 +27,8 @@ public:
     void OpenScreen(Screen which);
 
 private:
-    // The checks in front of a single command: the port open, no request outstanding.
-    bool mayStart(const QString &portClosedMessage);
-    void finishSend(bool sent);
+    void command(const QString &portClosedMessage, int tag, const std::function<bool()> &send);
 
-    LinkState &m_state;
-    CommPort &m_port;
-    ModbusLink &m_link;
-    EmergencyStop &m_stop;
-    Prompter &m_prompter;
-    MainView &m_view;
+    LinkContext m_ctx;
     std::array<SubScreen *, 3> m_screens{};
 };

@@ -1,5 +1,6 @@
 #include "projects/Form4.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -47,11 +48,6 @@ Form4::Form4(Prompter &prompter, QWidget *parent) : QWidget(parent, Qt::Window),
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
 }
 
-QString Form4::badInputMessage()
-{
-    return QStringLiteral("输入的指令行数不正确或文件名缺失！");
-}
-
 void Form4::Form_Load()
 {
     Text1->clear();
@@ -65,7 +61,7 @@ void Form4::Command1Click()
     // is as wrong as the number itself.
     const double lines = value > 0 && value < program::MaxLines ? RoundHalfEven(value) : 0;
     if (Text1->text().isEmpty() || lines < 1 || lines >= program::MaxLines) {
-        m_prompter.message(badInputMessage());
+        m_prompter.message(QCoreApplication::translate("Trelmo", "输入的指令行数不正确或文件名缺失！"));
         return;
     }
     emit projectRequested(Text1->text(), int(lines));

@@ -15,8 +15,6 @@ public:
     // Empties the name and sets the line count to 0, as every load of the window does.
     void Form_Load();
 
-    static QString badInputMessage();
-
     QLabel *Label1, *Label2;
     QLineEdit *Text1, *Text2;
     QPushButton *Command1, *Command2;

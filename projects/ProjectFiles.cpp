@@ -15,8 +15,14 @@
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
 #include "ui/NumberText.h"
+#include "ui/Texts.h"
 
 namespace {
+const text::Text NoFile{QT_TRANSLATE_NOOP("Trelmo", "没有选择文件！")};
+const text::Text SaveFailed{QT_TRANSLATE_NOOP("Trelmo", "程序保存出错！")};
+const text::Text OpenFailed{QT_TRANSLATE_NOOP("Trelmo", "打开文件不成功！")};
+const text::Text ClearQuestion{QT_TRANSLATE_NOOP("Trelmo", "确定要将工程指令全部删除？")};
+const text::Text UnsavedQuestion{QT_TRANSLATE_NOOP("Trelmo", "工程已修改，是否保存？")};
 
 // Spaces (only spaces) are trimmed from both ends of a chosen path.
 QString TrimSpaces(const QString &path)
@@ -33,7 +39,7 @@ QString TrimSpaces(const QString &path)
 // The line-count box's value, held to a range that no program reaches.
 double LineCountValue(const MainView &view)
 {
-    return std::clamp(NumericValue(view.lineCountText()), -1e6, 1e6);
+    return std::clamp(NumericValue(view.text(MainView::LineCountBox)), -1e6, 1e6);
 }
 
 }  // namespace
@@ -55,31 +61,6 @@ QString ProjectFiles::fileFilter()
                           "Banary Files (*.dat)|*.dat");
 }
 
-QString ProjectFiles::noFileMessage()
-{
-    return QStringLiteral("没有选择文件！");
-}
-QString ProjectFiles::badLineCountMessage()
-{
-    return QStringLiteral("程序总行数设定出错，重新设定！");
-}
-QString ProjectFiles::saveFailedMessage()
-{
-    return QStringLiteral("程序保存出错！");
-}
-QString ProjectFiles::openFailedMessage()
-{
-    return QStringLiteral("打开文件不成功！");
-}
-QString ProjectFiles::clearQuestion()
-{
-    return QStringLiteral("确定要将工程指令全部删除？");
-}
-QString ProjectFiles::unsavedQuestion()
-{
-    return QStringLiteral("工程已修改，是否保存？");
-}
-
 void ProjectFiles::markChanged()
 {
     m_changed = true;
@@ -89,7 +70,7 @@ bool ProjectFiles::confirmDiscard()
 {
     if (!m_changed)
         return true;
-    switch (m_prompter.message(unsavedQuestion(), Prompter::Buttons::YesNoCancel)) {
+    switch (m_prompter.message(UnsavedQuestion(), Prompter::Buttons::YesNoCancel)) {
     case Prompter::Answer::Yes: return SaveProject();
     case Prompter::Answer::No: return true;
     default: return false;
@@ -115,7 +96,7 @@ void ProjectFiles::NewProject()
 void ProjectFiles::CreateProject(const QString &name, int lines)
 {
     ProgramBytes &image = m_state.ProgramImage;
-    m_view.setLineCountText(QString::number(lines));
+    m_view.setText(MainView::LineCountBox, QString::number(lines));
     image[0] = std::uint8_t(lines / 256);
     image[1] = std::uint8_t(lines % 256);
     FlexGrid &grid = m_grid;
@@ -130,22 +111,32 @@ void ProjectFiles::CreateProject(const QString &name, int lines)
     m_changed = false;
 }
 
-void ProjectFiles::OpenProject()
+// The open or save dialog, with the file filters, the second one chosen, and the folder of the
+// last project; the save dialog offers the project's name. The chosen path with its spaces
+// trimmed, or nothing (the user has been told).
+QString ProjectFiles::choosePath(bool save)
 {
-    m_view.HideCellEditors();
-    if (!confirmDiscard())
-        return;
     FileDialogRequest request;
     request.filter = fileFilter();
     request.filterIndex = FilterIndex;
     request.hideReadOnly = true;
     request.folder = m_folder;
-    QString path = m_prompter.openFileName(request);
-    if (path.isEmpty()) {
-        m_prompter.message(noFileMessage());
+    if (save)
+        request.initialName = ProjectFileName;
+    const QString path = save ? m_prompter.saveFileName(request) : m_prompter.openFileName(request);
+    if (path.isEmpty())
+        m_prompter.message(NoFile());
+    return TrimSpaces(path);
+}
+
+void ProjectFiles::OpenProject()
+{
+    m_view.HideCellEditors();
+    if (!confirmDiscard())
         return;
-    }
-    path = TrimSpaces(path);
+    const QString path = choosePath(false);
+    if (path.isEmpty())
+        return;
 
     // Everything is read and checked before any of it is taken over: a file that cannot be
     // used leaves the program, the line-count box and the grid as they were.
@@ -158,7 +149,7 @@ void ProjectFiles::OpenProject()
     const int lines = readOk ? std::uint8_t(bytes[0]) * 256 + std::uint8_t(bytes[1]) : -1;
     // A count word of 32768 or more is negative to the controller; above 500 no program fits.
     if (!readOk || lines > program::MaxLines) {
-        m_prompter.message(openFailedMessage());
+        m_prompter.message(OpenFailed());
         return;
     }
 
@@ -168,7 +159,7 @@ void ProjectFiles::OpenProject()
     std::fill(image.begin() + bytes.size(), image.begin() + BytesRead, 0);
     ProjectFileName = QFileInfo(path).fileName();
     m_folder = QFileInfo(path).absolutePath();
-    m_view.setLineCountText(QString::number(lines));
+    m_view.setText(MainView::LineCountBox, QString::number(lines));
     program::RebuildGrid(m_grid, lines);
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(lines, 1);
@@ -182,21 +173,12 @@ bool ProjectFiles::SaveProject()
     // A count the file's count word cannot carry, or more lines than a program can have,
     // would give a file that no open accepts.
     if (std::floor(count) < 0 || RoundHalfEven(count) > program::MaxLines) {
-        m_prompter.message(badLineCountMessage());
+        m_prompter.message(text::BadLineCount());
         return false;
     }
-    FileDialogRequest request;
-    request.filter = fileFilter();
-    request.filterIndex = FilterIndex;
-    request.initialName = ProjectFileName;
-    request.hideReadOnly = true;
-    request.folder = m_folder;
-    QString path = m_prompter.saveFileName(request);
-    if (path.isEmpty()) {
-        m_prompter.message(noFileMessage());
+    const QString path = choosePath(true);
+    if (path.isEmpty())
         return false;
-    }
-    path = TrimSpaces(path);
     ProjectFileName = QFileInfo(path).fileName();
 
     ProgramBytes &image = m_state.ProgramImage;
@@ -214,7 +196,7 @@ bool ProjectFiles::SaveProject()
                     file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize && file.commit();
     if (!ok) {
         file.cancelWriting();
-        m_prompter.message(saveFailedMessage());
+        m_prompter.message(SaveFailed());
         return false;
     }
     m_folder = QFileInfo(path).absolutePath();
@@ -225,7 +207,7 @@ bool ProjectFiles::SaveProject()
 void ProjectFiles::ClearProject()
 {
     m_view.HideCellEditors();
-    if (m_prompter.message(clearQuestion(), Prompter::Buttons::OkCancel) != Prompter::Answer::Ok)
+    if (m_prompter.message(ClearQuestion(), Prompter::Buttons::OkCancel) != Prompter::Answer::Ok)
         return;
     ProgramBytes &image = m_state.ProgramImage;
     std::fill(image.begin() + program::CountWordSize, image.end(), 0);

@@ -46,14 +46,8 @@ public:
     // line 500 (offsets 0 to 12000); the rest of the image keeps what it held.
     static constexpr int BytesRead = 12001;
 
-    static QString noFileMessage();
-    static QString badLineCountMessage();
-    static QString saveFailedMessage();
-    static QString openFailedMessage();
-    static QString clearQuestion();
-    static QString unsavedQuestion();
-
 private:
+    QString choosePath(bool save);
     LinkState &m_state;
     MainView &m_view;
     Prompter &m_prompter;

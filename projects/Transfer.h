@@ -3,20 +3,12 @@
 // function 06, then blocks of ten lines (120 registers) with function 16. Upload: the line
 // count, then the blocks with function 03, each shown in the grid as it arrives. Each step
 // waits for the previous reply; the main window's Timer1 sends the next block.
+#include "link/LinkContext.h"
 #include <functional>
-
-struct LinkState;
-class CommPort;
-class MainView;
-class ModbusLink;
-class Prompter;
 
 class Transfer {
 public:
-    Transfer(LinkState &state, CommPort &port, ModbusLink &link, Prompter &prompter, MainView &view)
-        : m_state(state), m_port(port), m_link(link), m_prompter(prompter), m_view(view)
-    {
-    }
+    explicit Transfer(const LinkContext &ctx) : m_ctx(ctx) {}
 
     // "下载工程"
     void DownloadClick();
@@ -40,14 +32,11 @@ public:
     bool downloading() const { return m_downloading; }
 
 private:
+    bool nextBlock(int tag, int &start, int &registers);
     void blockWriteFailed();
     void checkDownloadEnded();
 
-    LinkState &m_state;
-    CommPort &m_port;
-    ModbusLink &m_link;
-    Prompter &m_prompter;
-    MainView &m_view;
+    LinkContext m_ctx;
     // From the line count's write until the last block's echo, or until the download is
     // abandoned; an abandoned download is reported once.
     bool m_downloading = false;

@@ -1,25 +1,9 @@
 #pragma once
-// What the three screens share besides their cycle: their view of the link, the four-slot
-// staging buffer of their function-16 writes, and the display rule of a scaled value.
+// What the three screens share besides their cycle: the four-slot staging buffer of their
+// function-16 writes, and the display rule of a scaled value.
 #include <QString>
 #include <array>
 #include <cstdint>
-
-struct LinkState;
-class CommPort;
-class EmergencyStop;
-class MainView;
-class ModbusLink;
-class Prompter;
-
-struct ScreenContext {
-    LinkState &state;
-    CommPort &port;
-    ModbusLink &link;
-    EmergencyStop &stop;
-    Prompter &prompter;
-    MainView &view;
-};
 
 // Four data bytes of the next function-16 request, in frame order.
 using StagingBuffer = std::array<std::uint8_t, 4>;

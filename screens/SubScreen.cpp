@@ -12,8 +12,11 @@
 #include <QCloseEvent>
 #include <QTimer>
 
-SubScreen::SubScreen(const ScreenContext &ctx, const Cycle &cycle) : QWidget(nullptr), m_ctx(ctx), m_cycle(cycle)
+SubScreen::SubScreen(const LinkContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first)
+    : QWidget(nullptr), m_ctx(ctx), m_cycle(cycle), m_first(first)
 {
+    setObjectName(QLatin1String(name));
+    setWindowTitle(QString::fromUtf8(title));
     Timer1 = MakeTimer(this, "Timer1", cycle.refreshMs);
     Timer2 = MakeTimer(this, "Timer2", cycle.watchdogMs);
     connect(Timer1, &QTimer::timeout, this, &SubScreen::Timer1_Timer);
@@ -70,7 +73,7 @@ void SubScreen::Form_Load()
     if (s.RequestTag == tag::Idle) {
         if (!pause(50))
             return;
-        if (!m_ctx.link.ReadRegisters(m_cycle.firstTag, m_cycle.firstAddress, m_cycle.firstCount))
+        if (!m_ctx.link.ReadRegisters(m_first.tag, m_first.address, m_first.count))
             return;  // the port failed: nothing is started
     }
     s.*m_cycle.active = 1;
@@ -146,7 +149,7 @@ void SubScreen::toggleLamp()
 {
     if (m_lamp)
         m_lamp->setFillColor(m_lamp->fillColor() == m_lamp->backgroundColor() ? colors::LightCyan
-                                                                             : m_lamp->backgroundColor());
+                                                                              : m_lamp->backgroundColor());
 }
 
 void SubScreen::showMessage(const QString &text)

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "link/LinkContext.h"
 #include "link/LinkState.h"
 #include "screens/ScreenIo.h"
 
@@ -33,13 +34,17 @@ public:
         std::int16_t LinkState::*active;  // 1 while loaded; the main window's watchdog stands aside
         int idleTag;                      // the watchdog is content while RequestTag stands here
         int resumeTag;                    // and brings it here when it gives a request up
-        int firstTag, firstAddress, firstCount;  // the read that loading sends
-        bool warnNoReply;
+        bool warnNoReply;                 // "与控制器通信异常！" after ten ticks without a reply
+    };
+    // A read of the screen: its tag, first register and count.
+    struct Read {
+        int tag, address, count;
     };
     static constexpr int WatchdogLimit = 6;
     static constexpr int NoReplyLimit = 10;
 
-    SubScreen(const ScreenContext &ctx, const Cycle &cycle);
+    // The window named `name` with the title `title`; `first` is the read that loading sends.
+    SubScreen(const LinkContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first);
 
     bool isLoaded() const { return m_loaded; }
     // Shows the screen; a screen that is not loaded runs its load steps first.
@@ -86,7 +91,7 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
 
-    ScreenContext m_ctx;
+    LinkContext m_ctx;
 
 private:
     void Form_Load();
@@ -96,6 +101,7 @@ private:
     void warnNoReply();
 
     Cycle m_cycle;
+    Read m_first;
     bool m_loaded = false;
     unsigned m_generation = 0;  // counts loads and unloads
     bool m_inTick = false;

@@ -174,8 +174,44 @@ void Controller::notice(const std::string &text) const
 
 // ---- coils ------------------------------------------------------------------
 
+void Controller::save()
+{
+    std::string error;
+    if (m_stateFile.empty())
+        notice("save requested, but no state file is set");
+    else if (saveState(m_stateFile, &error))
+        notice("saved to " + m_stateFile);
+    else
+        notice("save failed: " + error);
+}
+
+namespace {
+// The coils that start something when switched ON (OFF does nothing): homing an axis, the six
+// interpolation moves (the plane's two axes, arc or line).
+struct Start {
+    std::uint16_t coil;
+    int axisA, axisB;  // axisB < 0: homing of axisA
+    bool arc;
+};
+constexpr Start Starts[] = {
+    {coil::HomeX, 0, -1, false},   {coil::HomeY, 1, -1, false},   {coil::HomeZ, 2, -1, false},
+    {coil::LinearXY, 0, 1, false}, {coil::LinearXZ, 0, 2, false}, {coil::LinearYZ, 1, 2, false},
+    {coil::ArcXY, 0, 1, true},     {coil::ArcXZ, 0, 2, true},     {coil::ArcYZ, 1, 2, true},
+};
+}  // namespace
+
 Access Controller::writeCoil(std::uint16_t c, bool on)
 {
+    for (const Start &s : Starts) {
+        if (s.coil != c)
+            continue;
+        if (on && s.axisB < 0)
+            home(s.axisA);
+        else if (on)
+            startPath(s.axisA, s.axisB, s.arc);
+        syncStatus();
+        return Access::Ok;
+    }
     switch (c) {
     case coil::JogXMinus: jog(0, -1, on); break;
     case coil::JogXPlus: jog(0, +1, on); break;
@@ -183,18 +219,6 @@ Access Controller::writeCoil(std::uint16_t c, bool on)
     case coil::JogYPlus: jog(1, +1, on); break;
     case coil::JogZMinus: jog(2, -1, on); break;
     case coil::JogZPlus: jog(2, +1, on); break;
-    case coil::HomeX:
-        if (on)
-            home(0);
-        break;
-    case coil::HomeY:
-        if (on)
-            home(1);
-        break;
-    case coil::HomeZ:
-        if (on)
-            home(2);
-        break;
     case coil::EmergencyStop:
         if (on)
             stopAll();
@@ -207,40 +231,9 @@ Access Controller::writeCoil(std::uint16_t c, bool on)
         if (on)
             at(reg::StepMode) = at(reg::StepMode) & 0xFF ? 0 : 1;
         break;
-    case coil::LinearXY:
-        if (on)
-            startPath(0, 1, false);
-        break;
-    case coil::LinearXZ:
-        if (on)
-            startPath(0, 2, false);
-        break;
-    case coil::LinearYZ:
-        if (on)
-            startPath(1, 2, false);
-        break;
-    case coil::ArcXY:
-        if (on)
-            startPath(0, 1, true);
-        break;
-    case coil::ArcXZ:
-        if (on)
-            startPath(0, 2, true);
-        break;
-    case coil::ArcYZ:
-        if (on)
-            startPath(1, 2, true);
-        break;
     case coil::Save:
-        if (on) {
-            std::string error;
-            if (m_stateFile.empty())
-                notice("save requested, but no state file is set");
-            else if (saveState(m_stateFile, &error))
-                notice("saved to " + m_stateFile);
-            else
-                notice("save failed: " + error);
-        }
+        if (on)
+            save();
         break;
     default: return Access::BadAddress;
     }

@@ -146,6 +146,7 @@ private:
     void advancePath(double ms);
     void syncStatus();
     void notice(const std::string &text) const;
+    void save();
 
     std::array<std::uint16_t, reg::ProgramCount> m_program{};
     // 8192..8622 in one array; the gap 8231..8548 is outside the register map.

@@ -13,18 +13,16 @@ namespace trelmo::sim {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// The function codes the controller understands.
 namespace fc {
-inline constexpr std::uint8_t ReadHoldingRegisters = 0x03;
-inline constexpr std::uint8_t WriteSingleCoil = 0x05;
-inline constexpr std::uint8_t WriteSingleRegister = 0x06;
-inline constexpr std::uint8_t WriteMultipleRegisters = 0x10;
+enum : std::uint8_t { ReadHoldingRegisters = 0x03, WriteSingleCoil = 0x05, WriteSingleRegister = 0x06 };
+enum : std::uint8_t { WriteMultipleRegisters = 0x10 };
 }  // namespace fc
 
+// The exception codes it answers with.
 namespace exc {
-inline constexpr std::uint8_t IllegalFunction = 0x01;
-inline constexpr std::uint8_t IllegalDataAddress = 0x02;
-inline constexpr std::uint8_t IllegalDataValue = 0x03;
-inline constexpr std::uint8_t ServerDeviceFailure = 0x04;
+enum : std::uint8_t { IllegalFunction = 0x01, IllegalDataAddress = 0x02, IllegalDataValue = 0x03 };
+enum : std::uint8_t { ServerDeviceFailure = 0x04 };
 }  // namespace exc
 
 inline constexpr std::uint8_t BroadcastAddress = 0;

@@ -4,29 +4,34 @@
 #include <QString>
 
 namespace text {
+// A text as the tool shows it: written in Chinese, put into the language in use when shown.
+struct Text {
+    const char *source;
+    QString operator()() const { return QCoreApplication::translate("Trelmo", source); }
+};
 
 // Connection state (the main window's label and connect button).
-inline QString NotConnected() { return QCoreApplication::translate("Trelmo", "控制器没有连接！"); }
-inline QString Connected() { return QCoreApplication::translate("Trelmo", "控制器已经连接！"); }
-inline QString Connect() { return QCoreApplication::translate("Trelmo", "连接控制器"); }
-inline QString Disconnect() { return QCoreApplication::translate("Trelmo", "断开控制器"); }
+inline constexpr Text NotConnected{QT_TRANSLATE_NOOP("Trelmo", "控制器没有连接！")};
+inline constexpr Text Connected{QT_TRANSLATE_NOOP("Trelmo", "控制器已经连接！")};
+inline constexpr Text Connect{QT_TRANSLATE_NOOP("Trelmo", "连接控制器")};
+inline constexpr Text Disconnect{QT_TRANSLATE_NOOP("Trelmo", "断开控制器")};
 // Power-on auto-run, as the main window's and the manual screen's buttons show it.
-inline QString AutoRunOn() { return QCoreApplication::translate("Trelmo", "上电自运行"); }
-inline QString AutoRunOff() { return QCoreApplication::translate("Trelmo", "上电后不自动运行"); }
+inline constexpr Text AutoRunOn{QT_TRANSLATE_NOOP("Trelmo", "上电自运行")};
+inline constexpr Text AutoRunOff{QT_TRANSLATE_NOOP("Trelmo", "上电后不自动运行")};
 
 // Messages.
-inline QString PortError() { return QCoreApplication::translate("Trelmo", "串口出错！"); }
-inline QString NoController() { return QCoreApplication::translate("Trelmo", "串口存在，但控制器没有连接上！"); }
-inline QString NotDone() { return QCoreApplication::translate("Trelmo", "此次操作没有成功！"); }
-inline QString PortInvalidDownload() { return QCoreApplication::translate("Trelmo", "串口无效，无法下载！"); }
-inline QString PortInvalidCommand() { return QCoreApplication::translate("Trelmo", "串口无效，无法通信！"); }
-inline QString BadLineCount() { return QCoreApplication::translate("Trelmo", "程序总行数设定出错，重新设定！"); }
-inline QString BadEntry() { return QCoreApplication::translate("Trelmo", "输入数据出错！"); }
-inline QString EntryFailed() { return QCoreApplication::translate("Trelmo", "数据录入有误！"); }
-inline QString NoReply() { return QCoreApplication::translate("Trelmo", "与控制器通信异常！"); }
-inline QString StopUnconfirmed() { return QCoreApplication::translate("Trelmo", "急停命令没有得到控制器确认！"); }
+inline constexpr Text PortError{QT_TRANSLATE_NOOP("Trelmo", "串口出错！")};
+inline constexpr Text NoController{QT_TRANSLATE_NOOP("Trelmo", "串口存在，但控制器没有连接上！")};
+inline constexpr Text NotDone{QT_TRANSLATE_NOOP("Trelmo", "此次操作没有成功！")};
+inline constexpr Text PortInvalidDownload{QT_TRANSLATE_NOOP("Trelmo", "串口无效，无法下载！")};
+inline constexpr Text PortInvalidCommand{QT_TRANSLATE_NOOP("Trelmo", "串口无效，无法通信！")};
+inline constexpr Text BadLineCount{QT_TRANSLATE_NOOP("Trelmo", "程序总行数设定出错，重新设定！")};
+inline constexpr Text BadEntry{QT_TRANSLATE_NOOP("Trelmo", "输入数据出错！")};
+inline constexpr Text EntryFailed{QT_TRANSLATE_NOOP("Trelmo", "数据录入有误！")};
+inline constexpr Text NoReply{QT_TRANSLATE_NOOP("Trelmo", "与控制器通信异常！")};
+inline constexpr Text StopUnconfirmed{QT_TRANSLATE_NOOP("Trelmo", "急停命令没有得到控制器确认！")};
 
 // Captions shared by several windows.
-inline QString CommLamp() { return QCoreApplication::translate("Trelmo", "通信指示灯"); }
-inline QString Return() { return QCoreApplication::translate("Trelmo", " 返   回"); }
+inline constexpr Text CommLamp{QT_TRANSLATE_NOOP("Trelmo", "通信指示灯")};
+inline constexpr Text Return{QT_TRANSLATE_NOOP("Trelmo", " 返   回")};
 }  // namespace text

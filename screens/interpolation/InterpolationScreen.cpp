@@ -37,7 +37,7 @@ constexpr int MoveCoils[6] = {reg::coil::ArcXY,    reg::coil::ArcXZ,    reg::coi
 const char *const ButtonCaptions[7] = {"XY圆弧插补", "XZ圆弧插补", "YZ圆弧插补", "XY直线插补",
                                        "XZ直线插补", "YZ直线插补", "急  停"};
 const char *const BoxLabels[11] = {"X轴坐标", "Y轴坐标", "Z轴坐标", "插补速度", "X轴终点", "Y轴终点",
-                                   "Z轴终点", "X轴段1",  "Y轴段1",  "Z轴段1",  "圆弧方向"};
+                                   "Z轴终点", "X轴段1",  "Y轴段1",  "Z轴段1",   "圆弧方向"};
 
 const QString Clockwise = QStringLiteral("顺");
 const QString CounterClockwise = QStringLiteral("逆");
@@ -45,14 +45,16 @@ const QString CounterClockwise = QStringLiteral("逆");
 // The largest setting the register pair carries: 2147483647 thousandths.
 constexpr double MaxScaled = 2147483647.0;
 
-const SubScreen::Cycle InterpCycle{100,         100,           &LinkState::InterpScreenActive, tag::InterpAReceived,
-                                   tag::InterpAReceived, tag::InterpReadA, reg::Status, ReadACount, false};
+// Refresh and watchdog every 100 ms; idle and resumed at "read A received"; silence is not
+// reported. Loading sends read A.
+const SubScreen::Cycle InterpCycle{
+    100, 100, &LinkState::InterpScreenActive, tag::InterpAReceived, tag::InterpAReceived, false};
+const SubScreen::Read InterpLoad{tag::InterpReadA, reg::Status, ReadACount};
 }  // namespace
 
-InterpolationScreen::InterpolationScreen(const ScreenContext &ctx) : SubScreen(ctx, InterpCycle)
+InterpolationScreen::InterpolationScreen(const LinkContext &ctx)
+    : SubScreen(ctx, "Form1", "插补调试界面", InterpCycle, InterpLoad)
 {
-    setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("插补调试界面"));
     buildControls();
     setLamp(Shape2);
     for (int i = 0; i <= StopIndex; ++i)

@@ -15,13 +15,20 @@
 
 namespace {
 const QColor LightRed{255, 128, 128};
-const char *const ButtonCaption[15] = {"X+", "X-", "X回零", "Y+", "Y-", "Y回零", "Z+", "Z-", "Z回零",
-                                       "急停", "OUT4-ON", "OUT3-ON", "OUT2-ON", "OUT1-ON", " 返 回"};
+const char *const ButtonCaption[15] = {"X+",    "X-",   "X回零",   "Y+",      "Y-",      "Y回零",   "Z+",    "Z-",
+                                       "Z回零", "急停", "OUT4-ON", "OUT3-ON", "OUT2-ON", "OUT1-ON", " 返 回"};
 const char *const BoxLabel[5] = {"X轴坐标", "Y轴坐标", "Z轴坐标", "手动速度  (mm/s)", "运行距离   (mm)"};
-const char *const LampCaption[11] = {"IN1", "IN2", "IN3", "IN4", "ORG1", "ORG2", "ORG3", "OUT1", "OUT2", "OUT3", "OUT4"};
+const char *const LampCaption[11] = {"IN1",  "IN2",  "IN3",  "IN4",  "ORG1", "ORG2",
+                                     "ORG3", "OUT1", "OUT2", "OUT3", "OUT4"};
 
-QString indexed(const char *name, int i) { return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i); }
-bool isEntryBox(int box) { return box == 3 || box == 4; }
+QString indexed(const char *name, int i)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
+}
+bool isEntryBox(int box)
+{
+    return box == 3 || box == 4;
+}
 }  // namespace
 
 void ManualScreen::buildControls()

@@ -39,7 +39,7 @@ void ManualScreen::showStatus()
     }
     const QString runMode = st.autoRun ? text::AutoRunOn() : text::AutoRunOff();
     Command3->setText(runMode);
-    m_ctx.view.setRunModeCaption(runMode);
+    m_ctx.view.setText(MainView::RunModeButton, runMode);
     Check1[1]->setChecked(st.stepMode);
     for (int i = 0; i < 4; ++i)
         Shape1[std::size_t(i)]->setLit(st.inputs[std::size_t(i)]);

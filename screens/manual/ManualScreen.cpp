@@ -23,28 +23,50 @@ constexpr int ButtonCoil[9] = {
     reg::coil::JogXPlus, reg::coil::JogXMinus, reg::coil::HomeX,     reg::coil::JogYPlus, reg::coil::JogYMinus,
     reg::coil::HomeY,    reg::coil::JogZPlus,  reg::coil::JogZMinus, reg::coil::HomeZ,
 };
-bool isAxisButton(int index) { return index >= 0 && index <= 8; }
-bool isJog(int index) { return isAxisButton(index) && index % 3 != 2; }
-bool isHoming(int index) { return isAxisButton(index) && index % 3 == 2; }
+bool isAxisButton(int index)
+{
+    return index >= 0 && index <= 8;
+}
+bool isJog(int index)
+{
+    return isAxisButton(index) && index % 3 != 2;
+}
+bool isHoming(int index)
+{
+    return isAxisButton(index) && index % 3 == 2;
+}
 
 // Command1 13, 12, 11, 10 switch OUT1 .. OUT4.
-int outputOf(int index) { return index >= 10 && index <= 13 ? 14 - index : 0; }
-QString outputOnCaption(int n) { return QStringLiteral("OUT%1-ON").arg(n); }
-QString outputOffCaption(int n) { return QStringLiteral("OUT%1-OF").arg(n); }
+int outputOf(int index)
+{
+    return index >= 10 && index <= 13 ? 14 - index : 0;
+}
+QString outputOnCaption(int n)
+{
+    return QStringLiteral("OUT%1-ON").arg(n);
+}
+QString outputOffCaption(int n)
+{
+    return QStringLiteral("OUT%1-OF").arg(n);
+}
 
-bool isEntryBox(int box) { return box == 3 || box == 4; }
+bool isEntryBox(int box)
+{
+    return box == 3 || box == 4;
+}
 
-const SubScreen::Cycle ManualCycle{200,  100, &LinkState::ManualScreenActive, tag::ManualReceived, tag::ManualReceived,
-                                   tag::ManualRead, reg::Status, reg::StatusCount, true};
+// Refresh every 200 ms, watchdog every 100 ms; idle and resumed at "status received"; silence is
+// reported. Loading reads the status block.
+const SubScreen::Cycle ManualCycle{200, 100, &LinkState::ManualScreenActive, tag::ManualReceived, tag::ManualReceived,
+                                   true};
+const SubScreen::Read ManualLoad{tag::ManualRead, reg::Status, reg::StatusCount};
 }  // namespace
 
-ManualScreen::ManualScreen(const ScreenContext &ctx)
-    : SubScreen(ctx, ManualCycle),
+ManualScreen::ManualScreen(const LinkContext &ctx)
+    : SubScreen(ctx, "Form2", "手控操作界面", ManualCycle, ManualLoad),
       m_jog([this](int coil, bool on) { return sendJog(coil, on); },
             [this] { return m_ctx.port.isOpen() && m_ctx.state.PortErrorFlag != 1; })
 {
-    setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("手控操作界面"));
     buildControls();
     setLamp(Shape2);
 
@@ -119,8 +141,8 @@ void ManualScreen::Command1_Click(int index)
         command(tag::ManualCoil, [this, b, n] {
             const int coil = reg::coil::Out1 + n - 1;
             const bool switchOn = b->text() == outputOnCaption(n);
-            const bool sent = switchOn ? m_ctx.link.SendCoilOn(tag::ManualCoil, coil)
-                                       : m_ctx.link.SendCoilOff(tag::ManualCoil, coil);
+            const bool sent =
+                switchOn ? m_ctx.link.SendCoilOn(tag::ManualCoil, coil) : m_ctx.link.SendCoilOff(tag::ManualCoil, coil);
             // A write that never left keeps the caption: the next click does the same again.
             if (sent)
                 b->setText(switchOn ? outputOffCaption(n) : outputOnCaption(n));
@@ -237,7 +259,8 @@ bool ManualScreen::event(QEvent *e)
     // The window loses the keyboard, or a modal box opens over it: the hand's button will
     // not see its release. Let go from the event loop, not from inside the activation change.
     if (e->type() == QEvent::WindowDeactivate || e->type() == QEvent::WindowBlocked)
-        QMetaObject::invokeMethod(this, [this] { m_jog.letGo(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_jog.letGo(); }, Qt::QueuedConnection);
     return SubScreen::event(e);
 }
 

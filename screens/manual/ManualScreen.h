@@ -16,7 +16,7 @@ class QPushButton;
 class ManualScreen : public SubScreen {
     Q_OBJECT
 public:
-    explicit ManualScreen(const ScreenContext &ctx);
+    explicit ManualScreen(const LinkContext &ctx);
 
     static constexpr int StopButton = 9, ReturnButton = 14;
 

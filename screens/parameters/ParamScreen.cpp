@@ -27,14 +27,15 @@ const char *const ColumnCaptions[param::ColumnCount] = {"脉冲当量", "导程/
                                                         "行程(mm)", "原点方向", "二次找零速度", "原点回退距离"};
 const char *const RowCaptions[3] = {"X轴参数", "Y轴参数", "Z轴参数"};
 
-const SubScreen::Cycle ParamCycle{200,           200, &LinkState::ParamScreenActive, tag::ParamsReceived, tag::AccelDue,
-                                  tag::ParamsRead, reg::AxisParamsX, reg::AxisParamsCount, true};
+// Refresh and watchdog every 200 ms; idle at "parameters received", resumed at "accelerations
+// due"; silence is reported. Loading reads the parameter block.
+const SubScreen::Cycle ParamCycle{200, 200, &LinkState::ParamScreenActive, tag::ParamsReceived, tag::AccelDue, true};
+const SubScreen::Read ParamLoad{tag::ParamsRead, reg::AxisParamsX, reg::AxisParamsCount};
 }  // namespace
 
-ParamScreen::ParamScreen(const ScreenContext &context) : SubScreen(context, ParamCycle)
+ParamScreen::ParamScreen(const LinkContext &context)
+    : SubScreen(context, "Form5", "基本参数配置界面", ParamCycle, ParamLoad)
 {
-    setObjectName(QStringLiteral("Form5"));
-    setWindowTitle(QStringLiteral("基本参数配置界面"));
     buildControls();
     setLamp(Shape1);
     connect(Command1, &QPushButton::clicked, this, &ParamScreen::Command1_Click);

@@ -15,7 +15,7 @@ class QPushButton;
 class ParamScreen : public SubScreen {
     Q_OBJECT
 public:
-    explicit ParamScreen(const ScreenContext &context);
+    explicit ParamScreen(const LinkContext &context);
 
     void replyAccepted(int tag) override;
 

@@ -264,7 +264,7 @@ private slots:
             pw.w.Text2->clear();
             QTest::keyClicks(pw.w.Text2, typed);
             QTest::keyClick(pw.w.Text2, Qt::Key_Return);
-            QCOMPARE(pw.prompter.messages, QStringList{ProgramEditor::parameterRangeMessage()});
+            QCOMPARE(pw.prompter.messages, QStringList{QStringLiteral("参数超出范围（-2147483.648 至 2147483.647），输入无效！")});
             QVERIFY(!pw.w.Text2->isVisible());
             QCOMPARE(pw.grid.textMatrix(2, 3), QStringLiteral("2"));
             QVERIFY(pw.state.ProgramImage == image);

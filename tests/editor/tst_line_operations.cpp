@@ -217,7 +217,7 @@ private slots:
         pw.setNumberedRecords(5);
         pw.showProgram(5);
         const auto image = pw.state.ProgramImage;
-        const QString invalid = ProgramEditor::invalidLineMessage();
+        const QString invalid = QStringLiteral("没有选择有效行！");
 
         // Line 9 of the 500-row start-up grid lies past the 5 lines now shown: make it
         // reachable by showing the rows again with a stale count of 5.
@@ -264,7 +264,7 @@ private slots:
             QTest::mouseClick(pw.w.Command1, Qt::LeftButton);
             QTest::mouseClick(pw.w.Command4, Qt::LeftButton);
             QCOMPARE(pw.prompter.messages,
-                     (QStringList{ProgramEditor::programFullMessage(), ProgramEditor::programFullMessage()}));
+                     (QStringList{QStringLiteral("程序已有500行，不能再插入代码行！"), QStringLiteral("程序已有500行，不能再插入代码行！")}));
             QVERIFY(pw.state.ProgramImage == image);
             QCOMPARE(pw.w.Text1->text(), QStringLiteral("500"));
             QCOMPARE(pw.grid.rows(), 501);
@@ -298,7 +298,7 @@ private slots:
         QTest::mouseClick(pw.w.Command1, Qt::LeftButton);
         QTest::mouseClick(pw.w.Command2, Qt::LeftButton);
         QCOMPARE(pw.prompter.messages,
-                 (QStringList{ProgramEditor::badLineCountMessage(), ProgramEditor::badLineCountMessage()}));
+                 (QStringList{QStringLiteral("程序总行数设定出错，重新设定！"), QStringLiteral("程序总行数设定出错，重新设定！")}));
         QVERIFY(pw.state.ProgramImage == image);
         QCOMPARE(pw.w.Text1->text(), QStringLiteral("600"));
     }
