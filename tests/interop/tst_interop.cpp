@@ -9,10 +9,7 @@
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 
-#include "Pty.h"
-#include "RecordingPrompter.h"
-#include "Waits.h"
-#include "mainwindow/Mainfrm.h"
+#include "Rigs.h"
 #include "ui/Colors.h"
 #include "ui/FlexGrid.h"
 #include "ui/Widgets.h"
@@ -55,11 +52,10 @@ private slots:
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
 
-        LinkState state;
-        RecordingPrompter prompter;
-        Mainfrm w(state, prompter, QStringList{toolSide.device()});
-        w.Form_Load();
-        QVERIFY(waitIdle(state));
+        Tool tool({toolSide.device()});
+        auto &[state, prompter, devices, w] = tool;
+        tool.start();
+        QVERIFY(tool.idle());
         QVERIFY2(prompter.messages.isEmpty(), qPrintable(prompter.messages.join(u'|')));
         QCOMPARE(w.Text1->text(), QStringLiteral("37"));
         QCOMPARE(w.MSFlexGrid1->rows(), 38);
@@ -77,7 +73,7 @@ private slots:
         w.Text1->setText(QStringLiteral("23"));
         QTest::mouseClick(w.Command8, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(BackColor(w.Command8), colors::LightYellow, 20000);
-        QVERIFY(waitIdle(state));
+        QVERIFY(tool.idle());
         QTRY_COMPARE_WITH_TIMEOUT(slaveImage().left(2), QByteArray("\x00\x17", 2), 5000);
         QCOMPARE(slaveImage().mid(2, 24 * 23),
                  QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()) + 2, 24 * 23));

@@ -21,14 +21,41 @@ QByteArray FakeController::withCrc(QByteArray frame)
 QByteArray FakeController::readReply(int slave, const QList<quint16> &values)
 {
     QByteArray f;
-    f.append(char(slave));
-    f.append(char(0x03));
-    f.append(char(2 * values.size()));
-    for (quint16 v : values) {
-        f.append(char(v >> 8));
-        f.append(char(v & 0xFF));
-    }
+    f.append(char(slave)).append(char(0x03)).append(char(2 * values.size()));
+    for (quint16 v : values)
+        f.append(char(v >> 8)).append(char(v & 0xFF));
     return withCrc(f);
+}
+
+QByteArray FakeController::coilFrame(int coil, bool on)
+{
+    QByteArray f;
+    f.append(char(1)).append(char(5)).append(char(coil >> 8)).append(char(coil & 0xFF));
+    return withCrc(f.append(char(on ? 0xFF : 0)).append(char(0)));
+}
+
+QStringList FakeController::since(int from, int function) const
+{
+    QStringList out;
+    for (int i = from; i < requests.size(); ++i)
+        if (function == 0 || quint8(requests[i][1]) == function)
+            out << hex(requests[i]);
+    return out;
+}
+
+void FakeController::storeProgram(int lines)
+{
+    registers[8604] = quint16(lines);
+    for (int i = 0; i < 12 * lines; ++i)
+        registers[i] = quint16(0x1000 + i);
+}
+
+QByteArray FakeController::program(int lines) const
+{
+    QByteArray out;
+    for (int i = 0; i < 12 * lines; ++i)
+        out.append(char(registers.value(i) >> 8)).append(char(registers.value(i) & 0xFF));
+    return out;
 }
 
 void FakeController::onReadable()
@@ -36,13 +63,7 @@ void FakeController::onReadable()
     m_buffer += m_pty.readAvailable();
     // Frames are cut by their function's length; a frame that is not whole yet waits.
     while (m_buffer.size() >= 8) {
-        const int function = quint8(m_buffer[1]);
-        int length = 8;
-        if (function == 0x10) {
-            if (m_buffer.size() < 7)
-                return;
-            length = 9 + quint8(m_buffer[6]);
-        }
+        const int length = quint8(m_buffer[1]) == 0x10 ? 9 + quint8(m_buffer[6]) : 8;
         if (m_buffer.size() < length)
             return;
         const QByteArray frame = m_buffer.left(length);
@@ -50,8 +71,8 @@ void FakeController::onReadable()
         requests << frame;
         emit requestSeen(frame);
         QByteArray reply = silent ? QByteArray() : answer(frame);
-        if (tamper)
-            reply = tamper(frame, reply);
+        if (filter)
+            reply = filter(frame, reply);
         m_pty.write(reply);
     }
 }
@@ -66,6 +87,11 @@ QByteArray FakeController::answer(const QByteArray &request)
         for (int i = 0; i < value; ++i)
             values << registers.value(address + i, 0);
         return readReply(slave, values);
+    }
+    if (function == 0x05) {
+        coils[address] = value == 0xFF00;
+        if (address >= 17 && address <= 20)  // OUT1 .. OUT4 show in 8592 .. 8595
+            registers[8592 + address - 17] = value == 0xFF00 ? 1 : 0;
     }
     if (function == 0x06)
         registers[address] = quint16(value);

@@ -16,6 +16,7 @@ public:
     bool ok() const { return m_master >= 0; }
     QString device() const { return m_device; }
     int masterFd() const { return m_master; }
+    int slaveFd() const { return m_slave; }
 
     // Everything the tool has written so far (non-blocking).
     QByteArray readAvailable();

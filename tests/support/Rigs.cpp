@@ -1,0 +1,57 @@
+#include "Rigs.h"
+
+#include "link/RegisterMap.h"
+
+void type(QWidget *widget, const QString &text, int end)
+{
+    widget->setFocus();
+    for (QChar c : text)
+        QTest::keyClick(widget, c.toLatin1());
+    if (end)
+        QTest::keyClick(widget, Qt::Key(end));
+}
+
+bool Tool::lampChanges(Lamp *lamp, int times, int ms)
+{
+    int seen = 0;
+    QColor last = lamp->fillColor();
+    return QTest::qWaitFor(
+        [&] {
+            if (lamp->fillColor() != last) {
+                last = lamp->fillColor();
+                ++seen;
+            }
+            return seen >= times;
+        },
+        ms);
+}
+
+bool Tool::open(RunControl::Screen which)
+{
+    QPushButton *buttons[] = {w.Cmd3, w.Cmd4, w.Command9};
+    Lamp *lamps[] = {manual()->Shape2, params()->Shape1, interp()->Shape2};
+    if (!idle())
+        return false;
+    QTest::mouseClick(buttons[which], Qt::LeftButton);
+    return w.runControl().screen(which)->isLoaded() && lampChanges(lamps[which]);
+}
+
+ToolRig::ToolRig(int lines, bool start) : FakeController(pty()), Tool({Pty::device()})
+{
+    registers[reg::PowerOnRun] = 0;
+    storeProgram(lines);
+    if (start) {
+        Tool::start();
+        idle();
+    }
+}
+
+SimRig::SimRig(const QStringList &simArgs, bool start)
+    : Tool({}), sim(std::make_unique<SimProcess>(simArgs))
+{
+    devices = {sim->device};
+    if (start && ok()) {
+        Tool::start();
+        idle();
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+// The rigs the tests share. ToolRig: the real main window and its screens, offscreen, connected
+// through a pseudo-terminal to a scripted controller. SimRig: the same against trelmo-sim.
+// Both start the tool as a user does: port scan, handshake, and the upload of the stored lines.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+#include "FakeController.h"
+#include "Pty.h"
+#include "RecordingPrompter.h"
+#include "SimProcess.h"
+#include "link/LinkState.h"
+#include "mainwindow/Mainfrm.h"
+#include "screens/interpolation/InterpolationScreen.h"
+#include "screens/manual/ManualScreen.h"
+#include "screens/parameters/ParamScreen.h"
+#include "ui/Widgets.h"
+
+// Keys as a user types them into `widget`: the characters of `text`, then `end` (none: 0).
+void type(QWidget *widget, const QString &text, int end = Qt::Key_Return);
+
+// The tool and what it talks to; `devices` are its ports 1, 2, ... at every connect.
+struct Tool {
+    LinkState state;
+    RecordingPrompter prompter;
+    QStringList devices;
+    Mainfrm w{state, prompter, [this] { return devices; }};
+
+    explicit Tool(const QStringList &ports) : devices(ports) {}
+    // Start-up as the tool does it.
+    void start() { w.Form_Load(); }
+    bool idle(int ms = 10000) { return QTest::qWaitFor([this] { return state.RequestTag == 0; }, ms); }
+
+    ManualScreen *manual() { return static_cast<ManualScreen *>(w.runControl().screen(RunControl::Manual)); }
+    ParamScreen *params() { return static_cast<ParamScreen *>(w.runControl().screen(RunControl::Parameters)); }
+    InterpolationScreen *interp()
+    {
+        return static_cast<InterpolationScreen *>(w.runControl().screen(RunControl::Interpolation));
+    }
+    // Opens a screen with its main-window button and waits until it has shown a reply (its
+    // communication lamp changed).
+    bool open(RunControl::Screen which);
+    // Waits until `lamp` has changed its colour `times` times.
+    static bool lampChanges(Lamp *lamp, int times = 1, int ms = 5000);
+};
+
+struct ToolRig : Pty, FakeController, Tool {
+    // A controller storing `lines` lines, power-on auto-run off; started unless told not to.
+    explicit ToolRig(int lines = 0, bool start = true);
+    Pty &pty() { return *this; }
+    FakeController &controller() { return *this; }
+};
+
+struct SimRig : Tool {
+    std::unique_ptr<SimProcess> sim;
+    explicit SimRig(const QStringList &simArgs = {}, bool start = true);
+    bool ok() const { return sim && sim->ok(); }
+};
