@@ -79,7 +79,7 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
         m_rx += m_ctx.port.readAll();
     takeStopEcho(m_rx);
     m_rx.clear();
-    armReceive(ExpectedReplyLength(m_tx));
+    armReceive();
     if (!m_ctx.port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal))
         return fail();
     return true;
@@ -188,14 +188,26 @@ void ModbusLink::setStopAwaited(bool on)
 {
     // The stop's echo is the stop frame itself.
     m_stopEcho = on ? m_current.frame : QByteArray();
-    armReceive(ExpectedReplyLength(m_current.frame));
+    armReceive();
 }
 
-void ModbusLink::armReceive(int expected)
+// The receive event fires once the shortest reply still expected could be whole: the one to
+// the request outstanding, an awaited stop's echo, or the reply to a request somebody still
+// waits for.
+void ModbusLink::armReceive()
 {
-    int want = expected > 0 ? expected : m_ctx.port.rThreshold();
+    int want = ExpectedReplyLength(m_current.frame);
+    auto consider = [&want](int length) {
+        if (length > 0 && (want <= 0 || length < want))
+            want = length;
+    };
     if (!m_stopEcho.isEmpty())
-        want = std::min(want > 0 ? want : EchoLength, EchoLength);
+        consider(EchoLength);
+    for (const Request &r : m_awaited)
+        if (!r.answered)
+            consider(ExpectedReplyLength(r.frame));
+    if (want <= 0)
+        want = m_ctx.port.rThreshold();
     m_ctx.port.setRThreshold(std::max(1, want - int(m_rx.size())));
 }
 
@@ -216,6 +228,7 @@ bool ModbusLink::WaitForReply(double ms)
 {
     m_awaited.push_back(m_current);
     const std::uint32_t serial = m_current.serial;
+    armReceive();
     WaitMs(ms);
     bool answered = false;
     for (auto it = m_awaited.begin(); it != m_awaited.end(); ++it)

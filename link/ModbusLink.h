@@ -66,7 +66,7 @@ public:
     bool takeStopEcho(QByteArray &bytes);
     std::function<void()> stopConfirmed;
     // Sets the receive threshold for what is still expected.
-    void armReceive(int expected);
+    void armReceive();
     // Throws away every byte waiting at the port or held back here.
     void discardInput();
 

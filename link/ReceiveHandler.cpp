@@ -108,7 +108,7 @@ void ReceiveHandler::receive(const QByteArray &bytes)
             expected = std::max(expected, ModbusLink::ExpectedReplyLength(r.frame));
     if (rx.size() >= expected)
         rx = expected > 1 ? rx.right(expected - 1) : QByteArray();
-    m_ctx.link.armReceive(ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame));
+    m_ctx.link.armReceive();
 }
 
 // The reply to the request outstanding stands at the end of what came (anything before it

@@ -25,11 +25,10 @@ CommPort::CommPort(QObject *parent) : QObject(parent), m_port(new QSerialPort(th
     });
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         // Open failures are reported by open() itself; only a port that was working and
-        // failed (an adapter pulled out, a peer that went away) is an event here.
-        if (e == QSerialPort::NoError || e == QSerialPort::OpenError || e == QSerialPort::DeviceNotFoundError ||
-            e == QSerialPort::PermissionError || e == QSerialPort::TimeoutError)
-            return;
-        if (e != QSerialPort::ResourceError || !m_port->isOpen())
+        // failed (an adapter pulled out, a line hung up at the far end, a read or write that
+        // the system refused) is an event here.
+        const bool broken = e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::WriteError;
+        if (!broken || !m_port->isOpen())
             return;
         // Defer: the error may be raised inside a write of a handler that is still running.
         QTimer::singleShot(0, this, [this] {

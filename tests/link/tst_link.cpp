@@ -1,16 +1,44 @@
-// The link to the controller: the frames on the wire and the line settings, finding the
-// controller, the replies and the watchdog, the transfers and the run-control commands, the
-// emergency stop, against a scripted controller on a pseudo-terminal.
+// The link to the controller against a scripted controller on a pseudo-terminal: the frames
+// and line settings, finding the controller, replies and the watchdog, the transfers, the
+// run-control commands and the emergency stop.
 #include <QLabel>
 #include <QtTest>
 #include <termios.h>
 
 #include "Rigs.h"
-#include "link/Crc.h"
+#include "link/Tags.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/FlexGrid.h"
-#include "ui/WaitMs.h"
+
+namespace {
+const QString NotDone = QStringLiteral("此次操作没有成功！");
+const QString NoController = QStringLiteral("串口存在，但控制器没有连接上！");
+const QString Unfinished = QStringLiteral("程序下载没有完成，控制器中的程序不完整！");
+const QByteArray StopFrame = fromHex("01 05 00 10 FF 00 8D FF");
+
+// Replies to requests starting with `head` leave `ms` late (or never, ms < 0).
+auto lateFor(const char *head, int ms, Pty &pty)
+{
+    return [prefix = fromHex(head), ms, &pty](const QByteArray &request, const QByteArray &reply) {
+        if (!request.startsWith(prefix))
+            return reply;
+        if (ms >= 0)
+            QTimer::singleShot(ms, [&pty, reply] { pty.write(reply); });
+        return QByteArray();
+    };
+}
+// Ticks of `timer` from now until `done`, counting `start`'s own.
+int ticksUntil(QTimer *timer, const std::function<void()> &start, const std::function<bool()> &done)
+{
+    int ticks = 0;
+    QMetaObject::Connection c = QObject::connect(timer, &QTimer::timeout, [&] { ticks += done() ? 0 : 1; });
+    start();
+    (void)QTest::qWaitFor(done, 5000);
+    QObject::disconnect(c);
+    return ticks + 1;  // the tick that gave up
+}
+}  // namespace
 
 class TstLink : public QObject {
     Q_OBJECT
@@ -24,7 +52,434 @@ private slots:
         QCOMPARE(cfgetispeed(&t), speed_t(B19200));
         QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
         QCOMPARE(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
+    }
+
+    void framesOnTheWire_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("a");
+        QTest::addColumn<int>("b");
+        QTest::addColumn<QString>("bytes");
+        QTest::newRow("read 8573") << 3 << 8573 << 1 << "01 03 21 7D 00 01 1E 2E";
+        QTest::newRow("read 8604") << 3 << 8604 << 1 << "01 03 21 9C 00 01 4E 18";
+        QTest::newRow("read 120 at 0") << 3 << 0 << 120 << "01 03 00 00 00 78 45 E8";
+        QTest::newRow("coil 34 on") << 5 << 34 << 1 << "01 05 00 22 FF 00 2C 30";
+        QTest::newRow("coil 4 off") << 5 << 4 << 0 << "01 05 00 04 00 00 8C 0B";
+        QTest::newRow("8573 := 1") << 6 << 8573 << 1 << "01 06 21 7D 00 01 D2 2E";
+        QTest::newRow("8573 := 0") << 6 << 8573 << 0 << "01 06 21 7D 00 00 13 EE";
+        QTest::newRow("256, high byte first") << 6 << 8573 << 256 << "01 06 21 7D 01 00 12 7E";
+    }
+    void framesOnTheWire()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, a);
+        QFETCH(int, b);
+        QFETCH(QString, bytes);
+        ToolRig rig;
+        rig.silent = true;
+        const int from = rig.mark();
+        ModbusLink &link = rig.w.link();
+        QVERIFY(kind == 3   ? link.ReadRegisters(tag::ReadRunMode, a, b)
+                : kind == 6 ? link.SendRegister(tag::WriteRunMode, a, b)
+                : b         ? link.SendCoilOn(tag::SaveData, a)
+                            : link.SendCoilOff(tag::ManualCoil, a));
+        QTRY_COMPARE(rig.since(from), QStringList{bytes});
+        QVERIFY(rig.prompter.messages.isEmpty());
+    }
+
+    // An argument the frame cannot carry takes the one error path: nothing is sent, the
+    // user is told, the request is forgotten and the port closed.
+    void argumentsOutsideTheFrameAreRefused_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::newRow("-1") << -1;
+        QTest::newRow("32768") << 32768;
+    }
+    void argumentsOutsideTheFrameAreRefused()
+    {
+        QFETCH(int, value);
+        ToolRig rig;
+        const int from = rig.mark();
+        QVERIFY(!rig.w.link().SendRegister(tag::WriteRunMode, 8573, value));
+        QTest::qWait(50);
+        QCOMPARE(rig.since(from), QStringList());
+        QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("串口出错！")});
+        QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器没有连接！"));
+        QCOMPARE(rig.w.Cmd1->text(), QStringLiteral("连接控制器"));
+        QCOMPARE(rig.state.RequestTag, std::int16_t(0));
+        QVERIFY(!rig.w.port().isOpen());
+    }
+
+    // Ports 1 to 20 are tried in turn and the first that opens is kept, whatever is behind it.
+    void portScan()
+    {
+        Pty modem;
+        ToolRig rig(0, false);
+        rig.devices = {"/nonexistent/1", "/nonexistent/2", "/nonexistent/3", "/nonexistent/4", rig.device()};
+        rig.start();
+        QVERIFY(rig.idle());
+        QCOMPARE(rig.w.port().commPort(), 5);
         QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器已经连接！"));
+
+        // A silent device on port 1 stops the scan there, after 300 ms.
+        rig.devices = {modem.device(), rig.device()};
+        QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);  // disconnect
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
+        QVERIFY(clock.elapsed() >= 300);
+        QCOMPARE(rig.prompter.messages, QStringList{NoController});
+        QCOMPARE(hex(modem.readAvailable()), QStringLiteral("01 03 21 7D 00 01 1E 2E"));
+        QVERIFY(!rig.w.port().isOpen());
+        QVERIFY(!rig.w.Timer1->isActive() && !rig.w.Timer2->isActive());
+    }
+
+    // The system's devices are read afresh at every connect: an adapter plugged in after
+    // start-up is found.
+    void adapterPluggedInLater()
+    {
+        ToolRig rig(3, false);
+        rig.devices.clear();
+        rig.start();
+        QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("没有找到有效的串口！")});
+        rig.devices = {rig.device()};
+        QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
+        QVERIFY(rig.idle());
+        QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器已经连接！"));
+        QCOMPARE(rig.w.MSFlexGrid1->rows(), 4);
+        QCOMPARE(rig.w.Cmd1->text(), QStringLiteral("断开控制器"));
+        // Disconnecting sends nothing and leaves both timers running.
+        const int from = rig.mark();
+        QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
+        QTest::qWait(100);
+        QCOMPARE(rig.since(from), QStringList());
+        QVERIFY(!rig.w.port().isOpen() && rig.w.Timer1->isActive() && rig.w.Timer2->isActive());
+    }
+
+    void startUpReadsTheStoredProgram_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QStringList>("reads");
+        QTest::newRow("none") << 0 << QStringList{};
+        QTest::newRow("10 lines") << 10 << QStringList{"01 03 00 00 00 78"};
+        QTest::newRow("11 lines") << 11 << QStringList{"01 03 00 00 00 78", "01 03 00 78 00 0C"};
+        QTest::newRow("25 lines") << 25 << QStringList{"01 03 00 00 00 78", "01 03 00 78 00 78", "01 03 00 F0 00 3C"};
+    }
+    void startUpReadsTheStoredProgram()
+    {
+        QFETCH(int, lines);
+        QFETCH(QStringList, reads);
+        ToolRig rig(lines);
+        QStringList blocks;
+        for (const QString &r : rig.since(0, 3).mid(2))
+            blocks << r.left(17);
+        QCOMPARE(blocks, reads);
+        QCOMPARE(rig.w.MSFlexGrid1->rows(), lines + 1);
+        QCOMPARE(rig.w.MSFlexGrid1->textMatrix(lines, 0), lines ? QString::number(lines) : QString());
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()) + 2, 24 * lines),
+                 rig.program(lines));
+        QCOMPARE(BackColor(rig.w.Cmd5), colors::LightYellow);
+        QVERIFY(rig.w.Timer1->isActive() && rig.w.Timer2->isActive());
+    }
+
+    void repliesAreCheckedAgainstTheirRequest()
+    {
+        ToolRig rig;
+        rig.silent = true;
+        ReceiveHandler &h = rig.w.receiveHandler();
+        QVERIFY(rig.w.link().ReadRegisters(tag::ReadRunMode, 8573, 1));
+        const QByteArray good = FakeController::readReply(1, {0x0101});
+        QByteArray badCrc = good;
+        badCrc[5] = char(badCrc[5] ^ 0x5A);
+        rig.state.NoReplyTicks = 4;
+        for (const QByteArray &b : {badCrc, FakeController::readReply(2, {1}), FakeController::readReply(1, {1, 2}),
+                                    FakeController::withCrc(fromHex("01 83 02"))})
+            QVERIFY(!h.handleReply(b));
+        QCOMPARE(rig.state.RequestTag, std::int16_t(12));
+        QCOMPARE(rig.state.NoReplyTicks, std::int16_t(0));  // any bytes show the line is alive
+        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        rig.w.receiveHandler().receive(good.left(4));  // a reply in two pieces is seen once, whole
+        rig.w.receiveHandler().receive(good.mid(4));
+        QCOMPARE(rig.state.RequestTag, std::int16_t(0));
+        QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电自运行"));  // only the low byte counts
+        QVERIFY(rig.w.link().ReadRegisters(tag::ReadRunMode, 8573, 1));
+        QVERIFY(h.handleReply(FakeController::readReply(1, {0x0100})));
+        QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电后不自动运行"));
+    }
+
+    // With the main window alone, an unanswered request is given up on the sixth watchdog tick.
+    void mainWatchdogGivesUpOnTheSixthTick()
+    {
+        ToolRig rig(3);
+        rig.silent = true;
+        auto click = [&] { QTest::mouseClick(rig.w.Command12, Qt::LeftButton); };
+        QCOMPARE(ticksUntil(rig.w.Timer2, click, [&] { return rig.state.RequestTag == 0; }), 6);
+        QCOMPARE(BackColor(rig.w.Command12), colors::Green);
+        QVERIFY(rig.prompter.messages.isEmpty());
+    }
+
+    void uploadFromTheButton()
+    {
+        ToolRig rig(25);
+        rig.storeProgram(12);
+        std::fill(rig.state.ProgramImage.begin() + 2, rig.state.ProgramImage.end(), 0xAB);
+        const int from = rig.mark();
+        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        QVERIFY(rig.idle());
+        QCOMPARE(rig.since(from),
+                 QStringList({"01 03 21 9C 00 01 4E 18", "01 03 00 00 00 78 45 E8", "01 03 00 78 00 18 C5 D9"}));
+        QCOMPARE(rig.w.Text1->text(), QStringLiteral("12"));
+        QCOMPARE(rig.w.MSFlexGrid1->rows(), 13);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()) + 2, 24 * 12),
+                 rig.program(12));
+        QCOMPARE(rig.state.ProgramImage[2 + 24 * 12], std::uint8_t(0xAB));  // past the new count: kept
+        // A controller claiming more than 500 lines is not believed.
+        rig.registers[8604] = 501;
+        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("控制器中的程序有501行，超过500行，无法读取！")});
+        QCOMPARE(rig.w.Text1->text(), QStringLiteral("12"));
+    }
+
+    void downloadFromTheButton_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QStringList>("heads");
+        QTest::newRow("1 line") << 1 << QStringList{"01 06 21 9C 00 01 82 18", "01 10 00 00 00 0C 18"};
+        QTest::newRow("10 lines") << 10 << QStringList{"01 06 21 9C 00 0A C3 DF", "01 10 00 00 00 78 F0"};
+        QTest::newRow("11 lines") << 11
+                                  << QStringList{"01 06 21 9C 00 0B 02 1F", "01 10 00 00 00 78 F0",
+                                                 "01 10 00 78 00 0C 18"};
+    }
+    void downloadFromTheButton()
+    {
+        QFETCH(int, lines);
+        QFETCH(QStringList, heads);
+        ToolRig rig;
+        for (int i = 2; i < 2 + 24 * lines; ++i)
+            rig.state.ProgramImage[std::size_t(i)] = std::uint8_t(i * 7);
+        rig.w.Text1->setText(QString::number(lines));
+        const int from = rig.mark();
+        QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
+        QTRY_COMPARE(rig.since(from).size(), heads.size());
+        QVERIFY(rig.idle());
+        QCOMPARE(BackColor(rig.w.Command8), colors::LightYellow);
+        QStringList seen;
+        for (const QString &f : rig.since(from))
+            seen << f.left(heads.value(seen.size()).size());
+        QCOMPARE(seen, heads);
+        QCOMPARE(rig.program(lines),
+                 QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()) + 2, 24 * lines));
+        QVERIFY(rig.prompter.messages.isEmpty());
+    }
+
+    // The commands that refuse to start, each sending nothing.
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("download, auto-run on")
+            << "Command8"
+            << "autorun"
+            << "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！";
+        QTest::newRow("download, 0 lines") << "Command8"
+                                           << "0"
+                                           << "行数输入不正确！";
+        QTest::newRow("download, 501 lines") << "Command8"
+                                             << "501"
+                                             << "行数输入不正确！";
+        QTest::newRow("download, port closed") << "Command8"
+                                               << "closed"
+                                               << "串口无效，无法下载！";
+        QTest::newRow("download, busy") << "Command8"
+                                        << "busy" << NotDone;
+        QTest::newRow("download, a screen loaded") << "Command8"
+                                                   << "screen" << NotDone;
+        QTest::newRow("upload, port closed") << "Cmd5"
+                                             << "closed"
+                                             << "串口无效，无法读取！";
+        QTest::newRow("save data, port closed") << "Command12"
+                                                << "closed"
+                                                << "串口无效，无法通信！";
+        QTest::newRow("save data, busy") << "Command12"
+                                         << "busy" << NotDone;
+        QTest::newRow("auto-run, port closed") << "Command13"
+                                               << "closed"
+                                               << "串口无效，无法下载！";
+        QTest::newRow("auto-run, busy") << "Command13"
+                                        << "busy" << NotDone;
+        QTest::newRow("stop, port closed") << "Command14"
+                                           << "closed"
+                                           << "串口无效，无法通信！";
+        QTest::newRow("screen, auto-run on") << "Cmd4"
+                                             << "autorun"
+                                             << "请将运行设置：更改为上电不自动运行，再进入参数设置界面！";
+        QTest::newRow("screen, port closed") << "Command9"
+                                             << "closed"
+                                             << "串口无效！";
+    }
+    void refusals()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, how);
+        QFETCH(QString, message);
+        ToolRig rig(3);
+        rig.w.Command13->setText(how == "autorun" ? "上电自运行" : "上电后不自动运行");
+        rig.w.Text1->setText(how == "0" || how == "501" ? how : "3");
+        if (how == "closed")
+            QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
+        if (how == "screen")
+            QVERIFY(rig.open(RunControl::Manual));
+        if (how == "busy") {
+            rig.silent = true;
+            QVERIFY(rig.w.link().ReadRegisters(tag::ReadRunMode, 8573, 1));
+        }
+        const int from = rig.mark();
+        QTest::mouseClick(rig.w.findChild<QPushButton *>(button), Qt::LeftButton);
+        QCOMPARE(rig.prompter.messages.value(0), message);
+        QTest::qWait(100);
+        QCOMPARE(rig.since(from).filter(QRegularExpression("^01 (05|06|10)")), QStringList());
+    }
+
+    void runControlCommands()
+    {
+        ToolRig rig;
+        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        const int from = rig.mark();
+        QTest::mouseClick(rig.w.Command13, Qt::LeftButton);
+        QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电自运行"));
+        QVERIFY(rig.idle());
+        QTest::mouseClick(rig.w.Command13, Qt::LeftButton);
+        QVERIFY(rig.idle());
+        QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电后不自动运行"));
+        rig.filter = lateFor("01 05 00 22", 400, rig.pty());
+        QTest::mouseClick(rig.w.Command12, Qt::LeftButton);
+        QCOMPARE(BackColor(rig.w.Command12), colors::Green);  // until the controller acknowledges
+        QTRY_COMPARE(BackColor(rig.w.Command12), colors::Apricot);
+        QCOMPARE(rig.since(from),
+                 QStringList({"01 06 21 7D 00 01 D2 2E", "01 06 21 7D 00 00 13 EE", "01 05 00 22 FF 00 2C 30"}));
+    }
+
+    // The emergency stop is never refused: whatever is outstanding is abandoned, the stop
+    // goes out, and its echo turns the button red again.
+    void emergencyStopWhileATransferRuns()
+    {
+        ToolRig rig(25);
+        rig.filter = lateFor("01 03 00 78", -1, rig.pty());
+        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        QTRY_COMPARE(rig.state.BlockIndex, std::int16_t(2));
+        const int from = rig.mark();
+        QTest::mouseClick(rig.w.Command14, Qt::LeftButton);
+        QTRY_COMPARE(BackColor(rig.w.Command14), colors::Red);
+        QCOMPARE(rig.since(from), QStringList{hex(StopFrame)});
+        QVERIFY(rig.prompter.messages.isEmpty());
+        QCOMPARE(rig.state.RequestTag, std::int16_t(0));
+    }
+
+    // Unanswered, the stop is sent again after 300 ms, three times in all; then the user is
+    // told, and the button stays green.
+    void anUnansweredStopIsSentThreeTimes()
+    {
+        ToolRig rig;
+        rig.filter = lateFor("01 05 00 10", -1, rig.pty());
+        QList<qint64> at;
+        QElapsedTimer clock;
+        clock.start();
+        connect(&rig, &FakeController::requestSeen, [&] { at << clock.elapsed(); });
+        QTest::mouseClick(rig.w.Command14, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.prompter.messages, QStringList{"急停命令没有得到控制器确认！"}, 3000);
+        QCOMPARE(rig.since(0, 5), QStringList(3, hex(StopFrame)));
+        QVERIFY(at[1] - at[0] >= 290 && at[2] - at[1] >= 290);
+        QVERIFY(clock.elapsed() - at[2] >= 290);
+        QCOMPARE(BackColor(rig.w.Command14), colors::Green);
+    }
+
+    // A wait for a reply counts its own reply only: a stop clicked inside it neither makes an
+    // unanswered probe pass nor an answered one fail.
+    void aStopInsideAWaitForAReply_data()
+    {
+        QTest::addColumn<QString>("head");  // the request whose reply is late
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<bool>("upload");
+        for (bool answered : {true, false}) {
+            const char *how = answered ? "answered" : "unanswered";
+            QTest::addRow("run mode probe %s", how) << "01 03 21 7D" << answered << false;
+            QTest::addRow("line count probe %s", how) << "01 03 21 9C" << answered << false;
+            QTest::addRow("upload's line count %s", how) << "01 03 21 9C" << answered << true;
+        }
+    }
+    void aStopInsideAWaitForAReply()
+    {
+        QFETCH(QString, head);
+        QFETCH(bool, answered);
+        QFETCH(bool, upload);
+        ToolRig rig(3, false);
+        rig.registers[8573] = 1;
+        if (upload) {
+            rig.start();
+            QVERIFY(rig.idle());
+            rig.storeProgram(5);
+        }
+        rig.filter = lateFor(head.toLatin1().constData(), answered ? 150 : -1, rig.pty());
+        // The second probe goes out when the first one's 300 ms are over.
+        const int clickAt = !upload && head.endsWith("9C") ? 360 : 60;
+        QTimer::singleShot(clickAt, [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
+        if (upload)
+            QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        else
+            rig.start();
+        QTRY_COMPARE(BackColor(rig.w.Command14), colors::Red);
+        if (answered) {
+            QVERIFY(rig.idle());
+            QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器已经连接！"));
+            QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电自运行"));
+            QCOMPARE(rig.w.Text1->text(), upload ? "5" : "3");
+            QVERIFY(!rig.prompter.messages.contains(NoController));
+        } else {
+            QCOMPARE(rig.prompter.messages, QStringList{NoController});
+            QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器没有连接！"));
+            QVERIFY(!rig.w.port().isOpen());
+        }
+    }
+
+    // A download that ends before its last block was echoed is reported once, after it ends.
+    void anUnfinishedDownloadIsReported_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("finished") << "finished";
+        QTest::newRow("stopped") << "stop";
+        QTest::newRow("given up by the watchdog") << "watchdog";
+        QTest::newRow("port gone at the first block") << "port";
+    }
+    void anUnfinishedDownloadIsReported()
+    {
+        QFETCH(QString, how);
+        ToolRig rig;
+        rig.w.Text1->setText(QStringLiteral("30"));
+        if (how == "watchdog")
+            rig.filter = lateFor("01 10 00 78", -1, rig.pty());
+        if (how == "stop")
+            rig.filter = lateFor("01 10 00 78", 300, rig.pty());
+        if (how == "port")  // the line count is echoed, then the controller's end goes away
+            rig.filter = [&](const QByteArray &request, const QByteArray &reply) {
+                if (request.startsWith(fromHex("01 06")))
+                    QTimer::singleShot(50, [&] { rig.hangUp(); });
+                return reply;
+            };
+        QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
+        if (how == "stop") {
+            QTRY_COMPARE(rig.state.BlockIndex, std::int16_t(2));
+            QTest::mouseClick(rig.w.Command14, Qt::LeftButton);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().downloading(), 10000);
+        QTest::qWait(200);
+        QCOMPARE(rig.prompter.count(Unfinished), how == "finished" ? 0 : 1);
+        if (how == "finished")
+            QCOMPARE(BackColor(rig.w.Command8), colors::LightYellow);
+        if (how == "port") {  // stopped at the first block: red, not "running"
+            QCOMPARE(rig.prompter.count(QStringLiteral("串口出错！")), 1);
+            QCOMPARE(BackColor(rig.w.Command8), colors::Red);
+        }
     }
 };
 
