@@ -30,7 +30,9 @@ bool Tool::open(RunControl::Screen which)
 {
     QPushButton *buttons[] = {w.Cmd3, w.Cmd4, w.Command9};
     Lamp *lamps[] = {manual()->Shape2, params()->Shape1, interp()->Shape2};
-    if (!idle())
+    // Over another screen the cycle of that screen keeps RequestTag busy.
+    const bool other = manual()->isLoaded() || params()->isLoaded() || interp()->isLoaded();
+    if (!other && !idle())
         return false;
     QTest::mouseClick(buttons[which], Qt::LeftButton);
     return w.runControl().screen(which)->isLoaded() && lampChanges(lamps[which]);
@@ -46,8 +48,7 @@ ToolRig::ToolRig(int lines, bool start) : FakeController(pty()), Tool({Pty::devi
     }
 }
 
-SimRig::SimRig(const QStringList &simArgs, bool start)
-    : Tool({}), sim(std::make_unique<SimProcess>(simArgs))
+SimRig::SimRig(const QStringList &simArgs, bool start) : Tool({}), sim(std::make_unique<SimProcess>(simArgs))
 {
     devices = {sim->device};
     if (start && ok()) {

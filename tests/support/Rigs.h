@@ -31,7 +31,10 @@ struct Tool {
     explicit Tool(const QStringList &ports) : devices(ports) {}
     // Start-up as the tool does it.
     void start() { w.Form_Load(); }
-    bool idle(int ms = 10000) { return QTest::qWaitFor([this] { return state.RequestTag == 0; }, ms); }
+    bool idle(int ms = 10000)
+    {
+        return QTest::qWaitFor([this] { return state.RequestTag == 0; }, ms);
+    }
 
     ManualScreen *manual() { return static_cast<ManualScreen *>(w.runControl().screen(RunControl::Manual)); }
     ParamScreen *params() { return static_cast<ParamScreen *>(w.runControl().screen(RunControl::Parameters)); }

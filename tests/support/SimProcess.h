@@ -16,7 +16,8 @@ public:
 
     bool start(const QStringList &args = {})
     {
-        process.setStandardErrorFile(QProcess::nullDevice());
+        process.setStandardErrorFile(qEnvironmentVariableIsSet("SIMLOG") ? qEnvironmentVariable("SIMLOG")
+                                                                         : QProcess::nullDevice());
         process.start(QStringLiteral(TRELMO_SIM_PATH), args);
         if (!process.waitForStarted(5000))
             return false;
