@@ -90,7 +90,7 @@ bool ModbusLink::fail()
     // The request is forgotten and the port closed before the user is told, so that nothing
     // that runs while the message is open can send into the broken port.
     m_ctx.state.PortErrorFlag = 1;
-    m_ctx.state.RequestTag = 0;
+    m_ctx.state.RequestTag = tag::Idle;
     m_ctx.port.close();
     m_rx.clear();
     m_ctx.state.PortErrorFlag = 0;

@@ -65,7 +65,7 @@ const SubScreen::Read ManualLoad{tag::ManualRead, reg::Status, reg::StatusCount}
 ManualScreen::ManualScreen(const LinkContext &ctx)
     : SubScreen(ctx, "Form2", "手控操作界面", ManualCycle, ManualLoad),
       m_jog([this](int coil, bool on) { return sendJog(coil, on); },
-            [this] { return m_ctx.port.isOpen() && m_ctx.state.PortErrorFlag != 1; })
+            [this] { return m_ctx.port.isOpen(); })
 {
     buildControls();
     setLamp(Shape2);
