@@ -26,7 +26,7 @@ void notch(FlexGrid *grid, int delta)
     QApplication::sendEvent(viewport, &e);
 }
 
-// The program line shown whole at the top of the grid (at the end, a line above it shows in part).
+// The program line shown whole at the top of the grid (at the end, a line above it shows only partly).
 int topLine(FlexGrid *grid)
 {
     const int row = grid->rowAt(0);
