@@ -1,0 +1,179 @@
+// The main window as the user meets it: start-up without a controller, the caption, the wheel
+// over the program grid, the About window, closing, and Qt's own texts in Chinese.
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+#include "Rigs.h"
+#include "mainwindow/AboutForm.h"
+#include "projects/Form4.h"
+#include "projects/ProjectFiles.h"
+#include "ui/CommPort.h"
+#include "ui/FlexGrid.h"
+#include "ui/Language.h"
+
+namespace {
+// One notch of the wheel over the grid: away from the user (delta > 0) or towards the user.
+void notch(FlexGrid *grid, int delta)
+{
+    QWidget *viewport = grid->viewport();
+    const QPointF at = viewport->rect().center();
+    QWheelEvent e(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &e);
+}
+
+// The program line shown whole at the top of the grid (at the end, a line above it shows only partly).
+int topLine(FlexGrid *grid)
+{
+    const int row = grid->rowAt(0);
+    return row + 1 + (grid->rowViewportPosition(row) < 0);
+}
+}  // namespace
+
+class TstMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithoutAnySerialPort()
+    {
+        Tool t({});
+        t.w.show();
+        t.start();
+        QCOMPARE(t.prompter.messages, QStringList{"没有找到有效的串口！"});
+        QCOMPARE(t.w.Label3->text(), QStringLiteral("控制器没有连接！"));
+        QVERIFY(t.w.Timer1->isActive());
+        QVERIFY(!t.w.Timer2->isActive());
+        QCOMPARE(t.w.MSFlexGrid1->rows(), 501);
+        QCOMPARE(t.w.windowTitle(), QStringLiteral("Trelmo"));
+        QCOMPARE(t.w.Label1->text(), QStringLiteral("TrelmoV2.0     (KESTA-MX3)"));
+        QCOMPARE(t.w.Cmd1->text(), QStringLiteral("连接控制器"));
+        // Timer1 runs: the selected cell shows in its boxes.
+        QTRY_COMPARE(t.w.Text3->text(), QStringLiteral("0"));
+        QCOMPARE(t.prompter.messages.size(), 1);
+    }
+
+    void theWheelScrollsOneRowPerNotch()
+    {
+        Tool t({});
+        t.w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t.w));
+        t.start();
+        QTRY_COMPARE(t.w.Text3->text(), QStringLiteral("0"));  // the tool is up and running
+        FlexGrid *grid = t.w.MSFlexGrid1;
+        // Up with line 1 in view moves nothing; any delta is one row.
+        for (const auto &[delta, line] : {std::pair{120, 1}, {-360, 2}, {-1, 3}, {720, 2}, {120, 1}, {120, 1}}) {
+            notch(grid, delta);
+            QCOMPARE(topLine(grid), line);
+        }
+        // Down, one row a notch, until line 500 is in view; then nothing moves any more.
+        int notches = 0;
+        const int rowHeight = grid->rowHeight(0);
+        while (grid->rowViewportPosition(499) + rowHeight > grid->viewport()->height() && notches < 600) {
+            const int before = topLine(grid);
+            notch(grid, -120);
+            QCOMPARE(topLine(grid), before + 1);
+            ++notches;
+        }
+        QVERIFY(notches > 400);
+        const int last = topLine(grid);
+        for (int i = 0; i < 5; ++i)
+            notch(grid, -120);
+        QCOMPARE(topLine(grid), last);
+        QCOMPARE(t.prompter.messages.size(), 1);  // only the start-up message
+    }
+
+    void aboutShowsTheUsageNotes()
+    {
+        Tool t({});
+        t.w.show();
+        QTest::mouseClick(t.w.Command11, Qt::LeftButton);
+        AboutForm *about = t.w.aboutForm();
+        QVERIFY(about && QTest::qWaitForWindowExposed(about));
+        QCOMPARE(about->windowTitle(), QStringLiteral("软件说明/About"));
+        QCOMPARE(about->Label1->text(), QStringLiteral(" 软件说明"));
+        QCOMPARE(about->Command1->text(), QStringLiteral(" 返   回"));
+        // Each note is followed by a line break and an empty line.
+        const QString notes = QStringLiteral(
+            "1、本软件是针对Vandrel开发的三轴控制器，进行控制器指令编写.\n\n"
+            "2、所有数据录入，必须按电脑键盘“ENTER”，数据设定方可生效，按“ESC”退出，数据录入无效.\n\n"
+            "3、手动操作和基本参数界面的指示灯，表示当前软件界面通过串口与控制器进行数据交互，若多次交互没能成功，"
+            "将出现对话框报警.\n\n"
+            "4、本软件自动搜索串口，串口配置为：19200，N，8，1；若无串口、未接控制器会报警提醒.\n\n");
+        QCOMPARE(about->Text1->toPlainText(), notes);
+
+        // Asked for again while open: the same window, not a second one, and the notes once.
+        QTest::mouseClick(t.w.Command11, Qt::LeftButton);
+        QCOMPARE(t.w.aboutForm(), about);
+        QVERIFY(about->isVisible());
+        QCOMPARE(about->Text1->toPlainText(), notes);
+
+        QTest::mouseClick(about->Command1, Qt::LeftButton);
+        QVERIFY(!about->isVisible());
+        // Loaded again, it is filled afresh, not appended to.
+        QTest::mouseClick(t.w.Command11, Qt::LeftButton);
+        QCOMPARE(about->Text1->toPlainText(), notes);
+        QVERIFY(t.prompter.messages.isEmpty());
+    }
+
+    void closingTheMainWindowClosesTheOthers()
+    {
+        ToolRig rig(3);
+        rig.w.show();
+        QVERIFY(rig.open(RunControl::Manual));
+        QTest::mouseClick(rig.w.Command11, Qt::LeftButton);
+        QTest::mouseClick(rig.w.Command5, Qt::LeftButton);
+        QWidget *manual = rig.manual();
+        QWidget *about = rig.w.aboutForm();
+        QWidget *form4 = rig.w.projects().form4();
+        QVERIFY(manual->isVisible() && about->isVisible() && form4 && form4->isVisible());
+
+        QSignalSpy unloaded(&rig.w, &Mainfrm::unloaded);
+        QVERIFY(rig.w.close());
+        QCOMPARE(unloaded.size(), 1);
+        QVERIFY(!rig.w.isVisible());
+        QTRY_VERIFY(!manual->isVisible() && !about->isVisible() && !form4->isVisible());
+        // The port is released and the link's timers stop: nothing more goes to the controller.
+        QVERIFY(!rig.w.port().isOpen());
+        QVERIFY(!rig.w.Timer1->isActive() && !rig.w.Timer2->isActive());
+    }
+
+    void qtsOwnTextsAreChinese_data()
+    {
+        QTest::addColumn<int>("buttons");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("OK") << int(Prompter::Buttons::Ok) << QStringList{"确定"};
+        QTest::newRow("OK, Cancel") << int(Prompter::Buttons::OkCancel) << QStringList{"确定", "取消"};
+        QTest::newRow("Yes, No, Cancel") << int(Prompter::Buttons::YesNoCancel)
+                                         << QStringList{"是(&Y)", "否(&N)", "取消"};
+    }
+    void qtsOwnTextsAreChinese()
+    {
+        QFETCH(int, buttons);
+        QFETCH(QStringList, texts);
+        QtLanguage language;
+        QVERIFY(language.useChinese());
+        QMessageBox box;
+        DesktopPrompter::prepareMessageBox(box, QStringLiteral("工程已修改，是否保存？"), Prompter::Buttons(buttons),
+                                           QString());
+        QCOMPARE(box.windowTitle(), QStringLiteral("Trelmo"));
+        QStringList shown;
+        for (const auto kind : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+            if (QAbstractButton *b = box.button(kind))
+                shown << b->text();
+        QCOMPARE(shown, texts);
+        QCOMPARE(box.buttons().size(), texts.size());
+
+        QFileDialog dialog;  // the open dialog of "打开工程"
+        DesktopPrompter::prepareFileDialog(dialog, FileDialogRequest{}, false);
+        const auto *dialogButtons = dialog.findChild<QDialogButtonBox *>();
+        QVERIFY(dialogButtons);
+        QCOMPARE(dialogButtons->button(QDialogButtonBox::Open)->text(), QStringLiteral("打开(&O)"));
+        QCOMPARE(dialogButtons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    }
+};
+
+QTEST_MAIN(TstMainWindow)
+#include "tst_mainwindow.moc"
