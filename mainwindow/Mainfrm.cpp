@@ -3,6 +3,7 @@
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
 #include "mainwindow/AboutForm.h"
+#include "mainwindow/TransferProgress.h"
 #include "mainwindow/WheelHook.h"
 #include "screens/manual/ManualScreen.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -140,8 +141,14 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(projects, &ProjectFiles::programReplaced, history, &EditHistory::clear);
     m_receive.programReceived = [history] { history->clear(); };
     m_transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
-    connect(Command8, &QPushButton::clicked, this, [this] { m_transfer.DownloadClick(); });
-    connect(Cmd5, &QPushButton::clicked, this, [this] { m_transfer.UploadClick(); });
+    connect(Command8, &QPushButton::clicked, this, [this] {
+        m_transfer.DownloadClick();
+        m_progress->clicked(TransferProgress::Kind::Download, m_transfer.lineCount());
+    });
+    connect(Cmd5, &QPushButton::clicked, this, [this] {
+        m_transfer.UploadClick();
+        m_progress->clicked(TransferProgress::Kind::Upload, m_transfer.lineCount());
+    });
     connect(Command14, &QPushButton::clicked, this, [this] { m_runControl.EmergencyStopClick(); });
     connect(Command12, &QPushButton::clicked, this, [this] { m_runControl.SaveDataClick(); });
     connect(Command13, &QPushButton::clicked, this, [this] { m_runControl.PowerOnRunClick(); });
@@ -259,6 +266,8 @@ void Mainfrm::buildControls()
     boxes->addSpacing(20);
     boxes->addWidget(Label5);
     boxes->addWidget(Text4);
+    m_progress = new TransferProgress(m_state, central);
+    boxes->addWidget(m_progress);
     boxes->addStretch(1);
     boxes->addWidget(Text5);
 
@@ -407,6 +416,7 @@ void Mainfrm::onTimer1()
         RenderLines(int(RoundHalfEven(NumericValue(Text1->text()))), 1);
     }
     SetTextIfChanged(Text5, QString::number(m_state.RequestTag));
+    m_progress->tick();
 }
 
 void Mainfrm::onTimer2()

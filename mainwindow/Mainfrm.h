@@ -31,6 +31,7 @@ class WheelHook;
 class ProgramEditor;
 class ProjectFiles;
 class EditHistory;
+class TransferProgress;
 
 class Mainfrm : public QMainWindow, public MainView {
     Q_OBJECT
@@ -120,4 +121,5 @@ private:
     std::unique_ptr<ProgramEditor> m_editor;
     std::unique_ptr<ProjectFiles> m_projects;
     std::unique_ptr<EditHistory> m_history;
+    TransferProgress *m_progress;
 };
