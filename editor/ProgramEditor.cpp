@@ -117,6 +117,7 @@ void ProgramEditor::ChooserChoice()
     const QString chosen = m_c.chooser.currentText();
     if (chosen == grid.currentText())
         return;
+    emit aboutToChange(Change::Cells);
     grid.setCurrentText(chosen);
 
     const int row = m_c.SelectedRow;
@@ -165,6 +166,7 @@ void ProgramEditor::EntryKey(int &keyAscii)
             m_prompter.message(ParameterRange());
             return;
         }
+        emit aboutToChange(Change::Cells);
         m_c.grid.setCurrentText(m_c.entry.text());
         closeEntry();
         StoreParameterValue();
@@ -260,6 +262,7 @@ void ProgramEditor::insertRecord(const std::uint8_t *bytes)
         m_prompter.message(ProgramFull());
         return;
     }
+    emit aboutToChange(Change::Lines);
     ProgramBytes &image = m_state.ProgramImage;
     if (r < n) {
         for (int i = n - 1; i >= m_c.SelectedRow; --i) {
@@ -318,6 +321,7 @@ void ProgramEditor::DeleteLine()
         m_prompter.message(InvalidLine());
         return;
     }
+    emit aboutToChange(Change::Lines);
     if (r < n) {
         // The old last record stays in the image, past the new count.
         for (int i = m_c.SelectedRow; i <= n - 1; ++i)

@@ -54,7 +54,13 @@ public:
     const std::array<std::uint8_t, program::RecordSize> &lineClipboard() const { return LineClipboard; }
     std::int16_t clipboardFull() const { return ClipboardFull; }
 
+    // What an edit changes: cells of the selected line (a stored value, a choice), or whole
+    // lines, after which the grid is laid out and rendered again (insert, delete, paste).
+    enum class Change { Cells, Lines };
+
 signals:
+    // An edit is about to change the program; programChanged follows when it did.
+    void aboutToChange(ProgramEditor::Change change);
     // The program was edited: a value stored, a choice that changed a record, a line
     // inserted, deleted or pasted.
     void programChanged();

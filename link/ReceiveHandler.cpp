@@ -183,6 +183,8 @@ int ReceiveHandler::apply(int tag, const QByteArray &b)
             m_ctx.view.setText(MainView::LineCountBox, QString::number(count));
             m_ctx.state.ProgramImage[0] = std::uint8_t(b[3]);
             m_ctx.state.ProgramImage[1] = std::uint8_t(b[4]);
+            if (programReceived)
+                programReceived();
         }
         m_ctx.view.setText(MainView::ConnectionLabel, text::Connected());
         m_ctx.view.setText(MainView::ConnectButton, text::Disconnect());
@@ -191,6 +193,8 @@ int ReceiveHandler::apply(int tag, const QByteArray &b)
     case tag::ReadBlock:
         m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;
         storeBlock(b);
+        if (programReceived)
+            programReceived();
         return m_ctx.state.BlockIndex < m_ctx.state.BlockCount ? tag::ReadBlockDue : tag::Idle;
     case tag::WriteBlock:
         m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;

@@ -23,6 +23,9 @@ public:
     // Called when a reply has been accepted for a sub-screen tag (20 .. 158) after the
     // shared state has been updated; screens use it for their button colours and watchdogs.
     std::function<void(int tag)> screenReplyAccepted;
+    // Called when the controller's program has been taken into the tool: its line count, or
+    // one of its blocks.
+    std::function<void()> programReceived;
 
     static constexpr int WatchdogLimit = 6;
 

@@ -3,6 +3,7 @@
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
 #include "mainwindow/AboutForm.h"
+#include "mainwindow/TransferProgress.h"
 #include "mainwindow/WheelHook.h"
 #include "screens/manual/ManualScreen.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -14,6 +15,7 @@
 #include "ui/NumberText.h"
 #include "ui/Texts.h"
 #include "ui/Widgets.h"
+#include "editor/EditHistory.h"
 #include "editor/ProgramEditor.h"
 #include "editor/ProgramGrid.h"
 #include "projects/LineRenderer.h"
@@ -114,12 +116,13 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
 
     // The program editor works on the grid and its two cell editors; the project buttons and
     // the line buttons act on the program through it and through the project files.
-    m_editor = std::make_unique<ProgramEditor>(
-        state, *this, prompter,
-        EditorControls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn});
+    const EditorControls controls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn};
+    m_editor = std::make_unique<ProgramEditor>(state, *this, prompter, controls);
     m_projects = std::make_unique<ProjectFiles>(state, *this, *MSFlexGrid1, prompter);
+    m_history = std::make_unique<EditHistory>(state, *this, controls, *this);
     ProgramEditor *editor = m_editor.get();
     ProjectFiles *projects = m_projects.get();
+    EditHistory *history = m_history.get();
     connect(MSFlexGrid1, &FlexGrid::clicked, editor, &ProgramEditor::CellClick);
     connect(Combo1, &QComboBox::activated, editor, &ProgramEditor::ChooserChoice);
     connect(Command1, &QPushButton::clicked, editor, &ProgramEditor::InsertLine);
@@ -131,9 +134,21 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(Command7, &QPushButton::clicked, projects, &ProjectFiles::SaveProject);
     connect(Command6, &QPushButton::clicked, projects, &ProjectFiles::ClearProject);
     connect(editor, &ProgramEditor::programChanged, projects, &ProjectFiles::markChanged);
+    // Undo and redo of the grid's edits; a program replaced as a whole starts a new history.
+    connect(editor, &ProgramEditor::aboutToChange, history, &EditHistory::begin);
+    connect(editor, &ProgramEditor::programChanged, history, &EditHistory::commit);
+    connect(history, &EditHistory::programChanged, projects, &ProjectFiles::markChanged);
+    connect(projects, &ProjectFiles::programReplaced, history, &EditHistory::clear);
+    m_receive.programReceived = [history] { history->clear(); };
     m_transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
-    connect(Command8, &QPushButton::clicked, this, [this] { m_transfer.DownloadClick(); });
-    connect(Cmd5, &QPushButton::clicked, this, [this] { m_transfer.UploadClick(); });
+    connect(Command8, &QPushButton::clicked, this, [this] {
+        m_transfer.DownloadClick();
+        m_progress->clicked(TransferProgress::Kind::Download, m_transfer.lineCount());
+    });
+    connect(Cmd5, &QPushButton::clicked, this, [this] {
+        m_transfer.UploadClick();
+        m_progress->clicked(TransferProgress::Kind::Upload, m_transfer.lineCount());
+    });
     connect(Command14, &QPushButton::clicked, this, [this] { m_runControl.EmergencyStopClick(); });
     connect(Command12, &QPushButton::clicked, this, [this] { m_runControl.SaveDataClick(); });
     connect(Command13, &QPushButton::clicked, this, [this] { m_runControl.PowerOnRunClick(); });
@@ -251,6 +266,8 @@ void Mainfrm::buildControls()
     boxes->addSpacing(20);
     boxes->addWidget(Label5);
     boxes->addWidget(Text4);
+    m_progress = new TransferProgress(m_state, central);
+    boxes->addWidget(m_progress);
     boxes->addStretch(1);
     boxes->addWidget(Text5);
 
@@ -399,6 +416,7 @@ void Mainfrm::onTimer1()
         RenderLines(int(RoundHalfEven(NumericValue(Text1->text()))), 1);
     }
     SetTextIfChanged(Text5, QString::number(m_state.RequestTag));
+    m_progress->tick();
 }
 
 void Mainfrm::onTimer2()

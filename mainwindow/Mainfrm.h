@@ -30,6 +30,8 @@ class SubScreen;
 class WheelHook;
 class ProgramEditor;
 class ProjectFiles;
+class EditHistory;
+class TransferProgress;
 
 class Mainfrm : public QMainWindow, public MainView {
     Q_OBJECT
@@ -70,6 +72,7 @@ public:
     AboutForm *aboutForm() const { return m_about.get(); }
     ProgramEditor &editor() { return *m_editor; }
     ProjectFiles &projects() { return *m_projects; }
+    EditHistory &history() { return *m_history; }
 
     // Controls, by their names.
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
@@ -117,4 +120,6 @@ private:
     std::array<std::unique_ptr<SubScreen>, 3> m_screens;
     std::unique_ptr<ProgramEditor> m_editor;
     std::unique_ptr<ProjectFiles> m_projects;
+    std::unique_ptr<EditHistory> m_history;
+    TransferProgress *m_progress;
 };

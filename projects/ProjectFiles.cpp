@@ -109,6 +109,7 @@ void ProjectFiles::CreateProject(const QString &name, int lines)
     // The main window's timer renders the empty lines on its next tick.
     m_state.GridRefreshRequest = 1;
     m_changed = false;
+    emit programReplaced();
 }
 
 // The open or save dialog, with the file filters, the second one chosen, and the folder of the
@@ -164,6 +165,7 @@ void ProjectFiles::OpenProject()
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(lines, 1);
     m_changed = false;
+    emit programReplaced();
 }
 
 bool ProjectFiles::SaveProject()
@@ -214,4 +216,5 @@ void ProjectFiles::ClearProject()
     program::CopyToDisplay(image, m_state.DisplayImage);
     m_view.RenderLines(int(RoundHalfEven(LineCountValue(m_view))), 1);
     m_changed = false;
+    emit programReplaced();
 }

@@ -46,6 +46,10 @@ public:
     // line 500 (offsets 0 to 12000); the rest of the image keeps what it held.
     static constexpr int BytesRead = 12001;
 
+signals:
+    // The program has been replaced by a new, an opened or a cleared one.
+    void programReplaced();
+
 private:
     QString choosePath(bool save);
     LinkState &m_state;

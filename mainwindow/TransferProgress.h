@@ -1,0 +1,40 @@
+#pragma once
+// How far a download ("下载工程") or an upload ("工程读取") has got, in the main window's
+// bottom row: "下载 120/500" with a bar, lines done against the lines in all, a block (ten
+// lines) at a time. It goes when the transfer ends with its last block; a transfer that ends
+// early (an emergency stop, the watchdog, a port error) stays shown where it stopped until a
+// transfer button is clicked again. It only watches: the transfer runs as it would without it.
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+struct LinkState;
+
+class TransferProgress : public QWidget {
+    Q_OBJECT
+public:
+    enum class Kind { Download, Upload };
+
+    TransferProgress(const LinkState &state, QWidget *parent);
+
+    // A transfer button has been clicked and its handler has run; `lines` is the line count
+    // the transfer works with.
+    void clicked(Kind kind, int lines);
+    // The main window's Timer1 tick, after the transfer's own step.
+    void tick();
+
+    QLabel *label() const { return m_label; }
+    QProgressBar *bar() const { return m_bar; }
+
+private:
+    enum class Phase { Idle, Running, Finished, Stopped };
+    bool transferring() const;
+    void showDone(int lines);
+
+    const LinkState &m_state;
+    QLabel *m_label;
+    QProgressBar *m_bar;
+    Phase m_phase = Phase::Idle;
+    Kind m_kind = Kind::Download;
+    int m_lines = 0;
+};
