@@ -85,8 +85,14 @@ void RunControl::OpenScreen(Screen which)
         return;
     }
     m_ctx.state.RequestTag = tag::Idle;
-    if (SubScreen *s = m_screens[which])
-        s->showScreen();
+    SubScreen *chosen = m_screens[which];
+    if (!chosen)
+        return;
+    chosen->showScreen();
+    // Another screen opened while this one paused in its loading has taken its place: that
+    // one stays, and this click has nothing left to do.
+    if (!chosen->isLoaded())
+        return;
     // The other two are unloaded in the fixed order: manual, parameters, interpolation.
     for (int other = Manual; other <= Interpolation; ++other)
         if (other != which && m_screens[other])

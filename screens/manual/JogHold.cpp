@@ -2,6 +2,7 @@
 
 void JogHold::press(int coil)
 {
+    settle();
     if (m_held)
         letGo();
     m_held = coil;
@@ -18,6 +19,16 @@ void JogHold::letGo()
     pump();
 }
 
+void JogHold::settle()
+{
+    if (!m_owed || !m_canReach())
+        return;
+    m_queue.push_front({m_owed, false});
+    m_on = m_owed;
+    m_owed = 0;
+    pump();
+}
+
 void JogHold::pump()
 {
     // A loop further down the stack is pausing before its send; it takes this write next.
@@ -28,10 +39,12 @@ void JogHold::pump()
         const Write w = m_queue.front();
         m_queue.pop_front();
         // Only a coil that went on needs its OFF. After a port failure the port is closed:
-        // an OFF cannot reach the controller, and trying again would only repeat the error.
+        // the OFF cannot reach the controller now, and is owed until it can.
         if (!w.on && (m_on != w.coil || !m_canReach())) {
-            if (m_on == w.coil)
+            if (m_on == w.coil) {
+                m_owed = m_on;
                 m_on = 0;
+            }
             continue;
         }
         const Result result = m_send(w.coil, w.on);
@@ -43,9 +56,11 @@ void JogHold::pump()
         }
         if (result == Result::PortFailed) {
             // The port is closed now; nothing queued can go out, and no button is held as far
-            // as the controller can be told.
+            // as the controller can be told. A coil left on owes its OFF.
             m_queue.clear();
             m_held = 0;
+            if (m_on)
+                m_owed = m_on;
             m_on = 0;
             break;
         }

@@ -28,6 +28,10 @@ public:
     // The hand has left the button, for whatever reason: the held coil goes OFF. Nothing
     // happens when no coil is held, so every cause may call it.
     void letGo();
+    // A coil left ON when the port failed still owes the controller its OFF: it goes out as
+    // soon as the controller can be reached again.
+    void settle();
+    int owedCoil() const { return m_owed; }
 
     int heldCoil() const { return m_held; }
     // The coil whose ON has reached the port and whose OFF has not yet (0 when none).
@@ -46,5 +50,6 @@ private:
     std::deque<Write> m_queue;
     int m_held = 0;
     int m_on = 0;
+    int m_owed = 0;
     bool m_sending = false;
 };

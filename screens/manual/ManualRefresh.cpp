@@ -16,6 +16,8 @@
 
 bool ManualScreen::refresh()
 {
+    // The refresh runs again once a command has gone out on a working port.
+    m_jog.settle();
     LinkState &s = m_ctx.state;
     if (s.RequestTag == tag::ManualReceived) {
         s.RequestTag = tag::ManualReadDue;

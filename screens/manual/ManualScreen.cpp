@@ -64,8 +64,7 @@ const SubScreen::Read ManualLoad{tag::ManualRead, reg::Status, reg::StatusCount}
 
 ManualScreen::ManualScreen(const LinkContext &ctx)
     : SubScreen(ctx, "Form2", "手控操作界面", ManualCycle, ManualLoad),
-      m_jog([this](int coil, bool on) { return sendJog(coil, on); },
-            [this] { return m_ctx.port.isOpen(); })
+      m_jog([this](int coil, bool on) { return sendJog(coil, on); }, [this] { return m_ctx.port.isOpen(); })
 {
     buildControls();
     setLamp(Shape2);
@@ -113,7 +112,9 @@ JogHold::Result ManualScreen::sendJog(int coil, bool on)
 
 void ManualScreen::unloading()
 {
-    // The OFF of a held jog goes out before the screen lets go of the link.
+    // The OFF of a held jog (or one owed since a port failure) goes out before the screen lets
+    // go of the link.
+    m_jog.settle();
     m_jog.letGo();
 }
 

@@ -158,6 +158,29 @@ Q_DECLARE_METATYPE(Cycle)
 class TstScreens : public QObject {
     Q_OBJECT
 private slots:
+    // A jog coil left ON when the port failed gets its OFF once the controller can be reached.
+    void aJogOffOwedSinceAPortFailure()
+    {
+        QStringList sent;
+        bool port = true;
+        JogHold jog(
+            [&](int coil, bool on) {
+                if (!port)
+                    return JogHold::Result::PortFailed;
+                sent << QStringLiteral("%1 %2").arg(coil).arg(on ? "ON" : "OFF");
+                return JogHold::Result::Sent;
+            },
+            [&] { return port; });
+        jog.press(2);
+        port = false;
+        jog.letGo();
+        jog.settle();
+        port = true;
+        jog.settle();
+        jog.settle();
+        QCOMPARE(sent, QStringList({"2 ON", "2 OFF"}));
+    }
+
     void manualCommands_data()
     {
         QTest::addColumn<Press>("p");
