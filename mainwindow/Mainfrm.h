@@ -16,6 +16,7 @@
 #include "link/ReceiveHandler.h"
 #include "mainwindow/RunControl.h"
 #include "projects/Transfer.h"
+#include "ui/Language.h"
 
 class AboutForm;
 class CommPort;
@@ -70,6 +71,7 @@ public:
     AboutForm *aboutForm() const { return m_about.get(); }
     ProgramEditor &editor() { return *m_editor; }
     ProjectFiles &projects() { return *m_projects; }
+    LanguageSwitch &language() { return m_language; }
 
     // Controls, by their names.
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
@@ -103,6 +105,8 @@ private:
     void onPortFailed();
     void showAbout();
 
+    // Chinese from the start; Qt's own texts in Chinese too.
+    LanguageSwitch m_language;
     LinkState &m_state;
     Prompter &m_prompter;
     LinkContext m_ctx;
