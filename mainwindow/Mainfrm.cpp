@@ -123,6 +123,7 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
 
     connect(Cmd1, &QPushButton::clicked, this, [this] { m_connection.Cmd1Click(); });
     connect(Command11, &QPushButton::clicked, this, &Mainfrm::showAbout);
+    connect(Cmd6, &QPushButton::clicked, this, &Mainfrm::switchLanguage);
 
     // The program editor works on the grid and its two cell editors; the project buttons and
     // the line buttons act on the program through it and through the project files.

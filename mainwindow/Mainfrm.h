@@ -104,6 +104,7 @@ private:
     void onTimer2();
     void onPortFailed();
     void showAbout();
+    void switchLanguage();
 
     // Chinese from the start; Qt's own texts in Chinese too.
     LanguageSwitch m_language;
