@@ -1,6 +1,7 @@
 #include "editor/Instructions.h"
 
 #include "ui/NumberText.h"
+#include "ui/Texts.h"
 
 #include <QLocale>
 #include <algorithm>
@@ -16,36 +17,57 @@ struct Category {
 
 // Code order: the category code is the position + 1, and so is a command's code within it.
 const Category Catalogue[] = {
-    {"系统操作", {"停止", "启动", "暂停", "恢复", "延时等待", "等待电机完成", "停止电机运动", "常等待"}},
-    {"流程控制", {"程序间跳转", "程序循环", "输入跳转", "开启输入中断", "关闭输入中断"}},
-    {"输出口设置", {"输出口设置"}},
-    {"回零运动", {"设置回零速度", "启动回零"}},
-    {"插补运动",
-     {"设置点位速度", "三轴相对运动", "单轴绝对运动", "XY绝对运动", "XZ绝对运动", "YZ绝对运动", "三轴绝对运动",
-      "XY圆弧插补", "XZ圆弧插补", "YZ圆弧插补"}},
-    {"独立运动", {"独立运动速度", "相对运动", "X绝对运动", "Y绝对运动", "Z绝对运动"}},
+    {QT_TRANSLATE_NOOP("Trelmo", "系统操作"),
+     {QT_TRANSLATE_NOOP("Trelmo", "停止"), QT_TRANSLATE_NOOP("Trelmo", "启动"), QT_TRANSLATE_NOOP("Trelmo", "暂停"),
+      QT_TRANSLATE_NOOP("Trelmo", "恢复"), QT_TRANSLATE_NOOP("Trelmo", "延时等待"),
+      QT_TRANSLATE_NOOP("Trelmo", "等待电机完成"), QT_TRANSLATE_NOOP("Trelmo", "停止电机运动"),
+      QT_TRANSLATE_NOOP("Trelmo", "常等待")}},
+    {QT_TRANSLATE_NOOP("Trelmo", "流程控制"),
+     {QT_TRANSLATE_NOOP("Trelmo", "程序间跳转"), QT_TRANSLATE_NOOP("Trelmo", "程序循环"),
+      QT_TRANSLATE_NOOP("Trelmo", "输入跳转"), QT_TRANSLATE_NOOP("Trelmo", "开启输入中断"),
+      QT_TRANSLATE_NOOP("Trelmo", "关闭输入中断")}},
+    {QT_TRANSLATE_NOOP("Trelmo", "输出口设置"), {QT_TRANSLATE_NOOP("Trelmo", "输出口设置")}},
+    {QT_TRANSLATE_NOOP("Trelmo", "回零运动"),
+     {QT_TRANSLATE_NOOP("Trelmo", "设置回零速度"), QT_TRANSLATE_NOOP("Trelmo", "启动回零")}},
+    {QT_TRANSLATE_NOOP("Trelmo", "插补运动"),
+     {QT_TRANSLATE_NOOP("Trelmo", "设置点位速度"), QT_TRANSLATE_NOOP("Trelmo", "三轴相对运动"),
+      QT_TRANSLATE_NOOP("Trelmo", "单轴绝对运动"), QT_TRANSLATE_NOOP("Trelmo", "XY绝对运动"),
+      QT_TRANSLATE_NOOP("Trelmo", "XZ绝对运动"), QT_TRANSLATE_NOOP("Trelmo", "YZ绝对运动"),
+      QT_TRANSLATE_NOOP("Trelmo", "三轴绝对运动"), QT_TRANSLATE_NOOP("Trelmo", "XY圆弧插补"),
+      QT_TRANSLATE_NOOP("Trelmo", "XZ圆弧插补"), QT_TRANSLATE_NOOP("Trelmo", "YZ圆弧插补")}},
+    {QT_TRANSLATE_NOOP("Trelmo", "独立运动"),
+     {QT_TRANSLATE_NOOP("Trelmo", "独立运动速度"), QT_TRANSLATE_NOOP("Trelmo", "相对运动"),
+      QT_TRANSLATE_NOOP("Trelmo", "X绝对运动"), QT_TRANSLATE_NOOP("Trelmo", "Y绝对运动"),
+      QT_TRANSLATE_NOOP("Trelmo", "Z绝对运动")}},
 };
 constexpr int CategoryCount = int(std::size(Catalogue));
+const text::Text None{QT_TRANSLATE_NOOP("Trelmo", "无")};
+
+// A name of the catalogue in the language in use.
+QString inUse(const char *name)
+{
+    return text::Text{name}();
+}
 
 }  // namespace
 
 QString NoneText()
 {
-    return QStringLiteral("无");
+    return None();
 }
 
 QStringList CategoryNames()
 {
     QStringList names;
     for (const Category &c : Catalogue)
-        names << QString::fromUtf8(c.name);
+        names << inUse(c.name);
     return names;
 }
 
 int CategoryCode(const QString &name)
 {
     for (int i = 0; i < CategoryCount; ++i)
-        if (name == QString::fromUtf8(Catalogue[i].name))
+        if (name == inUse(Catalogue[i].name))
             return i + 1;
     return 0;
 }
@@ -56,7 +78,7 @@ QStringList CommandNames(const QString &category)
     const int code = CategoryCode(category);
     if (code > 0)
         for (const char *c : Catalogue[code - 1].commands)
-            names << QString::fromUtf8(c);
+            names << inUse(c);
     return names;
 }
 
@@ -70,7 +92,7 @@ QString CategoryName(int category)
 {
     if (category < 1 || category > CategoryCount)
         return QString();
-    return QString::fromUtf8(Catalogue[category - 1].name);
+    return inUse(Catalogue[category - 1].name);
 }
 
 QString CommandName(int category, int command)
@@ -80,7 +102,21 @@ QString CommandName(int category, int command)
     const auto &commands = Catalogue[category - 1].commands;
     if (command > int(commands.size()))
         return QString();
-    return QString::fromUtf8(*(commands.begin() + (command - 1)));
+    return inUse(*(commands.begin() + (command - 1)));
+}
+
+QString NameInUse(const QString &shown)
+{
+    // A name stands for one text wherever it appears: a category and a command of the same
+    // name read the same in both languages.
+    for (const Category &c : Catalogue) {
+        if (text::Text{c.name}.matches(shown))
+            return inUse(c.name);
+        for (const char *command : c.commands)
+            if (text::Text{command}.matches(shown))
+                return inUse(command);
+    }
+    return None.matches(shown) ? None() : shown;
 }
 
 std::optional<std::int32_t> EncodeParameter(double value)

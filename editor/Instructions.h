@@ -28,6 +28,10 @@ int CommandCode(const QString &category, const QString &command);
 // Names of codes; a null string for a code that has none.
 QString CategoryName(int category);
 QString CommandName(int category, int command);
+// All names are in the language in use. A category or command name, or the text for none, as
+// a cell shows it in either language: the same name in the language in use. Any other text
+// comes back as it is.
+QString NameInUse(const QString &shown);
 
 // A parameter is a signed 32-bit count of thousandths. Positive numbers are rounded to the
 // nearest thousandth (halves to even), negative magnitudes up to the next thousandth, so that

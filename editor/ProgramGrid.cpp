@@ -4,13 +4,21 @@
 
 #include "editor/Instructions.h"
 #include "ui/FlexGrid.h"
+#include "ui/Texts.h"
 
 namespace program {
 
 namespace {
 constexpr int RowHeightTwips = 400;
 constexpr int Centred = 4;
-const char *const ColumnTitles[] = {"", "指令集", "命令", "参数1", "参数2", "参数3", "参数4", "参数5"};
+const text::Text ColumnTitles[] = {{""},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "指令集")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "命令")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数1")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数2")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数3")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数4")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数5")}};
 }  // namespace
 
 void LayOutGridColumns(FlexGrid &grid)
@@ -23,7 +31,7 @@ void LayOutGridColumns(FlexGrid &grid)
         grid.setColAlignment(c, Centred);
     }
     for (int c = 1; c < FlexGrid::Cols; ++c)
-        grid.setTextMatrix(0, c, QString::fromUtf8(ColumnTitles[c]));
+        grid.setTextMatrix(0, c, ColumnTitles[c]());
 }
 
 void LayOutGridRows(FlexGrid &grid, int lines)
@@ -42,6 +50,17 @@ void RebuildGrid(FlexGrid &grid, int lines)
     grid.clearTexts();
     LayOutGridColumns(grid);
     LayOutGridRows(grid, lines);
+}
+
+void RetranslateNames(FlexGrid &grid)
+{
+    for (int r = 1; r < grid.rows(); ++r)
+        for (int c : {1, 2}) {
+            const QString shown = grid.textMatrix(r, c);
+            const QString name = NameInUse(shown);
+            if (name != shown)
+                grid.setTextMatrix(r, c, name);
+        }
 }
 
 }  // namespace program

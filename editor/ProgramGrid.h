@@ -11,5 +11,9 @@ void LayOutGridColumns(FlexGrid &grid);
 void LayOutGridRows(FlexGrid &grid, int lines);
 // Clears every cell text and lays the grid out afresh for `lines` lines.
 void RebuildGrid(FlexGrid &grid, int lines);
+// After a change of language: the category and command names the cells show, in the language
+// now in use (the titles come with the column layout). Parameters and any other text stay as
+// they are.
+void RetranslateNames(FlexGrid &grid);
 
 }  // namespace program

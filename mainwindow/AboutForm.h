@@ -16,4 +16,7 @@ public:
     QLabel *Label1;
     QPlainTextEdit *Text1;
     QPushButton *Command1;
+
+protected:
+    void changeEvent(QEvent *event) override;
 };

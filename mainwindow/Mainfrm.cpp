@@ -12,6 +12,7 @@
 #include "ui/CommPort.h"
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
+#include "ui/Language.h"
 #include "ui/NumberText.h"
 #include "ui/Texts.h"
 #include "ui/Widgets.h"
@@ -44,25 +45,35 @@ struct ButtonSpec {
 // clang-format off
 const ButtonSpec Buttons[] = {
     // Connection and transfers, the three screens.
-    {&Mainfrm::Cmd1, "Cmd1", "连接控制器", &colors::LightYellow},  {&Mainfrm::Cmd5, "Cmd5", "工程读取", &colors::LightYellow},
-    {&Mainfrm::Command8, "Command8", "下载工程", &colors::LightYellow}, {&Mainfrm::Cmd3, "Cmd3", "手动操作界面", nullptr},
-    {&Mainfrm::Cmd4, "Cmd4", "参数配置界面", nullptr},              {&Mainfrm::Command9, "Command9", "插补操作界面", nullptr},
+    {&Mainfrm::Cmd1, "Cmd1", text::Connect.source, &colors::LightYellow},
+    {&Mainfrm::Cmd5, "Cmd5", QT_TRANSLATE_NOOP("Trelmo", "工程读取"), &colors::LightYellow},
+    {&Mainfrm::Command8, "Command8", QT_TRANSLATE_NOOP("Trelmo", "下载工程"), &colors::LightYellow},
+    {&Mainfrm::Cmd3, "Cmd3", QT_TRANSLATE_NOOP("Trelmo", "手动操作界面"), nullptr},
+    {&Mainfrm::Cmd4, "Cmd4", QT_TRANSLATE_NOOP("Trelmo", "参数配置界面"), nullptr},
+    {&Mainfrm::Command9, "Command9", QT_TRANSLATE_NOOP("Trelmo", "插补操作界面"), nullptr},
     // Run control.
-    {&Mainfrm::Command14, "Command14", "系统急停", &colors::Red},  {&Mainfrm::Command13, "Command13", "上电自运行", &colors::Apricot},
-    {&Mainfrm::Command12, "Command12", "控制器存数据", &colors::Apricot},
+    {&Mainfrm::Command14, "Command14", QT_TRANSLATE_NOOP("Trelmo", "系统急停"), &colors::Red},
+    {&Mainfrm::Command13, "Command13", text::AutoRunOn.source, &colors::Apricot},
+    {&Mainfrm::Command12, "Command12", QT_TRANSLATE_NOOP("Trelmo", "控制器存数据"), &colors::Apricot},
     // Projects and lines.
-    {&Mainfrm::Command5, "Command5", "新建工程", &colors::Apricot}, {&Mainfrm::Command10, "Command10", "打开工程", &colors::Apricot},
-    {&Mainfrm::Command7, "Command7", "保存工程", &colors::Apricot}, {&Mainfrm::Command6, "Command6", "清除工程", &colors::Apricot},
-    {&Mainfrm::Command1, "Command1", "插入代码行", nullptr},       {&Mainfrm::Command2, "Command2", "删除代码行", nullptr},
-    {&Mainfrm::Command3, "Command3", "复制代码行", nullptr},       {&Mainfrm::Command4, "Command4", "粘贴代码行", nullptr},
-    // About and language.
-    {&Mainfrm::Command11, "Command11", "关于/About", nullptr},      {&Mainfrm::Cmd6, "Cmd6", "中 /  EN", nullptr},
+    {&Mainfrm::Command5, "Command5", QT_TRANSLATE_NOOP("Trelmo", "新建工程"), &colors::Apricot},
+    {&Mainfrm::Command10, "Command10", QT_TRANSLATE_NOOP("Trelmo", "打开工程"), &colors::Apricot},
+    {&Mainfrm::Command7, "Command7", QT_TRANSLATE_NOOP("Trelmo", "保存工程"), &colors::Apricot},
+    {&Mainfrm::Command6, "Command6", QT_TRANSLATE_NOOP("Trelmo", "清除工程"), &colors::Apricot},
+    {&Mainfrm::Command1, "Command1", QT_TRANSLATE_NOOP("Trelmo", "插入代码行"), nullptr},
+    {&Mainfrm::Command2, "Command2", QT_TRANSLATE_NOOP("Trelmo", "删除代码行"), nullptr},
+    {&Mainfrm::Command3, "Command3", QT_TRANSLATE_NOOP("Trelmo", "复制代码行"), nullptr},
+    {&Mainfrm::Command4, "Command4", QT_TRANSLATE_NOOP("Trelmo", "粘贴代码行"), nullptr},
+    // About and language; the language button reads the same in both languages.
+    {&Mainfrm::Command11, "Command11", QT_TRANSLATE_NOOP("Trelmo", "关于/About"), nullptr},
+    {&Mainfrm::Cmd6, "Cmd6", "中 /  EN", nullptr},
 };
 // clang-format on
 
 QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, const QColor &color = {})
 {
-    auto *b = new QPushButton(QString::fromUtf8(caption), parent);
+    auto *b = new QPushButton(parent);
+    text::SetCaption(b, {caption});
     b->setObjectName(QString::fromLatin1(name));
     b->setMinimumHeight(30);
     b->setFocusPolicy(Qt::StrongFocus);
@@ -73,7 +84,8 @@ QPushButton *makeButton(QWidget *parent, const char *name, const char *caption, 
 
 QLabel *makeLabel(QWidget *parent, const char *name, const char *caption)
 {
-    auto *l = new QLabel(QString::fromUtf8(caption), parent);
+    auto *l = new QLabel(parent);
+    text::SetCaption(l, {caption});
     l->setObjectName(QString::fromLatin1(name));
     return l;
 }
@@ -113,6 +125,7 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
 
     connect(Cmd1, &QPushButton::clicked, this, [this] { m_connection.Cmd1Click(); });
     connect(Command11, &QPushButton::clicked, this, &Mainfrm::showAbout);
+    connect(Cmd6, &QPushButton::clicked, this, &Mainfrm::switchLanguage);
 
     // The program editor works on the grid and its two cell editors; the project buttons and
     // the line buttons act on the program through it and through the project files.
@@ -190,6 +203,8 @@ void Mainfrm::buildControls()
     Label3->setFont(status);
     Label3->setMinimumWidth(180);
     Label3->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The captions that show the connection and the power-on run mode keep it across a switch.
+    text::TrackCaption(Label3, {text::NotConnected, text::Connected});
 
     MSFlexGrid1 = new FlexGrid(central);
     MSFlexGrid1->setObjectName(QStringLiteral("MSFlexGrid1"));
@@ -197,15 +212,17 @@ void Mainfrm::buildControls()
 
     for (const ButtonSpec &b : Buttons)
         this->*b.member = makeButton(central, b.name, b.caption, b.color ? *b.color : QColor());
+    text::TrackCaption(Cmd1, {text::Connect, text::Disconnect});
+    text::TrackCaption(Command13, {text::AutoRunOn, text::AutoRunOff});
     QFont stopFont = Command14->font();
     stopFont.setBold(true);
     Command14->setFont(stopFont);
     Command14->setMinimumHeight(44);
 
-    Label2 = makeLabel(central, "Label2", "指令行数：");
-    Label4 = makeLabel(central, "Label4", "当前选择的行：");
-    Label5 = makeLabel(central, "Label5", "当前选择的列：");
-    Label6 = makeLabel(central, "Label6", "当前运行设定：");
+    Label2 = makeLabel(central, "Label2", QT_TRANSLATE_NOOP("Trelmo", "指令行数："));
+    Label4 = makeLabel(central, "Label4", QT_TRANSLATE_NOOP("Trelmo", "当前选择的行："));
+    Label5 = makeLabel(central, "Label5", QT_TRANSLATE_NOOP("Trelmo", "当前选择的列："));
+    Label6 = makeLabel(central, "Label6", QT_TRANSLATE_NOOP("Trelmo", "当前运行设定："));
     Text1 = makeBox(central, "Text1", 70);
     Text3 = makeBox(central, "Text3", 60);
     Text4 = makeBox(central, "Text4", 60);
@@ -232,16 +249,17 @@ void Mainfrm::buildControls()
 
     auto *side = new QVBoxLayout;
     auto group = [central](const char *title, std::initializer_list<QWidget *> widgets) {
-        auto *box = new QGroupBox(QString::fromUtf8(title), central);
+        auto *box = new QGroupBox(central);
+        text::SetCaption(box, {title});
         auto *v = new QVBoxLayout(box);
         v->setSpacing(6);
         for (QWidget *w : widgets)
             v->addWidget(w);
         return box;
     };
-    side->addWidget(group("控制器连接", {Cmd1, Cmd5, Command8}));
-    side->addWidget(group("操作界面", {Cmd3, Cmd4, Command9}));
-    side->addWidget(group("运行控制", {Command14, Label6, Command13, Command12}));
+    side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "控制器连接"), {Cmd1, Cmd5, Command8}));
+    side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "操作界面"), {Cmd3, Cmd4, Command9}));
+    side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "运行控制"), {Command14, Label6, Command13, Command12}));
     side->addStretch(1);
     side->addWidget(Command11);
     side->addWidget(Cmd6);

@@ -16,6 +16,7 @@
 #include "link/ReceiveHandler.h"
 #include "mainwindow/RunControl.h"
 #include "projects/Transfer.h"
+#include "ui/Language.h"
 
 class AboutForm;
 class CommPort;
@@ -73,6 +74,7 @@ public:
     ProgramEditor &editor() { return *m_editor; }
     ProjectFiles &projects() { return *m_projects; }
     EditHistory &history() { return *m_history; }
+    LanguageSwitch &language() { return m_language; }
 
     // Controls, by their names.
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
@@ -105,7 +107,10 @@ private:
     void onTimer2();
     void onPortFailed();
     void showAbout();
+    void switchLanguage();
 
+    // Chinese from the start; Qt's own texts in Chinese too.
+    LanguageSwitch m_language;
     LinkState &m_state;
     Prompter &m_prompter;
     LinkContext m_ctx;

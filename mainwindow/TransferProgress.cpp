@@ -1,6 +1,7 @@
 #include "mainwindow/TransferProgress.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -73,8 +74,16 @@ void TransferProgress::tick()
     m_phase = blocks && m_state.BlocksDone >= m_state.BlockCount ? Phase::Finished : Phase::Stopped;
 }
 
+void TransferProgress::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange && m_phase != Phase::Idle)
+        showDone(m_done);
+    QWidget::changeEvent(event);
+}
+
 void TransferProgress::showDone(int lines)
 {
+    m_done = lines;
     const QString format = m_kind == Kind::Download ? QCoreApplication::translate("Trelmo", "下载 %1/%2")
                                                     : QCoreApplication::translate("Trelmo", "读取 %1/%2");
     // As wide as the widest count, so that the bar stands still while the numbers grow.

@@ -26,6 +26,10 @@ public:
     QLabel *label() const { return m_label; }
     QProgressBar *bar() const { return m_bar; }
 
+protected:
+    // "中 / EN": what is shown is shown again in the new language.
+    void changeEvent(QEvent *event) override;
+
 private:
     enum class Phase { Idle, Running, Finished, Stopped };
     bool transferring() const;
@@ -37,4 +41,5 @@ private:
     Phase m_phase = Phase::Idle;
     Kind m_kind = Kind::Download;
     int m_lines = 0;
+    int m_done = 0;
 };

@@ -1,7 +1,6 @@
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Dialogs.h"
-#include "ui/Language.h"
 #include "ui/PortCatalogue.h"
 
 #include <QApplication>
@@ -45,9 +44,6 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
-    // The standard buttons and the file dialogs speak Chinese like the rest of the tool.
-    QtLanguage qtLanguage;
-    qtLanguage.useChinese();
 
     LinkState state;
     DesktopPrompter prompter;

@@ -10,23 +10,28 @@
 
 #include "editor/Instructions.h"
 #include "ui/Dialogs.h"
+#include "ui/Language.h"
 #include "ui/NumberText.h"
 
 Form4::Form4(Prompter &prompter, QWidget *parent) : QWidget(parent, Qt::Window), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(QStringLiteral("工程文件新建窗口"));
-    Label1 = new QLabel(QStringLiteral("文件名称为："), this);
+    text::SetCaption(this, {QT_TRANSLATE_NOOP("Trelmo", "工程文件新建窗口")});
+    Label1 = new QLabel(this);
+    text::SetCaption(Label1, {QT_TRANSLATE_NOOP("Trelmo", "文件名称为：")});
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = new QLabel(QStringLiteral("设定工程指令行数："), this);
+    Label2 = new QLabel(this);
+    text::SetCaption(Label2, {QT_TRANSLATE_NOOP("Trelmo", "设定工程指令行数：")});
     Label2->setObjectName(QStringLiteral("Label2"));
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text2 = new QLineEdit(this);
     Text2->setObjectName(QStringLiteral("Text2"));
-    Command1 = new QPushButton(QStringLiteral("确 定"), this);
+    Command1 = new QPushButton(this);
+    text::SetCaption(Command1, {QT_TRANSLATE_NOOP("Trelmo", "确 定")});
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(QStringLiteral("取 消"), this);
+    Command2 = new QPushButton(this);
+    text::SetCaption(Command2, {QT_TRANSLATE_NOOP("Trelmo", "取 消")});
     Command2->setObjectName(QStringLiteral("Command2"));
 
     auto *fields = new QGridLayout;

@@ -57,8 +57,9 @@ Form4 *ProjectFiles::form4() const
 
 QString ProjectFiles::fileFilter()
 {
-    return QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|"
-                          "Banary Files (*.dat)|*.dat");
+    return QCoreApplication::translate("Trelmo",
+                                       "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|"
+                                       "Banary Files (*.dat)|*.dat");
 }
 
 void ProjectFiles::markChanged()

@@ -5,6 +5,7 @@
 #include "link/Tags.h"
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
+#include "ui/Language.h"
 #include "ui/Texts.h"
 #include "ui/WaitMs.h"
 #include "ui/Widgets.h"
@@ -16,7 +17,7 @@ SubScreen::SubScreen(const LinkContext &ctx, const char *name, const char *title
     : QWidget(nullptr), m_ctx(ctx), m_cycle(cycle), m_first(first)
 {
     setObjectName(QLatin1String(name));
-    setWindowTitle(QString::fromUtf8(title));
+    text::SetCaption(this, {title});
     Timer1 = MakeTimer(this, "Timer1", cycle.refreshMs);
     Timer2 = MakeTimer(this, "Timer2", cycle.watchdogMs);
     connect(Timer1, &QTimer::timeout, this, &SubScreen::Timer1_Timer);

@@ -43,7 +43,8 @@ public:
     static constexpr int WatchdogLimit = 6;
     static constexpr int NoReplyLimit = 10;
 
-    // The window named `name` with the title `title`; `first` is the read that loading sends.
+    // The window named `name` with the title `title` (a text to translate); `first` is the read
+    // that loading sends.
     SubScreen(const LinkContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first);
 
     bool isLoaded() const { return m_loaded; }

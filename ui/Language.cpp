@@ -1,10 +1,112 @@
 #include "ui/Language.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QByteArrayList>
+#include <QGroupBox>
 #include <QLibraryInfo>
+#include <QVariant>
+#include <QWidget>
 
-bool QtLanguage::useChinese()
+namespace {
+// Built by lrelease from translations/trelmo_en.ts into the tool's resources.
+const QString EnglishCatalogue = QStringLiteral(":/i18n/trelmo_en.qm");
+// Where a widget keeps the source texts its caption may show, and the number put into them.
+constexpr char TextsProperty[] = "captionTexts";
+constexpr char ArgProperty[] = "captionArg";
+
+// The English texts, for telling which text a caption shows whatever language is in use.
+const QTranslator &EnglishTexts()
 {
-    return m_translator.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
-           QCoreApplication::installTranslator(&m_translator);
+    static QTranslator english;
+    static const bool loaded = english.load(EnglishCatalogue);
+    (void)loaded;
+    return english;
+}
+
+const char *captionProperty(const QWidget *widget)
+{
+    if (qobject_cast<const QGroupBox *>(widget))
+        return "title";
+    return widget->isWindow() ? "windowTitle" : "text";
+}
+
+QString filled(const QString &text, int arg)
+{
+    return arg < 0 ? text : text.arg(arg);
+}
+}  // namespace
+
+QString text::Text::in(Language language) const
+{
+    if (language == Language::English) {
+        const QString english = EnglishTexts().translate("Trelmo", source);
+        if (!english.isEmpty())
+            return english;
+    }
+    return QString::fromUtf8(source);
+}
+
+bool text::Text::matches(const QString &shown, int arg) const
+{
+    return shown == filled(in(Language::Chinese), arg) || shown == filled(in(Language::English), arg);
+}
+
+LanguageSwitch::LanguageSwitch()
+{
+    if (m_qtChinese.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&m_qtChinese);
+    if (!m_english.load(EnglishCatalogue))
+        qWarning("The English texts are missing from the tool's resources.");
+}
+
+void LanguageSwitch::use(Language language)
+{
+    if (language == m_language)
+        return;
+    m_language = language;
+    const bool english = language == Language::English;
+    QCoreApplication::removeTranslator(english ? &m_qtChinese : &m_english);
+    QTranslator &coming = english ? m_english : m_qtChinese;
+    if (!coming.isEmpty())
+        QCoreApplication::installTranslator(&coming);
+    for (QWidget *window : QApplication::topLevelWidgets())
+        text::Retranslate(window);
+    // Qt posts QEvent::LanguageChange to every window; they are handled now, not later.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+}
+
+void text::SetCaption(QWidget *widget, Text t)
+{
+    TrackCaption(widget, {t});
+    widget->setProperty(captionProperty(widget), t());
+}
+
+void text::TrackCaption(QWidget *widget, std::initializer_list<Text> texts, int arg)
+{
+    QByteArrayList sources;
+    for (const Text &t : texts)
+        sources << QByteArray(t.source);
+    widget->setProperty(TextsProperty, QVariant::fromValue(sources));
+    widget->setProperty(ArgProperty, arg);
+}
+
+void text::Retranslate(QWidget *window)
+{
+    QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    widgets.prepend(window);
+    for (QWidget *widget : widgets) {
+        const QByteArrayList sources = widget->property(TextsProperty).value<QByteArrayList>();
+        if (sources.isEmpty())
+            continue;
+        const int arg = widget->property(ArgProperty).toInt();
+        const char *property = captionProperty(widget);
+        const QString shown = widget->property(property).toString();
+        for (const QByteArray &source : sources) {
+            const Text t{source.constData()};
+            if (t.matches(shown, arg)) {
+                widget->setProperty(property, filled(t(), arg));
+                break;
+            }
+        }
+    }
 }

@@ -3,11 +3,19 @@
 #include <QCoreApplication>
 #include <QString>
 
+// The tool speaks Chinese, in which its texts are written, or English (ui/Language.h).
+enum class Language { Chinese, English };
+
 namespace text {
 // A text as the tool shows it: written in Chinese, put into the language in use when shown.
 struct Text {
     const char *source;
     QString operator()() const { return QCoreApplication::translate("Trelmo", source); }
+    // The text in `language`, whichever language is in use.
+    QString in(Language language) const;
+    // Whether `shown` is this text (with "%1" filled by `arg` when it is not negative), in
+    // either language.
+    bool matches(const QString &shown, int arg = -1) const;
 };
 
 // Connection state (the main window's label and connect button).

@@ -6,6 +6,7 @@
 #include "link/Tags.h"
 #include "ui/Dialogs.h"
 #include "ui/KeyAscii.h"
+#include "ui/Language.h"
 #include "ui/NumberText.h"
 #include "ui/Texts.h"
 #include "ui/Widgets.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 // The refresh alternates two reads: A = the coordinates and the speed (12 registers from
@@ -34,13 +36,21 @@ constexpr int DirectionBox = 10;
 constexpr int MoveCoils[6] = {reg::coil::ArcXY,    reg::coil::ArcXZ,    reg::coil::ArcYZ,
                               reg::coil::LinearXY, reg::coil::LinearXZ, reg::coil::LinearYZ};
 
-const char *const ButtonCaptions[7] = {"XY圆弧插补", "XZ圆弧插补", "YZ圆弧插补", "XY直线插补",
-                                       "XZ直线插补", "YZ直线插补", "急  停"};
-const char *const BoxLabels[11] = {"X轴坐标", "Y轴坐标", "Z轴坐标", "插补速度", "X轴终点", "Y轴终点",
-                                   "Z轴终点", "X轴段1",  "Y轴段1",  "Z轴段1",   "圆弧方向"};
+const char *const ButtonCaptions[7] = {
+    QT_TRANSLATE_NOOP("Trelmo", "XY圆弧插补"), QT_TRANSLATE_NOOP("Trelmo", "XZ圆弧插补"),
+    QT_TRANSLATE_NOOP("Trelmo", "YZ圆弧插补"), QT_TRANSLATE_NOOP("Trelmo", "XY直线插补"),
+    QT_TRANSLATE_NOOP("Trelmo", "XZ直线插补"), QT_TRANSLATE_NOOP("Trelmo", "YZ直线插补"),
+    QT_TRANSLATE_NOOP("Trelmo", "急  停")};
+const char *const BoxLabels[11] = {QT_TRANSLATE_NOOP("Trelmo", "X轴坐标"), QT_TRANSLATE_NOOP("Trelmo", "Y轴坐标"),
+                                   QT_TRANSLATE_NOOP("Trelmo", "Z轴坐标"), QT_TRANSLATE_NOOP("Trelmo", "插补速度"),
+                                   QT_TRANSLATE_NOOP("Trelmo", "X轴终点"), QT_TRANSLATE_NOOP("Trelmo", "Y轴终点"),
+                                   QT_TRANSLATE_NOOP("Trelmo", "Z轴终点"), QT_TRANSLATE_NOOP("Trelmo", "X轴段1"),
+                                   QT_TRANSLATE_NOOP("Trelmo", "Y轴段1"),  QT_TRANSLATE_NOOP("Trelmo", "Z轴段1"),
+                                   QT_TRANSLATE_NOOP("Trelmo", "圆弧方向")};
 
-const QString Clockwise = QStringLiteral("顺");
-const QString CounterClockwise = QStringLiteral("逆");
+// The arc direction as the label beside its box shows it.
+const text::Text Clockwise{QT_TRANSLATE_NOOP("Trelmo", "顺")};
+const text::Text CounterClockwise{QT_TRANSLATE_NOOP("Trelmo", "逆")};
 
 // The largest setting the register pair carries: 2147483647 thousandths.
 constexpr double MaxScaled = 2147483647.0;
@@ -53,7 +63,7 @@ const SubScreen::Read InterpLoad{tag::InterpReadA, reg::Status, ReadACount};
 }  // namespace
 
 InterpolationScreen::InterpolationScreen(const LinkContext &ctx)
-    : SubScreen(ctx, "Form1", "插补调试界面", InterpCycle, InterpLoad)
+    : SubScreen(ctx, "Form1", QT_TRANSLATE_NOOP("Trelmo", "插补调试界面"), InterpCycle, InterpLoad)
 {
     buildControls();
     setLamp(Shape2);
@@ -77,13 +87,12 @@ void InterpolationScreen::buildControls()
         Text1[i] = e;
         return e;
     };
-    // One label width for every group, so that the boxes stand in one column.
-    const int labelWidth = fontMetrics().horizontalAdvance(QStringLiteral("圆弧方向")) + 12;
     auto boxGrid = [&](QWidget *owner, int from, int to) {
         auto *grid = new QGridLayout(owner);
         for (int i = from; i <= to; ++i) {
-            auto *label = new QLabel(QString::fromUtf8(BoxLabels[i]), owner);
-            label->setFixedWidth(labelWidth);
+            auto *label = new QLabel(owner);
+            text::SetCaption(label, {BoxLabels[i]});
+            m_boxLabels[std::size_t(i)] = label;
             grid->addWidget(label, i - from, 0);
             grid->addWidget(makeBox(i), i - from, 1);
         }
@@ -97,9 +106,11 @@ void InterpolationScreen::buildControls()
     for (int i = 0; i < 3; ++i)
         Text1[i]->setReadOnly(true);  // shown, never entered
 
-    auto *endPoint = new QGroupBox(QStringLiteral("直线或圆弧插补终点坐标设定"), this);
+    auto *endPoint = new QGroupBox(this);
+    text::SetCaption(endPoint, {QT_TRANSLATE_NOOP("Trelmo", "直线或圆弧插补终点坐标设定")});
     boxGrid(endPoint, 4, 6);
-    auto *middle = new QGroupBox(QStringLiteral("圆弧插补段中间某点坐标设定(起点宇终点除外)"), this);
+    auto *middle = new QGroupBox(this);
+    text::SetCaption(middle, {QT_TRANSLATE_NOOP("Trelmo", "圆弧插补段中间某点坐标设定(起点宇终点除外)")});
     boxGrid(middle, 7, 9);
 
     auto *direction = new QGroupBox(this);
@@ -107,6 +118,7 @@ void InterpolationScreen::buildControls()
     Label1[13] = new QLabel(this);
     Label1[13]->setObjectName(QStringLiteral("Label1_13"));
     Label1[13]->setMinimumWidth(30);
+    text::TrackCaption(Label1[13], {Clockwise, CounterClockwise});
     directionGrid->addWidget(Label1[13], 0, 2);
 
     auto *settings = new QVBoxLayout;
@@ -116,11 +128,13 @@ void InterpolationScreen::buildControls()
     settings->addWidget(direction);
 
     for (int i = 0; i <= StopIndex; ++i) {
-        Command1[i] = new QPushButton(QString::fromUtf8(ButtonCaptions[i]), this);
+        Command1[i] = new QPushButton(this);
+        text::SetCaption(Command1[i], {ButtonCaptions[i]});
         Command1[i]->setObjectName(QStringLiteral("Command1_%1").arg(i));
         Command1[i]->setMinimumSize(130, 40);
     }
-    Command1[ReturnIndex] = new QPushButton(QStringLiteral(" 返   回"), this);
+    Command1[ReturnIndex] = new QPushButton(this);
+    text::SetCaption(Command1[ReturnIndex], text::Return);
     Command1[ReturnIndex]->setObjectName(QStringLiteral("Command1_14"));
     Command1[ReturnIndex]->setMinimumSize(130, 40);
 
@@ -147,7 +161,9 @@ void InterpolationScreen::buildControls()
     Text2->setFocusPolicy(Qt::NoFocus);
     auto *top = new QHBoxLayout;
     top->addWidget(Shape2);
-    top->addWidget(new QLabel(text::CommLamp(), this));
+    auto *commLabel = new QLabel(this);
+    text::SetCaption(commLabel, text::CommLamp);
+    top->addWidget(commLabel);
     top->addStretch(1);
     top->addWidget(Text2);
 
@@ -159,13 +175,30 @@ void InterpolationScreen::buildControls()
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(top);
     outer->addLayout(body);
+    fitBoxLabels();
+}
+
+void InterpolationScreen::fitBoxLabels()
+{
+    int width = 0;
+    for (QLabel *label : m_boxLabels)
+        width = std::max(width, fontMetrics().horizontalAdvance(label->text()));
+    for (QLabel *label : m_boxLabels)
+        label->setFixedWidth(width + 12);
+}
+
+void InterpolationScreen::changeEvent(QEvent *event)
+{
+    SubScreen::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        fitBoxLabels();
 }
 
 void InterpolationScreen::resetControls()
 {
     for (QLineEdit *box : Text1)
         box->setText(QStringLiteral("0"));
-    Label1[13]->setText(Clockwise);
+    Label1[13]->setText(Clockwise());
     Text2->setText(QStringLiteral("0"));
 }
 
@@ -192,9 +225,9 @@ void InterpolationScreen::showReadB()
     const int direction = b[24] * 256 + b[25];
     SetTextIfChanged(Text1[DirectionBox], QString::number(direction));
     if (direction == 0)
-        Label1[13]->setText(Clockwise);
+        Label1[13]->setText(Clockwise());
     else if (direction == 1)
-        Label1[13]->setText(CounterClockwise);
+        Label1[13]->setText(CounterClockwise());
 }
 
 // Each tick shows one read and asks for the other.
@@ -277,7 +310,7 @@ bool InterpolationScreen::commitSetting(int index)
     const double v = NumericValue(Text1[index]->text());
     if (index == DirectionBox) {
         if (!(v >= 0 && v <= 1)) {
-            showMessage(QStringLiteral("输入数据不在0或1范围内！"));
+            showMessage(QCoreApplication::translate("Trelmo", "输入数据不在0或1范围内！"));
             return true;
         }
         const int direction = int(RoundHalfEven(v));

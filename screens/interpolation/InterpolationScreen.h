@@ -34,9 +34,13 @@ protected:
     bool refresh() override;
     void resumed() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildControls();
+    // One width for the labels of the boxes, that of the widest, so that the boxes stand in
+    // one column.
+    void fitBoxLabels();
     void Command1_Click(int index);
     void Text1_Click(int index);
     void Text1_KeyPress(int index, int &keyAscii);
@@ -48,4 +52,5 @@ private:
     void showReadB();
 
     StagingBuffer m_staging{};
+    std::array<QLabel *, 11> m_boxLabels{};
 };

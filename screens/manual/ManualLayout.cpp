@@ -2,6 +2,7 @@
 #include "screens/manual/ManualScreen.h"
 
 #include "ui/Colors.h"
+#include "ui/Language.h"
 #include "ui/Texts.h"
 #include "ui/Widgets.h"
 
@@ -15,9 +16,28 @@
 
 namespace {
 const QColor LightRed{255, 128, 128};
-const char *const ButtonCaption[15] = {"X+",    "X-",   "X回零",   "Y+",      "Y-",      "Y回零",   "Z+",    "Z-",
-                                       "Z回零", "急停", "OUT4-ON", "OUT3-ON", "OUT2-ON", "OUT1-ON", " 返 回"};
-const char *const BoxLabel[5] = {"X轴坐标", "Y轴坐标", "Z轴坐标", "手动速度  (mm/s)", "运行距离   (mm)"};
+// The output buttons (10 to 13) show what a click does, outputCaption().
+const char *const ButtonCaption[15] = {"X+",
+                                       "X-",
+                                       QT_TRANSLATE_NOOP("Trelmo", "X回零"),
+                                       "Y+",
+                                       "Y-",
+                                       QT_TRANSLATE_NOOP("Trelmo", "Y回零"),
+                                       "Z+",
+                                       "Z-",
+                                       QT_TRANSLATE_NOOP("Trelmo", "Z回零"),
+                                       QT_TRANSLATE_NOOP("Trelmo", "急停"),
+                                       nullptr,
+                                       nullptr,
+                                       nullptr,
+                                       nullptr,
+                                       QT_TRANSLATE_NOOP("Trelmo", " 返 回")};
+const text::Text OutputOn{QT_TRANSLATE_NOOP("Trelmo", "OUT%1-ON")};
+const text::Text OutputOff{QT_TRANSLATE_NOOP("Trelmo", "OUT%1-OF")};
+const char *const BoxLabel[5] = {QT_TRANSLATE_NOOP("Trelmo", "X轴坐标"), QT_TRANSLATE_NOOP("Trelmo", "Y轴坐标"),
+                                 QT_TRANSLATE_NOOP("Trelmo", "Z轴坐标"),
+                                 QT_TRANSLATE_NOOP("Trelmo", "手动速度  (mm/s)"),
+                                 QT_TRANSLATE_NOOP("Trelmo", "运行距离   (mm)")};
 const char *const LampCaption[11] = {"IN1",  "IN2",  "IN3",  "IN4",  "ORG1", "ORG2",
                                      "ORG3", "OUT1", "OUT2", "OUT3", "OUT4"};
 
@@ -29,12 +49,23 @@ bool isEntryBox(int box)
 {
     return box == 3 || box == 4;
 }
+// The caption of Command1[i] as the screen is loaded.
+QString initialCaption(int i)
+{
+    const int n = ManualScreen::outputOf(i);
+    return n ? ManualScreen::outputCaption(n, true) : text::Text{ButtonCaption[i]}();
+}
 }  // namespace
+
+QString ManualScreen::outputCaption(int n, bool switchesOn)
+{
+    return (switchesOn ? OutputOn : OutputOff)().arg(n);
+}
 
 void ManualScreen::buildControls()
 {
-    auto button = [this](const QString &name, const QString &caption, const QColor &color = {}) {
-        auto *b = new QPushButton(caption, this);
+    auto button = [this](const QString &name, const QColor &color = {}) {
+        auto *b = new QPushButton(this);
         b->setObjectName(name);
         b->setMinimumSize(78, 40);
         b->setFocusPolicy(Qt::StrongFocus);
@@ -42,13 +73,23 @@ void ManualScreen::buildControls()
             SetBackColor(b, color);
         return b;
     };
-    for (int i = 0; i < 15; ++i)
-        Command1[std::size_t(i)] = button(indexed("Command1", i), QString::fromUtf8(ButtonCaption[i]),
-                                          i == StopButton     ? LightRed
-                                          : i == ReturnButton ? colors::Apricot
-                                                              : QColor());
-    Command2 = button(QStringLiteral("Command2"), QStringLiteral("步进开关"), colors::Apricot);
-    Command3 = button(QStringLiteral("Command3"), text::AutoRunOn(), colors::Apricot);
+    for (int i = 0; i < 15; ++i) {
+        QPushButton *b = button(indexed("Command1", i), i == StopButton     ? LightRed
+                                                        : i == ReturnButton ? colors::Apricot
+                                                                            : QColor());
+        // An output's caption shows a state, which it keeps across a change of language.
+        if (const int n = outputOf(i))
+            text::TrackCaption(b, {OutputOn, OutputOff}, n);
+        else
+            text::TrackCaption(b, {text::Text{ButtonCaption[i]}});
+        b->setText(initialCaption(i));
+        Command1[std::size_t(i)] = b;
+    }
+    Command2 = button(QStringLiteral("Command2"), colors::Apricot);
+    text::SetCaption(Command2, {QT_TRANSLATE_NOOP("Trelmo", "步进开关")});
+    Command3 = button(QStringLiteral("Command3"), colors::Apricot);
+    text::TrackCaption(Command3, {text::AutoRunOn, text::AutoRunOff});
+    Command3->setText(text::AutoRunOn());
     Command3->setMinimumWidth(150);
     QFont stopFont = Command1[StopButton]->font();
     stopFont.setBold(true);
@@ -97,7 +138,8 @@ void ManualScreen::buildControls()
     values->setHorizontalSpacing(10);
     values->setVerticalSpacing(12);
     for (int i = 0; i < 5; ++i) {
-        auto *l = new QLabel(QString::fromUtf8(BoxLabel[i]), this);
+        auto *l = new QLabel(this);
+        text::SetCaption(l, {BoxLabel[i]});
         l->setObjectName(indexed("Label1", i));
         values->addWidget(l, i, 0);
         values->addWidget(Text1[std::size_t(i)], i, 1);
@@ -115,8 +157,9 @@ void ManualScreen::buildControls()
     lamps->setHorizontalSpacing(6);
     lamps->setVerticalSpacing(8);
     int row = 0;
-    auto heading = [&](const char *name, const char *text) {
-        auto *l = new QLabel(QString::fromUtf8(text), this);
+    auto heading = [&](const char *name, const char *caption) {
+        auto *l = new QLabel(this);
+        text::SetCaption(l, {caption});
         l->setObjectName(QLatin1String(name));
         lamps->addWidget(l, row++, 0, 1, 4);
     };
@@ -130,13 +173,13 @@ void ManualScreen::buildControls()
         }
         ++row;
     };
-    heading("Label2", "输入状态：");
+    heading("Label2", QT_TRANSLATE_NOOP("Trelmo", "输入状态："));
     pair(0, 2);
     pair(2, 2);
-    heading("Label3", "原点状态：");
+    heading("Label3", QT_TRANSLATE_NOOP("Trelmo", "原点状态："));
     pair(4, 2);
     pair(6, 1);
-    heading("Label4", "输出状态：");
+    heading("Label4", QT_TRANSLATE_NOOP("Trelmo", "输出状态："));
     pair(7, 2);
     pair(9, 2);
     lamps->setRowStretch(row, 1);
@@ -146,7 +189,8 @@ void ManualScreen::buildControls()
     top->addWidget(Command3);
     top->addSpacing(60);
     top->addStretch(1);
-    auto *commLabel = new QLabel(text::CommLamp(), this);
+    auto *commLabel = new QLabel(this);
+    text::SetCaption(commLabel, text::CommLamp);
     commLabel->setObjectName(QStringLiteral("Label5"));
     top->addWidget(commLabel);
     top->addWidget(Shape2);
@@ -169,7 +213,7 @@ void ManualScreen::buildControls()
 void ManualScreen::resetControls()
 {
     for (int i = 0; i < 15; ++i)
-        Command1[std::size_t(i)]->setText(QString::fromUtf8(ButtonCaption[i]));
+        Command1[std::size_t(i)]->setText(initialCaption(i));
     Command3->setText(text::AutoRunOn());
     Check1[1]->setChecked(false);
     for (QLineEdit *e : Text1)

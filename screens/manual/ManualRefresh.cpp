@@ -50,7 +50,6 @@ void ManualScreen::showStatus()
     for (int i = 0; i < 4; ++i) {
         const bool on = st.outputs[std::size_t(i)];
         Shape1[std::size_t(7 + i)]->setLit(on);
-        Command1[std::size_t(13 - i)]->setText(
-            QStringLiteral("OUT%1-%2").arg(i + 1).arg(on ? QStringLiteral("OF") : QStringLiteral("ON")));
+        Command1[std::size_t(13 - i)]->setText(outputCaption(i + 1, !on));
     }
 }

@@ -36,20 +36,6 @@ bool isHoming(int index)
     return isAxisButton(index) && index % 3 == 2;
 }
 
-// Command1 13, 12, 11, 10 switch OUT1 .. OUT4.
-int outputOf(int index)
-{
-    return index >= 10 && index <= 13 ? 14 - index : 0;
-}
-QString outputOnCaption(int n)
-{
-    return QStringLiteral("OUT%1-ON").arg(n);
-}
-QString outputOffCaption(int n)
-{
-    return QStringLiteral("OUT%1-OF").arg(n);
-}
-
 bool isEntryBox(int box)
 {
     return box == 3 || box == 4;
@@ -63,7 +49,7 @@ const SubScreen::Read ManualLoad{tag::ManualRead, reg::Status, reg::StatusCount}
 }  // namespace
 
 ManualScreen::ManualScreen(const LinkContext &ctx)
-    : SubScreen(ctx, "Form2", "手控操作界面", ManualCycle, ManualLoad),
+    : SubScreen(ctx, "Form2", QT_TRANSLATE_NOOP("Trelmo", "手控操作界面"), ManualCycle, ManualLoad),
       m_jog([this](int coil, bool on) { return sendJog(coil, on); }, [this] { return m_ctx.port.isOpen(); })
 {
     buildControls();
@@ -141,12 +127,12 @@ void ManualScreen::Command1_Click(int index)
         // The caption names the action of this click; it is read after the pause.
         command(tag::ManualCoil, [this, b, n] {
             const int coil = reg::coil::Out1 + n - 1;
-            const bool switchOn = b->text() == outputOnCaption(n);
+            const bool switchOn = b->text() == outputCaption(n, true);
             const bool sent =
                 switchOn ? m_ctx.link.SendCoilOn(tag::ManualCoil, coil) : m_ctx.link.SendCoilOff(tag::ManualCoil, coil);
             // A write that never left keeps the caption: the next click does the same again.
             if (sent)
-                b->setText(switchOn ? outputOffCaption(n) : outputOnCaption(n));
+                b->setText(outputCaption(n, !switchOn));
             return sent;
         });
     } else if (index == ReturnButton) {

@@ -19,6 +19,10 @@ public:
     explicit ManualScreen(const LinkContext &ctx);
 
     static constexpr int StopButton = 9, ReturnButton = 14;
+    // Command1 13, 12, 11, 10 switch OUT1 to OUT4 (0: not an output button). The caption says
+    // what a click does: "OUTn-ON" switches output n on, "OUTn-OF" off.
+    static int outputOf(int index) { return index >= 10 && index <= 13 ? 14 - index : 0; }
+    static QString outputCaption(int n, bool switchesOn);
 
     // Controls, by their names.
     std::array<QPushButton *, 15> Command1{};

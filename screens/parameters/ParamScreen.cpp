@@ -8,6 +8,7 @@
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
 #include "ui/KeyAscii.h"
+#include "ui/Language.h"
 #include "ui/Widgets.h"
 
 #include <QEvent>
@@ -23,9 +24,13 @@
 namespace {
 constexpr int AxisReplyBytes = 2 * reg::AxisParamStride;  // 26
 
-const char *const ColumnCaptions[param::ColumnCount] = {"脉冲当量", "导程/",    "细分",         "手动加速度",
-                                                        "行程(mm)", "原点方向", "二次找零速度", "原点回退距离"};
-const char *const RowCaptions[3] = {"X轴参数", "Y轴参数", "Z轴参数"};
+const char *const ColumnCaptions[param::ColumnCount] = {
+    QT_TRANSLATE_NOOP("Trelmo", "脉冲当量"),     QT_TRANSLATE_NOOP("Trelmo", "导程/"),
+    QT_TRANSLATE_NOOP("Trelmo", "细分"),         QT_TRANSLATE_NOOP("Trelmo", "手动加速度"),
+    QT_TRANSLATE_NOOP("Trelmo", "行程(mm)"),     QT_TRANSLATE_NOOP("Trelmo", "原点方向"),
+    QT_TRANSLATE_NOOP("Trelmo", "二次找零速度"), QT_TRANSLATE_NOOP("Trelmo", "原点回退距离")};
+const char *const RowCaptions[3] = {QT_TRANSLATE_NOOP("Trelmo", "X轴参数"), QT_TRANSLATE_NOOP("Trelmo", "Y轴参数"),
+                                    QT_TRANSLATE_NOOP("Trelmo", "Z轴参数")};
 
 // Refresh and watchdog every 200 ms; idle at "parameters received", resumed at "accelerations
 // due"; silence is reported. Loading reads the parameter block.
@@ -34,7 +39,7 @@ const SubScreen::Read ParamLoad{tag::ParamsRead, reg::AxisParamsX, reg::AxisPara
 }  // namespace
 
 ParamScreen::ParamScreen(const LinkContext &context)
-    : SubScreen(context, "Form5", "基本参数配置界面", ParamCycle, ParamLoad)
+    : SubScreen(context, "Form5", QT_TRANSLATE_NOOP("Trelmo", "基本参数配置界面"), ParamCycle, ParamLoad)
 {
     buildControls();
     setLamp(Shape1);
@@ -44,7 +49,8 @@ ParamScreen::ParamScreen(const LinkContext &context)
 
 void ParamScreen::buildControls()
 {
-    Frame8 = new QGroupBox(QStringLiteral("三轴电机基本参数"), this);
+    Frame8 = new QGroupBox(this);
+    text::SetCaption(Frame8, {QT_TRANSLATE_NOOP("Trelmo", "三轴电机基本参数")});
     Frame8->setObjectName(QStringLiteral("Frame8"));
     auto *grid = new QGridLayout(Frame8);
     grid->setHorizontalSpacing(10);
@@ -56,12 +62,15 @@ void ParamScreen::buildControls()
     grid->addWidget(Shape1, 0, 0, Qt::AlignCenter);
 
     for (int c = 0; c < param::ColumnCount; ++c) {
-        auto *caption = new QLabel(QString::fromUtf8(ColumnCaptions[c]), Frame8);
+        auto *caption = new QLabel(Frame8);
+        text::SetCaption(caption, {ColumnCaptions[c]});
         caption->setAlignment(Qt::AlignCenter);
         grid->addWidget(caption, 0, c + 1);
     }
     for (int axis = 0; axis < 3; ++axis) {
-        grid->addWidget(new QLabel(QString::fromUtf8(RowCaptions[axis]), Frame8), axis + 1, 0);
+        auto *caption = new QLabel(Frame8);
+        text::SetCaption(caption, {RowCaptions[axis]});
+        grid->addWidget(caption, axis + 1, 0);
         for (int c = 0; c < param::ColumnCount; ++c) {
             const int i = param::BoxIndex(axis, param::Column(c));
             auto *box = new QLineEdit(QStringLiteral("0"), Frame8);
@@ -78,11 +87,13 @@ void ParamScreen::buildControls()
         }
     }
 
-    Command1 = new QPushButton(QStringLiteral("控制器保存数据"), this);
+    Command1 = new QPushButton(this);
+    text::SetCaption(Command1, {QT_TRANSLATE_NOOP("Trelmo", "控制器保存数据")});
     Command1->setObjectName(QStringLiteral("Command1"));
     Command1->setMinimumSize(140, 34);
     SetBackColor(Command1, colors::LightYellow);
-    Command2 = new QPushButton(QStringLiteral("返  回"), this);
+    Command2 = new QPushButton(this);
+    text::SetCaption(Command2, {QT_TRANSLATE_NOOP("Trelmo", "返  回")});
     Command2->setObjectName(QStringLiteral("Command2"));
     Command2->setMinimumSize(110, 34);
 

@@ -2,6 +2,7 @@
 
 #include "link/RegisterMap.h"
 #include "ui/NumberText.h"
+#include "ui/Texts.h"
 
 namespace param {
 
@@ -59,10 +60,10 @@ Entry EvaluateEntry(int box, const QString &text)
     const Column column = ColumnOf(box);
     if (column == Column::OriginDirection) {
         if (v != 0.0 && v != 1.0)
-            return {QStringLiteral("输入数据不在0或1的范围，出错！"), 0};
+            return {QCoreApplication::translate("Trelmo", "输入数据不在0或1的范围，出错！"), 0};
         return {QString(), std::int64_t(v)};
     }
-    const QString refused = QStringLiteral("输入数据出错！");
+    const QString refused = text::BadEntry();
     if (v < 0)
         return {refused, 0};
     const double n = RoundHalfEven(column == Column::Microstep ? v : v * 1000.0);

@@ -153,8 +153,7 @@ private slots:
     {
         QFETCH(int, buttons);
         QFETCH(QStringList, texts);
-        QtLanguage language;
-        QVERIFY(language.useChinese());
+        LanguageSwitch language;  // Chinese, as the tool starts
         QMessageBox box;
         DesktopPrompter::prepareMessageBox(box, QStringLiteral("工程已修改，是否保存？"), Prompter::Buttons(buttons),
                                            QString());

@@ -49,6 +49,9 @@ private slots:
         QVERIFY(!row->isHidden() && rig.state.BlocksDone >= 14 && rig.state.BlocksDone < 50);
         QCOMPARE(row->label()->text(), QStringLiteral("读取 %1/500").arg(rig.state.BlocksDone * 10));
         QCOMPARE(row->bar()->value(), rig.state.BlocksDone * 10);
+        QTest::mouseClick(rig.w.Cmd6, Qt::LeftButton);  // "中 / EN": the row says it in English
+        QCOMPARE(row->label()->text(), QStringLiteral("Read %1/500").arg(rig.state.BlocksDone * 10));
+        QTest::mouseClick(rig.w.Cmd6, Qt::LeftButton);
         rig.w.Text1->setText(QStringLiteral("0"));
         QTest::mouseClick(rig.w.Command8, Qt::LeftButton);  // refused: no lines to send
         QVERIFY(row->isHidden());

@@ -1,0 +1,675 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>Trelmo</name>
+    <message>
+        <source>控制器没有连接！</source>
+        <translation>Controller not connected!</translation>
+    </message>
+    <message>
+        <source>控制器已经连接！</source>
+        <translation>Controller connected!</translation>
+    </message>
+    <message>
+        <source>连接控制器</source>
+        <translation>Connect controller</translation>
+    </message>
+    <message>
+        <source>断开控制器</source>
+        <translation>Disconnect controller</translation>
+    </message>
+    <message>
+        <source>上电自运行</source>
+        <translation>Power-on auto-run</translation>
+    </message>
+    <message>
+        <source>上电后不自动运行</source>
+        <translation>No power-on auto-run</translation>
+    </message>
+    <message>
+        <source>串口出错！</source>
+        <translation>Serial port error!</translation>
+    </message>
+    <message>
+        <source>串口存在，但控制器没有连接上！</source>
+        <translation>The serial port is there, but no controller answers!</translation>
+    </message>
+    <message>
+        <source>此次操作没有成功！</source>
+        <translation>The operation did not succeed!</translation>
+    </message>
+    <message>
+        <source>串口无效，无法下载！</source>
+        <translation>No serial port: cannot download!</translation>
+    </message>
+    <message>
+        <source>串口无效，无法通信！</source>
+        <translation>No serial port: cannot communicate!</translation>
+    </message>
+    <message>
+        <source>程序总行数设定出错，重新设定！</source>
+        <translation>The number of lines is wrong; set it again!</translation>
+    </message>
+    <message>
+        <source>输入数据出错！</source>
+        <translation>Invalid input!</translation>
+    </message>
+    <message>
+        <source>数据录入有误！</source>
+        <translation>Data entry error!</translation>
+    </message>
+    <message>
+        <source>与控制器通信异常！</source>
+        <translation>Communication with the controller failed!</translation>
+    </message>
+    <message>
+        <source>急停命令没有得到控制器确认！</source>
+        <translation>The controller did not confirm the emergency stop!</translation>
+    </message>
+    <message>
+        <source>通信指示灯</source>
+        <translation>Communication</translation>
+    </message>
+    <message>
+        <source> 返   回</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>没有找到有效的串口！</source>
+        <translation>No usable serial port found!</translation>
+    </message>
+    <message>
+        <source>控制器中的程序有%1行，超过500行，无法读取！</source>
+        <translation>The controller holds %1 lines, more than 500: the program cannot be read!</translation>
+    </message>
+    <message>
+        <source>系统操作</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>延时等待</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>等待电机完成</source>
+        <translation>Wait for motors</translation>
+    </message>
+    <message>
+        <source>停止电机运动</source>
+        <translation>Stop motors</translation>
+    </message>
+    <message>
+        <source>常等待</source>
+        <translation>Hold</translation>
+    </message>
+    <message>
+        <source>流程控制</source>
+        <translation>Flow control</translation>
+    </message>
+    <message>
+        <source>程序间跳转</source>
+        <translation>Jump to line</translation>
+    </message>
+    <message>
+        <source>程序循环</source>
+        <translation>Loop</translation>
+    </message>
+    <message>
+        <source>输入跳转</source>
+        <translation>Jump on input</translation>
+    </message>
+    <message>
+        <source>开启输入中断</source>
+        <translation>Input interrupt on</translation>
+    </message>
+    <message>
+        <source>关闭输入中断</source>
+        <translation>Input interrupt off</translation>
+    </message>
+    <message>
+        <source>输出口设置</source>
+        <translation>Set outputs</translation>
+    </message>
+    <message>
+        <source>回零运动</source>
+        <translation>Homing</translation>
+    </message>
+    <message>
+        <source>设置回零速度</source>
+        <translation>Homing speed</translation>
+    </message>
+    <message>
+        <source>启动回零</source>
+        <translation>Start homing</translation>
+    </message>
+    <message>
+        <source>插补运动</source>
+        <translation>Interpolation</translation>
+    </message>
+    <message>
+        <source>设置点位速度</source>
+        <translation>Point speed</translation>
+    </message>
+    <message>
+        <source>三轴相对运动</source>
+        <translation>XYZ relative</translation>
+    </message>
+    <message>
+        <source>单轴绝对运动</source>
+        <translation>Axis absolute</translation>
+    </message>
+    <message>
+        <source>XY绝对运动</source>
+        <translation>XY absolute</translation>
+    </message>
+    <message>
+        <source>XZ绝对运动</source>
+        <translation>XZ absolute</translation>
+    </message>
+    <message>
+        <source>YZ绝对运动</source>
+        <translation>YZ absolute</translation>
+    </message>
+    <message>
+        <source>三轴绝对运动</source>
+        <translation>XYZ absolute</translation>
+    </message>
+    <message>
+        <source>XY圆弧插补</source>
+        <translation>XY arc</translation>
+    </message>
+    <message>
+        <source>XZ圆弧插补</source>
+        <translation>XZ arc</translation>
+    </message>
+    <message>
+        <source>YZ圆弧插补</source>
+        <translation>YZ arc</translation>
+    </message>
+    <message>
+        <source>独立运动</source>
+        <translation>Independent</translation>
+    </message>
+    <message>
+        <source>独立运动速度</source>
+        <translation>Independent speed</translation>
+    </message>
+    <message>
+        <source>相对运动</source>
+        <translation>Relative move</translation>
+    </message>
+    <message>
+        <source>X绝对运动</source>
+        <translation>X absolute</translation>
+    </message>
+    <message>
+        <source>Y绝对运动</source>
+        <translation>Y absolute</translation>
+    </message>
+    <message>
+        <source>Z绝对运动</source>
+        <translation>Z absolute</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>没有选择有效行！</source>
+        <translation>No valid line selected!</translation>
+    </message>
+    <message>
+        <source>程序已有500行，不能再插入代码行！</source>
+        <translation>The program has 500 lines already: no line can be inserted!</translation>
+    </message>
+    <message>
+        <source>参数超出范围（-2147483.648 至 2147483.647），输入无效！</source>
+        <translation>Parameter out of range (-2147483.648 to 2147483.647): input ignored!</translation>
+    </message>
+    <message>
+        <source>指令集</source>
+        <translation>Category</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+    <message>
+        <source>参数1</source>
+        <translation>Parameter 1</translation>
+    </message>
+    <message>
+        <source>参数2</source>
+        <translation>Parameter 2</translation>
+    </message>
+    <message>
+        <source>参数3</source>
+        <translation>Parameter 3</translation>
+    </message>
+    <message>
+        <source>参数4</source>
+        <translation>Parameter 4</translation>
+    </message>
+    <message>
+        <source>参数5</source>
+        <translation>Parameter 5</translation>
+    </message>
+    <message>
+        <source>工程文件新建窗口</source>
+        <translation>New project</translation>
+    </message>
+    <message>
+        <source>文件名称为：</source>
+        <translation>File name:</translation>
+    </message>
+    <message>
+        <source>设定工程指令行数：</source>
+        <translation>Number of lines:</translation>
+    </message>
+    <message>
+        <source>确 定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取 消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>输入的指令行数不正确或文件名缺失！</source>
+        <translation>Wrong number of lines, or no file name!</translation>
+    </message>
+    <message>
+        <source>没有选择文件！</source>
+        <translation>No file chosen!</translation>
+    </message>
+    <message>
+        <source>程序保存出错！</source>
+        <translation>The program could not be saved!</translation>
+    </message>
+    <message>
+        <source>打开文件不成功！</source>
+        <translation>The file could not be opened!</translation>
+    </message>
+    <message>
+        <source>确定要将工程指令全部删除？</source>
+        <translation>Delete every line of the project?</translation>
+    </message>
+    <message>
+        <source>工程已修改，是否保存？</source>
+        <translation>The project has changed. Save it?</translation>
+    </message>
+    <message>
+        <source>All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|Banary Files (*.dat)|*.dat</source>
+        <translation>All Files (*.*)|*.*|Text Files (*.txt)|*.txt|Batch Files (*.bat)|*.bat|Binary Files (*.dat)|*.dat</translation>
+    </message>
+    <message>
+        <source>行数输入不正确！</source>
+        <translation>Wrong number of lines!</translation>
+    </message>
+    <message>
+        <source>请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！</source>
+        <translation>First set the run mode to “No power-on auto-run”, then press “Emergency stop”, then download!</translation>
+    </message>
+    <message>
+        <source>程序下载没有完成，控制器中的程序不完整！</source>
+        <translation>The download did not finish: the program in the controller is incomplete!</translation>
+    </message>
+    <message>
+        <source>串口无效，无法读取！</source>
+        <translation>No serial port: cannot read!</translation>
+    </message>
+    <message>
+        <source>XY直线插补</source>
+        <translation>XY line</translation>
+    </message>
+    <message>
+        <source>XZ直线插补</source>
+        <translation>XZ line</translation>
+    </message>
+    <message>
+        <source>YZ直线插补</source>
+        <translation>YZ line</translation>
+    </message>
+    <message>
+        <source>急  停</source>
+        <translation>Emergency stop</translation>
+    </message>
+    <message>
+        <source>X轴坐标</source>
+        <translation>X position</translation>
+    </message>
+    <message>
+        <source>Y轴坐标</source>
+        <translation>Y position</translation>
+    </message>
+    <message>
+        <source>Z轴坐标</source>
+        <translation>Z position</translation>
+    </message>
+    <message>
+        <source>插补速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>X轴终点</source>
+        <translation>X end</translation>
+    </message>
+    <message>
+        <source>Y轴终点</source>
+        <translation>Y end</translation>
+    </message>
+    <message>
+        <source>Z轴终点</source>
+        <translation>Z end</translation>
+    </message>
+    <message>
+        <source>X轴段1</source>
+        <translation>X middle</translation>
+    </message>
+    <message>
+        <source>Y轴段1</source>
+        <translation>Y middle</translation>
+    </message>
+    <message>
+        <source>Z轴段1</source>
+        <translation>Z middle</translation>
+    </message>
+    <message>
+        <source>圆弧方向</source>
+        <translation>Arc direction</translation>
+    </message>
+    <message>
+        <source>顺</source>
+        <translation>CW</translation>
+    </message>
+    <message>
+        <source>逆</source>
+        <translation>CCW</translation>
+    </message>
+    <message>
+        <source>插补调试界面</source>
+        <translation>Interpolation test</translation>
+    </message>
+    <message>
+        <source>直线或圆弧插补终点坐标设定</source>
+        <translation>End point of the line or arc</translation>
+    </message>
+    <message>
+        <source>圆弧插补段中间某点坐标设定(起点宇终点除外)</source>
+        <translation>A point on the arc (not its start or end)</translation>
+    </message>
+    <message>
+        <source>输入数据不在0或1范围内！</source>
+        <translation>The input must be 0 or 1!</translation>
+    </message>
+    <message>
+        <source>X回零</source>
+        <translation>X home</translation>
+    </message>
+    <message>
+        <source>Y回零</source>
+        <translation>Y home</translation>
+    </message>
+    <message>
+        <source>Z回零</source>
+        <translation>Z home</translation>
+    </message>
+    <message>
+        <source>急停</source>
+        <translation>E-stop</translation>
+    </message>
+    <message>
+        <source> 返 回</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>OUT%1-ON</source>
+        <translation>OUT%1-ON</translation>
+    </message>
+    <message>
+        <source>OUT%1-OF</source>
+        <translation>OUT%1-OFF</translation>
+    </message>
+    <message>
+        <source>手动速度  (mm/s)</source>
+        <translation>Jog speed (mm/s)</translation>
+    </message>
+    <message>
+        <source>运行距离   (mm)</source>
+        <translation>Jog distance (mm)</translation>
+    </message>
+    <message>
+        <source>步进开关</source>
+        <translation>Step mode</translation>
+    </message>
+    <message>
+        <source>输入状态：</source>
+        <translation>Inputs:</translation>
+    </message>
+    <message>
+        <source>原点状态：</source>
+        <translation>Origin switches:</translation>
+    </message>
+    <message>
+        <source>输出状态：</source>
+        <translation>Outputs:</translation>
+    </message>
+    <message>
+        <source>手控操作界面</source>
+        <translation>Manual operation</translation>
+    </message>
+    <message>
+        <source>输入数据不在0或1的范围，出错！</source>
+        <translation>The input must be 0 or 1!</translation>
+    </message>
+    <message>
+        <source>脉冲当量</source>
+        <translation>Pulse equivalent</translation>
+    </message>
+    <message>
+        <source>导程/</source>
+        <translation>Lead (mm)</translation>
+    </message>
+    <message>
+        <source>细分</source>
+        <translation>Microstep</translation>
+    </message>
+    <message>
+        <source>手动加速度</source>
+        <translation>Jog accel.</translation>
+    </message>
+    <message>
+        <source>行程(mm)</source>
+        <translation>Travel (mm)</translation>
+    </message>
+    <message>
+        <source>原点方向</source>
+        <translation>Home direction</translation>
+    </message>
+    <message>
+        <source>二次找零速度</source>
+        <translation>2nd homing speed</translation>
+    </message>
+    <message>
+        <source>原点回退距离</source>
+        <translation>Home back-off</translation>
+    </message>
+    <message>
+        <source>X轴参数</source>
+        <translation>X axis</translation>
+    </message>
+    <message>
+        <source>Y轴参数</source>
+        <translation>Y axis</translation>
+    </message>
+    <message>
+        <source>Z轴参数</source>
+        <translation>Z axis</translation>
+    </message>
+    <message>
+        <source>基本参数配置界面</source>
+        <translation>Basic parameters</translation>
+    </message>
+    <message>
+        <source>三轴电机基本参数</source>
+        <translation>Basic parameters of the three axes</translation>
+    </message>
+    <message>
+        <source>控制器保存数据</source>
+        <translation>Save in controller</translation>
+    </message>
+    <message>
+        <source>返  回</source>
+        <translation>Back</translation>
+    </message>
+    <message>
+        <source>软件说明/About</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source> 软件说明</source>
+        <translation> About this tool</translation>
+    </message>
+    <message>
+        <source>1、本软件是针对Vandrel开发的三轴控制器，进行控制器指令编写.</source>
+        <translation>1. This tool writes the programs of the three-axis controller made by Vandrel.</translation>
+    </message>
+    <message>
+        <source>2、所有数据录入，必须按电脑键盘“ENTER”，数据设定方可生效，按“ESC”退出，数据录入无效.</source>
+        <translation>2. An entry takes effect only when you press “ENTER” on the keyboard; “ESC” leaves it and discards the entry.</translation>
+    </message>
+    <message>
+        <source>3、手动操作和基本参数界面的指示灯，表示当前软件界面通过串口与控制器进行数据交互，若多次交互没能成功，将出现对话框报警.</source>
+        <translation>3. The lamp of the manual and parameter screens shows that the screen exchanges data with the controller over the serial port; when exchanges fail several times, a message box warns.</translation>
+    </message>
+    <message>
+        <source>4、本软件自动搜索串口，串口配置为：19200，N，8，1；若无串口、未接控制器会报警提醒.</source>
+        <translation>4. The tool finds the serial port by itself; the port runs at 19200, N, 8, 1. Without a serial port or a controller it warns.</translation>
+    </message>
+    <message>
+        <source>工程读取</source>
+        <translation>Read program</translation>
+    </message>
+    <message>
+        <source>下载工程</source>
+        <translation>Download program</translation>
+    </message>
+    <message>
+        <source>手动操作界面</source>
+        <translation>Manual operation</translation>
+    </message>
+    <message>
+        <source>参数配置界面</source>
+        <translation>Parameters</translation>
+    </message>
+    <message>
+        <source>插补操作界面</source>
+        <translation>Interpolation</translation>
+    </message>
+    <message>
+        <source>系统急停</source>
+        <translation>Emergency stop</translation>
+    </message>
+    <message>
+        <source>控制器存数据</source>
+        <translation>Save in controller</translation>
+    </message>
+    <message>
+        <source>新建工程</source>
+        <translation>New project</translation>
+    </message>
+    <message>
+        <source>打开工程</source>
+        <translation>Open project</translation>
+    </message>
+    <message>
+        <source>保存工程</source>
+        <translation>Save project</translation>
+    </message>
+    <message>
+        <source>清除工程</source>
+        <translation>Clear project</translation>
+    </message>
+    <message>
+        <source>插入代码行</source>
+        <translation>Insert line</translation>
+    </message>
+    <message>
+        <source>删除代码行</source>
+        <translation>Delete line</translation>
+    </message>
+    <message>
+        <source>复制代码行</source>
+        <translation>Copy line</translation>
+    </message>
+    <message>
+        <source>粘贴代码行</source>
+        <translation>Paste line</translation>
+    </message>
+    <message>
+        <source>关于/About</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>指令行数：</source>
+        <translation>Lines:</translation>
+    </message>
+    <message>
+        <source>当前选择的行：</source>
+        <translation>Selected line:</translation>
+    </message>
+    <message>
+        <source>当前选择的列：</source>
+        <translation>Selected column:</translation>
+    </message>
+    <message>
+        <source>当前运行设定：</source>
+        <translation>Run setting:</translation>
+    </message>
+    <message>
+        <source>控制器连接</source>
+        <translation>Connection</translation>
+    </message>
+    <message>
+        <source>操作界面</source>
+        <translation>Screens</translation>
+    </message>
+    <message>
+        <source>运行控制</source>
+        <translation>Run control</translation>
+    </message>
+    <message>
+        <source>请将运行设置：更改为上电不自动运行，再进入参数设置界面！</source>
+        <translation>Set the run mode to “No power-on auto-run” first, then open the screen!</translation>
+    </message>
+    <message>
+        <source>串口无效！</source>
+        <translation>No serial port!</translation>
+    </message>
+    <message>
+        <source>下载 %1/%2</source>
+        <translation>Download %1/%2</translation>
+    </message>
+    <message>
+        <source>读取 %1/%2</source>
+        <translation>Read %1/%2</translation>
+    </message>
+</context>
+</TS>
