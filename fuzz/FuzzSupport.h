@@ -6,6 +6,7 @@
 
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
+#include "screens/SubScreen.h"
 #include "ui/Dialogs.h"
 
 class FuzzPrompter : public Prompter {
@@ -31,7 +32,16 @@ struct FuzzWorld {
         (void)platform;
         static QApplication *app = new QApplication(argc, argv);
         (void)app;
-        static FuzzWorld *world = new FuzzWorld;
+        static FuzzWorld *world = [] {
+            auto *w = new FuzzWorld;
+            // Windows are never painted: painting is Qt's own work, and the
+            // fuzzers are after the tool's handling of what comes in.
+            w->window.setUpdatesEnabled(false);
+            for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
+                if (QWidget *screen = w->window.runControl().screen(RunControl::Screen(i)))
+                    screen->setUpdatesEnabled(false);
+            return w;
+        }();
         return *world;
     }
 };
