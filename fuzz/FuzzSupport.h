@@ -30,6 +30,9 @@ struct FuzzWorld {
         // Made once and never destroyed: the process ends without tearing Qt down.
         static bool platform = qputenv("QT_QPA_PLATFORM", "offscreen");
         (void)platform;
+        // Qt's warnings ("This plugin does not support raise()" at every screen shown) would
+        // fill the log; only what libFuzzer and the sanitizers say is kept.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
         static QApplication *app = new QApplication(argc, argv);
         (void)app;
         static FuzzWorld *world = [] {
