@@ -41,13 +41,16 @@ void LayOutGridRows(FlexGrid &grid, int lines)
     grid.setRows(lines + 1);
     for (int r = 0; r <= lines; ++r)
         grid.setRowHeightTwips(r, RowHeightTwips);
+    const FlexGrid::TextBatch batch(grid);
     for (int r = 1; r <= lines; ++r)
         grid.setTextMatrix(r, 0, QString::number(r));
 }
 
 void RebuildGrid(FlexGrid &grid, int lines)
 {
-    grid.clearTexts();
+    // The cells keep their items: the program rendered next writes into them, and a cell that
+    // shows the same text as before is not touched at all.
+    grid.selectionModel()->reset();
     LayOutGridColumns(grid);
     LayOutGridRows(grid, lines);
 }

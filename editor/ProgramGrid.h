@@ -9,7 +9,8 @@ namespace program {
 void LayOutGridColumns(FlexGrid &grid);
 // Row count `lines` + 1, row heights and line numbers for a program of `lines` lines.
 void LayOutGridRows(FlexGrid &grid, int lines);
-// Clears every cell text and lays the grid out afresh for `lines` lines.
+// Lays the grid out afresh for a program of `lines` lines that is rendered into it next: the
+// selection goes, the cells of lines 1 to `lines` keep their texts until they are rendered.
 void RebuildGrid(FlexGrid &grid, int lines);
 // After a change of language: the category and command names the cells show, in the language
 // now in use (the titles come with the column layout). Parameters and any other text stay as

@@ -6,6 +6,7 @@
 
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
+#include "screens/SubScreen.h"
 #include "ui/Dialogs.h"
 
 class FuzzPrompter : public Prompter {
@@ -29,9 +30,21 @@ struct FuzzWorld {
         // Made once and never destroyed: the process ends without tearing Qt down.
         static bool platform = qputenv("QT_QPA_PLATFORM", "offscreen");
         (void)platform;
+        // Qt's warnings ("This plugin does not support raise()" at every screen shown) would
+        // fill the log; only what libFuzzer and the sanitizers say is kept.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
         static QApplication *app = new QApplication(argc, argv);
         (void)app;
-        static FuzzWorld *world = new FuzzWorld;
+        static FuzzWorld *world = [] {
+            auto *w = new FuzzWorld;
+            // Windows are never painted: painting is Qt's own work, and the
+            // fuzzers are after the tool's handling of what comes in.
+            w->window.setUpdatesEnabled(false);
+            for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
+                if (QWidget *screen = w->window.runControl().screen(RunControl::Screen(i)))
+                    screen->setUpdatesEnabled(false);
+            return w;
+        }();
         return *world;
     }
 };

@@ -9,8 +9,6 @@ LineTexts RenderRecord(const std::uint8_t *record)
     // Only the low bytes of the two code registers carry the codes.
     const int category = record[1];
     const int command = record[3];
-    texts.category = QString::number(category);
-    texts.command = QString::number(command);
     for (int k = 1; k <= program::ParameterCount; ++k)
         texts.parameters[k - 1] = program::ThousandthsText(program::ReadParameter(record, k));
 
@@ -19,8 +17,7 @@ LineTexts RenderRecord(const std::uint8_t *record)
         texts.category = categoryName;
         // A command unknown to its category keeps showing its number.
         const QString name = program::CommandName(category, command);
-        if (!name.isNull())
-            texts.command = name;
+        texts.command = name.isNull() ? QString::number(command) : name;
     } else {
         texts.category = texts.command = program::NoneText();
     }

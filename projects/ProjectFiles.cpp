@@ -164,6 +164,7 @@ void ProjectFiles::OpenProject()
     m_view.setText(MainView::LineCountBox, QString::number(lines));
     program::RebuildGrid(m_grid, lines);
     program::CopyToDisplay(image, m_state.DisplayImage);
+    const FlexGrid::TextBatch batch(m_grid);
     m_view.RenderLines(lines, 1);
     m_changed = false;
     emit programReplaced();
@@ -215,6 +216,7 @@ void ProjectFiles::ClearProject()
     ProgramBytes &image = m_state.ProgramImage;
     std::fill(image.begin() + program::CountWordSize, image.end(), 0);
     program::CopyToDisplay(image, m_state.DisplayImage);
+    const FlexGrid::TextBatch batch(m_grid);
     m_view.RenderLines(int(RoundHalfEven(LineCountValue(m_view))), 1);
     m_changed = false;
     emit programReplaced();

@@ -88,7 +88,9 @@ void FlexGrid::setRowHeightTwips(int row, int twips)
         horizontalHeader()->setFixedHeight(px);
     else if (row >= 1 && row <= rowCount())
         setRowHeight(row - 1, px);
-    if (row >= 1)
+    // Every row shares the default height; setting it again walks every row, so a grid of
+    // 500 rows laid out row by row would walk them 500 times.
+    if (row >= 1 && verticalHeader()->defaultSectionSize() != px)
         verticalHeader()->setDefaultSectionSize(px);
 }
 
@@ -185,9 +187,30 @@ QString FlexGrid::textMatrix(int row, int col) const
     return it ? it->text() : QString();
 }
 
+FlexGrid::TextBatch::TextBatch(FlexGrid &grid) : m_grid(grid), m_wasBlocked(grid.model()->blockSignals(true))
+{
+    ++m_grid.m_batches;
+}
+
+FlexGrid::TextBatch::~TextBatch()
+{
+    m_grid.model()->blockSignals(m_wasBlocked);
+    if (--m_grid.m_batches > 0)
+        return;
+    // The view and both headers take every text afresh.
+    const int rows = m_grid.rowCount(), cols = m_grid.columnCount();
+    if (rows > 0 && cols > 0)
+        m_grid.dataChanged(m_grid.model()->index(0, 0), m_grid.model()->index(rows - 1, cols - 1));
+    if (cols > 0)
+        m_grid.horizontalHeader()->headerDataChanged(Qt::Horizontal, 0, cols - 1);
+    if (rows > 0)
+        m_grid.verticalHeader()->headerDataChanged(Qt::Vertical, 0, rows - 1);
+}
+
 void FlexGrid::clearTexts()
 {
     clearContents();
+    const TextBatch batch(*this);
     m_corner.clear();
     for (int c = 0; c < Cols - 1; ++c)
         horizontalHeaderItem(c)->setText(QString());

@@ -52,16 +52,33 @@ QString DecimalText(std::int64_t value, std::int64_t divisor)
         divisor = 1;
     const bool negative = value < 0;
     const std::uint64_t magnitude = negative ? std::uint64_t(0) - std::uint64_t(value) : std::uint64_t(value);
+    if (magnitude == 0)
+        return QStringLiteral("0");
     const auto d = std::uint64_t(divisor);
-    QString text = QString::number(magnitude / d);
-    if (const std::uint64_t fraction = magnitude % d) {
-        int digits = 0;
-        for (std::uint64_t p = d; p > 1; p /= 10)
+    // The grid renders thousands of these and the screens several every tick: the text is
+    // put together in a buffer, right to left, and made a string once.
+    char buffer[48];
+    char *const end = buffer + sizeof buffer;
+    char *p = end;
+    if (std::uint64_t fraction = magnitude % d) {
+        int digits = 0;  // as many as the divisor has zeros
+        for (std::uint64_t q = d; q > 1; q /= 10)
             ++digits;
-        QString f = QStringLiteral("%1").arg(fraction, digits, 10, QLatin1Char('0'));
-        while (f.endsWith(u'0'))
-            f.chop(1);
-        text += u'.' + f;
+        // Trailing zeros are dropped, leading ones kept up to `digits` places.
+        for (; fraction % 10 == 0; fraction /= 10)
+            --digits;
+        for (; fraction; fraction /= 10, --digits)
+            *--p = char('0' + fraction % 10);
+        for (; digits > 0; --digits)
+            *--p = '0';
+        *--p = '.';
     }
-    return negative ? u'-' + text : text;
+    std::uint64_t whole = magnitude / d;
+    do {
+        *--p = char('0' + whole % 10);
+        whole /= 10;
+    } while (whole);
+    if (negative)
+        *--p = '-';
+    return QString::fromLatin1(p, qsizetype(end - p));
 }
