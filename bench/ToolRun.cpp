@@ -50,8 +50,7 @@ void act(Mainfrm &w, SilentPrompter &prompter, const QByteArray &command)
 
 int RunTool(const QString &device)
 {
-    QtLanguage qtLanguage;
-    qtLanguage.useChinese();
+    LanguageSwitch language;  // Chinese, as the tool starts
     LinkState state;
     SilentPrompter prompter;
     Mainfrm w(state, prompter, QStringList{device});
