@@ -39,8 +39,8 @@ void LayOutGridRows(FlexGrid &grid, int lines)
     // The image holds no more than MaxLines lines; the grid never shows more.
     lines = std::clamp(lines, 0, MaxLines);
     grid.setRows(lines + 1);
-    for (int r = 0; r <= lines; ++r)
-        grid.setRowHeightTwips(r, RowHeightTwips);
+    grid.setRowHeightTwips(0, RowHeightTwips);
+    grid.setRowHeightsTwips(1, lines, RowHeightTwips);
     const FlexGrid::TextBatch batch(grid);
     for (int r = 1; r <= lines; ++r)
         grid.setTextMatrix(r, 0, QString::number(r));

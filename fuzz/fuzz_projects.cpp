@@ -1,5 +1,6 @@
 // Arbitrary files given to "打开工程": whatever the file holds, the tool reads it or refuses
 // it, and never touches memory outside its images.
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,11 +14,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     FuzzWorld &world = FuzzWorld::instance();
-    static QTemporaryDir dir;
+    // In memory where the system has it: the file is written and read again for every input.
+    static QTemporaryDir dir(QDir("/dev/shm").exists() ? QStringLiteral("/dev/shm/fuzz_projects-XXXXXX")
+                                                       : QDir::tempPath() + QStringLiteral("/fuzz_projects-XXXXXX"));
     const QString path = dir.filePath(QStringLiteral("project.dat"));
     {
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
             return 0;
         f.write(reinterpret_cast<const char *>(data), qint64(size));
     }

@@ -226,10 +226,11 @@ void Mainfrm::buildControls()
     Text1 = makeBox(central, "Text1", 70);
     Text3 = makeBox(central, "Text3", 60);
     Text4 = makeBox(central, "Text4", 60);
-    Text5 = makeBox(central, "Text5", 50);
+    Text5 = new DisplayBox(central);
+    Text5->setObjectName(QStringLiteral("Text5"));
+    Text5->setFixedWidth(50);
     Text3->setReadOnly(true);
     Text4->setReadOnly(true);
-    Text5->setReadOnly(true);
     Text5->setToolTip(QStringLiteral("RequestTag"));
 
     // The cell editors float over the grid; they are not part of any layout.
@@ -433,7 +434,7 @@ void Mainfrm::onTimer1()
         m_state.GridRefreshRequest = 0;
         RenderLines(int(RoundHalfEven(NumericValue(Text1->text()))), 1);
     }
-    SetTextIfChanged(Text5, QString::number(m_state.RequestTag));
+    Text5->setText(QString::number(m_state.RequestTag));
     m_progress->tick();
 }
 

@@ -19,6 +19,7 @@
 #include "ui/Language.h"
 
 class AboutForm;
+class DisplayBox;
 class CommPort;
 class FlexGrid;
 class Prompter;
@@ -81,7 +82,8 @@ public:
     QPushButton *Cmd1, *Cmd5, *Cmd3, *Cmd4, *Command9, *Command14, *Command13, *Command12;
     QPushButton *Command5, *Command10, *Command7, *Command6, *Command8;
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command11, *Cmd6;
-    QLineEdit *Text1, *Text3, *Text4, *Text5;
+    QLineEdit *Text1, *Text3, *Text4;
+    DisplayBox *Text5;
     FlexGrid *MSFlexGrid1;
     QComboBox *Combo1;
     QLineEdit *Text2;

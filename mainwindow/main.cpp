@@ -2,6 +2,7 @@
 #include "mainwindow/Mainfrm.h"
 #include "ui/Dialogs.h"
 #include "ui/PortCatalogue.h"
+#include "ui/Widgets.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -36,6 +37,7 @@ int main(int argc, char *argv[])
         }
     }
 
+    PrepareDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trelmo"));
     // No display name: the desktop would append it to every window's own title.

@@ -144,7 +144,7 @@ void ProjectFiles::OpenProject()
     // used leaves the program, the line-count box and the grid as they were.
     QFile file(path);
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         bytes = file.read(BytesRead);
     const bool readOk = file.isOpen() && file.error() == QFileDevice::NoError && bytes.size() >= program::CountWordSize;
     file.close();

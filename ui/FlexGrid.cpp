@@ -94,6 +94,21 @@ void FlexGrid::setRowHeightTwips(int row, int twips)
         verticalHeader()->setDefaultSectionSize(px);
 }
 
+void FlexGrid::setRowHeightsTwips(int first, int last, int twips)
+{
+    const int px = std::max(1, twipsToPixels(twips));
+    first = std::max(first, 1);
+    last = std::min(last, rowCount());
+    if (first > last)
+        return;
+    // Rows made from now on take the default height; rows already that high are left alone.
+    if (verticalHeader()->defaultSectionSize() != px)
+        verticalHeader()->setDefaultSectionSize(px);
+    for (int r = first; r <= last; ++r)
+        if (rowHeight(r - 1) != px)
+            setRowHeight(r - 1, px);
+}
+
 int FlexGrid::rowHeightTwips(int row) const
 {
     if (row == 0)
@@ -122,7 +137,11 @@ void FlexGrid::setColAlignment(int col, int alignment)
 {
     if (col < 0 || col >= Cols)
         return;
-    m_colAlign[col] = alignmentFor(alignment);
+    const Qt::Alignment align = alignmentFor(alignment);
+    // The cells already made took the column's alignment when they were made.
+    if (align == m_colAlign[col])
+        return;
+    m_colAlign[col] = align;
     if (col == 0)
         return;
     for (int r = 0; r < rowCount(); ++r)

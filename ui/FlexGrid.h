@@ -23,6 +23,9 @@ public:
     void setColWidthTwips(int col, int twips);
     int colWidthTwips(int col) const;
     void setRowHeightTwips(int row, int twips);
+    // Rows `first` to `last` (1-based), each `twips` high: one conversion for them all, where
+    // asking the screen for its resolution row by row costs more than the rows themselves.
+    void setRowHeightsTwips(int first, int last, int twips);
     int rowHeightTwips(int row) const;
     // 4 = centred both ways, the only alignment the tool uses; others map to left/centre.
     void setColAlignment(int col, int alignment);

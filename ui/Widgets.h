@@ -3,9 +3,20 @@
 #include <QColor>
 #include <QWidget>
 
+#include <QHash>
+#include <QPixmap>
+#include <QString>
+
 class QLineEdit;
 class QTimer;
 class QPushButton;
+
+// Before the application starts: how the windows reach an X display server. The tool redraws a
+// few small boxes and lamps many times a second; with shared-memory images Qt waits for the
+// server to confirm the previous image before every paint (a round trip each time, the largest
+// cost of the screens' refresh), where a plain image request needs no answer. A user's own
+// QT_XCB_NO_MITSHM setting is kept.
+void PrepareDisplay();
 
 // A window's timer, named as the window calls it, stopped until the window starts it.
 QTimer *MakeTimer(QObject *owner, const char *name, int intervalMs);
@@ -35,8 +46,36 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QColor m_color;
     int m_diameter;
+    // Each colour drawn once: a communication lamp changes five times a second.
+    QHash<QRgb, QPixmap> m_drawn;
+};
+
+// A read-only box that looks like the tool's other boxes and shows a short text that changes
+// many times a second (the main window's RequestTag box). A text box lays its text out anew at
+// every change and draws its frame at every paint; this one draws each text it has shown once,
+// frame and all, and paints that image again when the text comes back.
+class DisplayBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit DisplayBox(QWidget *parent = nullptr);
+    QString text() const { return m_text; }
+    void setText(const QString &text);
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QPixmap draw(const QString &text) const;
+
+    QString m_text;
+    QHash<QString, QPixmap> m_drawn;
+    mutable int m_height = 0;  // a text box's, found once
 };
