@@ -183,10 +183,13 @@ void FlexGrid::setTextMatrix(int row, int col, const QString &text)
             QTableWidgetItem *h = verticalHeaderItem(row - 1);
             if (!h)
                 setVerticalHeaderItem(row - 1, h = new QTableWidgetItem);
-            h->setText(text);
+            if (h->text() != text)
+                h->setText(text);
         }
     } else if (QTableWidgetItem *it = itemFor(row, col, true)) {
-        it->setText(text);
+        // A program rendered again mostly writes what its cells already show.
+        if (it->text() != text)
+            it->setText(text);
     }
 }
 

@@ -13,17 +13,6 @@
 #include "ui/FlexGrid.h"
 
 namespace {
-// A line record: category, command, then parameters in thousandths, each stored low word
-// first, every word high byte first.
-QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {})
-{
-    QByteArray r(4, '\0');
-    r[1] = char(category), r[3] = char(command);
-    for (const qint64 v : parameters)
-        r.append(char(v >> 8)).append(char(v)).append(char(v >> 24)).append(char(v >> 16));
-    return r.leftJustified(24, '\0');
-}
-
 // The tool without a controller, on screen, with a program opened from a project file.
 struct Editor : Tool {
     QTemporaryDir dir;
@@ -84,12 +73,6 @@ struct Editor : Tool {
 };
 
 const auto hexOf = [](const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); };
-// The columns of a data table, and one row of it with its values in the order of the columns.
-template <typename... T> void columns(const auto &...names)
-{
-    (QTest::addColumn<T>(names), ...);
-}
-const auto row = [](const char *name, auto... values) { (QTest::newRow(name) << ... << values); };
 }  // namespace
 
 class TstEditor : public QObject {

@@ -54,39 +54,6 @@ private slots:
         QCOMPARE(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), tcflag_t(0));
     }
 
-    void framesOnTheWire_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<int>("a");
-        QTest::addColumn<int>("b");
-        QTest::addColumn<QString>("bytes");
-        QTest::newRow("read 8573") << 3 << 8573 << 1 << "01 03 21 7D 00 01 1E 2E";
-        QTest::newRow("read 8604") << 3 << 8604 << 1 << "01 03 21 9C 00 01 4E 18";
-        QTest::newRow("read 120 at 0") << 3 << 0 << 120 << "01 03 00 00 00 78 45 E8";
-        QTest::newRow("coil 34 on") << 5 << 34 << 1 << "01 05 00 22 FF 00 2C 30";
-        QTest::newRow("coil 4 off") << 5 << 4 << 0 << "01 05 00 04 00 00 8C 0B";
-        QTest::newRow("8573 := 1") << 6 << 8573 << 1 << "01 06 21 7D 00 01 D2 2E";
-        QTest::newRow("8573 := 0") << 6 << 8573 << 0 << "01 06 21 7D 00 00 13 EE";
-        QTest::newRow("256, high byte first") << 6 << 8573 << 256 << "01 06 21 7D 01 00 12 7E";
-    }
-    void framesOnTheWire()
-    {
-        QFETCH(int, kind);
-        QFETCH(int, a);
-        QFETCH(int, b);
-        QFETCH(QString, bytes);
-        ToolRig rig;
-        rig.silent = true;
-        const int from = rig.mark();
-        ModbusLink &link = rig.w.link();
-        QVERIFY(kind == 3   ? link.ReadRegisters(tag::ReadRunMode, a, b)
-                : kind == 6 ? link.SendRegister(tag::WriteRunMode, a, b)
-                : b         ? link.SendCoilOn(tag::SaveData, a)
-                            : link.SendCoilOff(tag::ManualCoil, a));
-        QTRY_COMPARE(rig.since(from), QStringList{bytes});
-        QVERIFY(rig.prompter.messages.isEmpty());
-    }
-
     // An argument the frame cannot carry takes the one error path: nothing is sent, the
     // user is told, the request is forgotten and the port closed.
     void argumentsOutsideTheFrameAreRefused_data()
@@ -278,45 +245,25 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("message");
-        QTest::newRow("download, auto-run on")
-            << "Command8"
-            << "autorun"
-            << "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！";
-        QTest::newRow("download, 0 lines") << "Command8"
-                                           << "0"
-                                           << "行数输入不正确！";
-        QTest::newRow("download, 501 lines") << "Command8"
-                                             << "501"
-                                             << "行数输入不正确！";
-        QTest::newRow("download, port closed") << "Command8"
-                                               << "closed"
-                                               << "串口无效，无法下载！";
-        QTest::newRow("download, busy") << "Command8"
-                                        << "busy" << NotDone;
-        QTest::newRow("download, a screen loaded") << "Command8"
-                                                   << "screen" << NotDone;
-        QTest::newRow("upload, port closed") << "Cmd5"
-                                             << "closed"
-                                             << "串口无效，无法读取！";
-        QTest::newRow("save data, port closed") << "Command12"
-                                                << "closed"
-                                                << "串口无效，无法通信！";
-        QTest::newRow("save data, busy") << "Command12"
-                                         << "busy" << NotDone;
-        QTest::newRow("auto-run, port closed") << "Command13"
-                                               << "closed"
-                                               << "串口无效，无法下载！";
-        QTest::newRow("auto-run, busy") << "Command13"
-                                        << "busy" << NotDone;
-        QTest::newRow("stop, port closed") << "Command14"
-                                           << "closed"
-                                           << "串口无效，无法通信！";
-        QTest::newRow("screen, auto-run on") << "Cmd4"
-                                             << "autorun"
-                                             << "请将运行设置：更改为上电不自动运行，再进入参数设置界面！";
-        QTest::newRow("screen, port closed") << "Command9"
-                                             << "closed"
-                                             << "串口无效！";
+        const auto row = [](const char *name, const char *button, const char *how, const QString &message) {
+            QTest::newRow(name) << QString(button) << QString(how) << message;
+        };
+        row("download, auto-run on", "Command8", "autorun",
+            "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！");
+        row("download, 0 lines", "Command8", "0", "行数输入不正确！");
+        row("download, 501 lines", "Command8", "501", "行数输入不正确！");
+        row("download, port closed", "Command8", "closed", "串口无效，无法下载！");
+        row("download, busy", "Command8", "busy", NotDone);
+        row("download, a screen loaded", "Command8", "screen", NotDone);
+        row("upload, port closed", "Cmd5", "closed", "串口无效，无法读取！");
+        row("upload, busy after its wait", "Cmd5", "busy later", NotDone);
+        row("save data, port closed", "Command12", "closed", "串口无效，无法通信！");
+        row("save data, busy", "Command12", "busy", NotDone);
+        row("auto-run, port closed", "Command13", "closed", "串口无效，无法下载！");
+        row("auto-run, busy", "Command13", "busy", NotDone);
+        row("stop, port closed", "Command14", "closed", "串口无效，无法通信！");
+        row("screen, auto-run on", "Cmd4", "autorun", "请将运行设置：更改为上电不自动运行，再进入参数设置界面！");
+        row("screen, port closed", "Command9", "closed", "串口无效！");
     }
     void refusals()
     {

@@ -17,26 +17,11 @@ namespace {
 const QString Filter =
     QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|Banary Files (*.dat)|*.dat");
 
-// A line record: category, command, then parameters in thousandths, low word first.
-QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {})
-{
-    QByteArray r = QByteArray(1, '\0') + char(category) + '\0' + char(command);
-    for (const qint64 v : parameters)
-        r.append(char(v >> 8)).append(char(v)).append(char(v >> 24)).append(char(v >> 16));
-    return r.leftJustified(24, '\0');
-}
 // A project file: the count word, the records, zeros up to 12025 bytes.
 QByteArray project(int count, const QList<QByteArray> &records)
 {
     return (QByteArray(1, char(count >> 8)) + char(count) + records.join()).leftJustified(12025, '\0');
 }
-
-// The columns of a data table, and one row of it with its values in the order of the columns.
-template <typename... T> void columns(const auto &...names)
-{
-    (QTest::addColumn<T>(names), ...);
-}
-const auto row = [](const QByteArray &name, auto... values) { (QTest::newRow(name) << ... << values); };
 
 // The tool without a controller, on screen, with a folder for its projects.
 struct Projects : Tool {

@@ -71,7 +71,9 @@ private slots:
         QVERIFY(sim.stop());
     }
 
-    void linkProgramAndInputs()
+    // The options of a run: a link to the device, a program, inputs, and memory kept in a state
+    // file by the save coil across a restart.
+    void optionsOfARun()
     {
         QTemporaryDir dir;
         // A two-line project file: count word, then 24-byte records, high byte first.
@@ -81,37 +83,28 @@ private slots:
         QFile file(dir.filePath("two-lines.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(image) == image.size());
         file.close();
-
-        const QString link = dir.filePath("controller");
-        SimProcess sim;
-        QVERIFY(sim.start({"--link", link, "--program", file.fileName(), "--input", "2=1", "--input=3=1"}));
-        QCOMPARE(QFileInfo(link).symLinkTarget(), sim.device);
-        QCOMPARE(mbpoll(link, {"-t", "4", "-r", "8605"}), "2");
-        QCOMPARE(mbpoll(link, {"-t", "4", "-r", "13", "-c", "7"}), "5 4 34464 1 64536 65535 0");
-        QCOMPARE(mbpoll(link, {"-t", "4", "-r", "8580", "-c", "4"}), "0 1 1 0");
-        sim.command("in 4 1");  // the console sets inputs too
-        QTRY_COMPARE_WITH_TIMEOUT(mbpoll(link, {"-t", "4", "-r", "8583"}), "1", 10000);
-        QVERIFY(sim.stop());
-        QVERIFY(!QFileInfo(link).isSymLink());  // taken away at the end
-    }
-
-    void saveCoilKeepsMemoryAcrossARestart()
-    {
-        QTemporaryDir dir;
-        const QString state = dir.filePath("controller.state");
+        const QString link = dir.filePath("controller"), state = dir.filePath("controller.state");
         {
             SimProcess sim;
-            QVERIFY(sim.start({"--state", state}));
-            QCOMPARE(mbpoll(sim.device, {"-t", "4", "-r", "8574"}, {"1"}), "");  // auto-run on
-            QCOMPARE(mbpoll(sim.device, {"-t", "4", "-r", "1"}, {"3", "1"}), "");
+            QVERIFY(sim.start(
+                {"--link", link, "--program", file.fileName(), "--input", "2=1", "--input=3=1", "--state", state}));
+            QCOMPARE(QFileInfo(link).symLinkTarget(), sim.device);
+            QCOMPARE(mbpoll(link, {"-t", "4", "-r", "8605"}), "2");
+            QCOMPARE(mbpoll(link, {"-t", "4", "-r", "13", "-c", "7"}), "5 4 34464 1 64536 65535 0");
+            QCOMPARE(mbpoll(link, {"-t", "4", "-r", "8580", "-c", "4"}), "0 1 1 0");
+            sim.command("in 4 1");  // the console sets inputs too
+            QTRY_COMPARE_WITH_TIMEOUT(mbpoll(link, {"-t", "4", "-r", "8583"}), "1", 10000);
+            QCOMPARE(mbpoll(link, {"-t", "4", "-r", "8574"}, {"1"}), "");  // auto-run on
             QVERIFY(!QFile::exists(state));
-            QCOMPARE(mbpoll(sim.device, {"-t", "0", "-r", "35"}, {"1"}), "");  // coil 34: save
+            QCOMPARE(mbpoll(link, {"-t", "0", "-r", "35"}, {"1"}), "");  // coil 34: save
             QVERIFY(QFile::exists(state));
+            QVERIFY(sim.stop());
+            QVERIFY(!QFileInfo(link).isSymLink());  // taken away at the end
         }
         SimProcess sim;
         QVERIFY(sim.start({"--state", state}));
         QCOMPARE(mbpoll(sim.device, {"-t", "4", "-r", "8574"}), "1");
-        QCOMPARE(mbpoll(sim.device, {"-t", "4", "-r", "1", "-c", "2"}), "3 1");
+        QCOMPARE(mbpoll(sim.device, {"-t", "4", "-r", "13", "-c", "2"}), "5 4");
     }
 
     void commandLineMistakesStopIt()

@@ -27,13 +27,6 @@ QByteArray FakeController::readReply(int slave, const QList<quint16> &values)
     return withCrc(f);
 }
 
-QByteArray FakeController::coilFrame(int coil, bool on)
-{
-    QByteArray f;
-    f.append(char(1)).append(char(5)).append(char(coil >> 8)).append(char(coil & 0xFF));
-    return withCrc(f.append(char(on ? 0xFF : 0)).append(char(0)));
-}
-
 QStringList FakeController::since(int from, int function) const
 {
     QStringList out;

@@ -35,7 +35,6 @@ public:
 
     static QByteArray withCrc(QByteArray frame);
     static QByteArray readReply(int slave, const QList<quint16> &values);
-    static QByteArray coilFrame(int coil, bool on);
 
 signals:
     void requestSeen(const QByteArray &frame);

@@ -1,6 +1,5 @@
 #include "Pty.h"
 
-#include <QThread>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -40,21 +39,6 @@ QByteArray Pty::readAvailable()
         if (n <= 0)
             break;
         out.append(buf, int(n));
-    }
-    return out;
-}
-
-QByteArray Pty::readFrame(int n, int ms)
-{
-    QByteArray out;
-    QElapsedTimer clock;
-    clock.start();
-    while (out.size() < n && clock.elapsed() < ms) {
-        out += readAvailable();
-        if (out.size() >= n)
-            break;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
     }
     return out;
 }

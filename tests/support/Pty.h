@@ -20,8 +20,6 @@ public:
 
     // Everything the tool has written so far (non-blocking).
     QByteArray readAvailable();
-    // Reads until `n` bytes have come or `ms` have passed, handling Qt events meanwhile.
-    QByteArray readFrame(int n, int ms = 3000);
     void write(const QByteArray &bytes);
     // Closes the master side: the far end has gone away.
     void hangUp();

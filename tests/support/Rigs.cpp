@@ -56,3 +56,12 @@ SimRig::SimRig(const QStringList &simArgs, bool start) : Tool({}), sim(std::make
         idle();
     }
 }
+
+QByteArray rec(int category, int command, std::initializer_list<qint64> parameters)
+{
+    QByteArray r(4, '\0');
+    r[1] = char(category), r[3] = char(command);
+    for (const qint64 v : parameters)
+        r.append(char(v >> 8)).append(char(v)).append(char(v >> 24)).append(char(v >> 16));
+    return r.leftJustified(24, '\0');
+}

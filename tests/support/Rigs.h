@@ -21,6 +21,17 @@
 // Keys as a user types them into `widget`: the characters of `text`, then `end` (none: 0).
 void type(QWidget *widget, const QString &text, int end = Qt::Key_Return);
 
+// A line record: category, command, then parameters in thousandths, each stored low word
+// first, every word high byte first.
+QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {});
+
+// The columns of a data table, and one row of it with its values in the order of the columns.
+template <typename... T> void columns(const auto &...names)
+{
+    (QTest::addColumn<T>(names), ...);
+}
+inline const auto row = [](const char *name, auto... values) { (QTest::newRow(name) << ... << values); };
+
 // The tool and what it talks to; `devices` are its ports 1, 2, ... at every connect.
 struct Tool {
     LinkState state;

@@ -1,13 +1,15 @@
 // The tool against trelmo-sim, the controller simulator, over a pseudo-terminal: a whole
-// program there and back, the screens moving the axes, a line that drops, delays, corrupts
+// program there and back with its progress shown, the screens moving the axes, a line that drops, delays, corrupts
 // and refuses replies, a controller that goes away, and the emergency stop on a line that
 // takes its time as a real RS-232 line does.
 #include <QLabel>
+#include <QProgressBar>
 #include <QtTest>
 
 #include "Rigs.h"
 #include "link/EmergencyStop.h"
 #include "link/Tags.h"
+#include "mainwindow/TransferProgress.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/FlexGrid.h"
@@ -39,26 +41,63 @@ qint64 positionX(SimRig &rig)
 class TstSystem : public QObject {
     Q_OBJECT
 private slots:
-    // 500 lines into the controller and back, byte for byte, with the line's own pace.
+    // 500 lines into the controller and back, byte for byte, with the line's own pace. The
+    // bottom row counts the lines block by block, and a stopped upload stays shown where it
+    // stopped until a transfer button is clicked again.
     void wholeProgramThereAndBack()
     {
         SimRig rig({QStringLiteral("--wire-time")});
         QVERIFY(rig.ok());
+        auto *row = rig.w.findChild<TransferProgress *>();
+        QVERIFY(row->isHidden());  // after the start-up read of the simulator's sample program
         fill(rig.state, 500, 3);
         const QByteArray written = image(rig.state, 500);
         rig.w.Text1->setText(QStringLiteral("500"));
-        QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.state.BlocksDone, std::int16_t(50), 60000);
-        QVERIFY(rig.idle());
-        rig.state.ProgramImage.fill(0);
-        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.state.BlocksDone, std::int16_t(50), 60000);
-        QVERIFY(rig.idle());
+        for (const auto &[button, what] : {std::pair{rig.w.Command8, "下载 "}, std::pair{rig.w.Cmd5, "读取 "}}) {
+            if (button == rig.w.Cmd5)
+                rig.state.ProgramImage.fill(0);
+            QTest::mouseClick(button, Qt::LeftButton);
+            QStringList seen;  // each text once, in order; "" while the row is hidden
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    const QString now = row->isHidden() ? QString() : row->label()->text();
+                    if (seen.isEmpty() || seen.last() != now)
+                        seen << now;
+                    return rig.state.RequestTag == 0 && row->isHidden();
+                },
+                60000));
+            QCOMPARE(rig.state.BlocksDone, std::int16_t(50));
+            const auto lines = [&](int i) { return seen[i].mid(3).section(u'/', 0, 0).toInt(); };
+            QCOMPARE(seen.first(), what + QStringLiteral("0/500"));
+            QCOMPARE(seen.mid(seen.size() - 2), (QStringList{what + QStringLiteral("500/500"), QString()}));
+            QVERIFY2(seen.size() > 30, qPrintable(seen.join(u',')));  // block by block
+            for (int i = 1; i < seen.size() - 1; ++i)
+                QVERIFY2(seen[i].startsWith(what) && lines(i) > lines(i - 1) && lines(i) % 10 == 0,
+                         qPrintable(seen[i]));
+        }
         QCOMPARE(image(rig.state, 500), written);
         QCOMPARE(rig.w.MSFlexGrid1->rows(), 501);
         QCOMPARE(BackColor(rig.w.Cmd5), colors::LightYellow);
         QCOMPARE(BackColor(rig.w.Command8), colors::LightYellow);
         QVERIFY(rig.prompter.messages.isEmpty());
+
+        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.state.BlocksDone >= 14 && rig.state.RequestTag == tag::ReadBlock, 20000);
+        QTest::mouseClick(rig.w.Command14, Qt::LeftButton);
+        QTRY_COMPARE(rig.state.RequestTag, std::int16_t(0));
+        QSignalSpy ticks(rig.w.Timer1, &QTimer::timeout);
+        QTRY_VERIFY(ticks.count() >= 10);  // a second after the stop
+        const int done = rig.state.BlocksDone * 10;
+        QVERIFY(!row->isHidden() && done >= 140 && done < 500);
+        QCOMPARE(row->label()->text(), QStringLiteral("读取 %1/500").arg(done));
+        QCOMPARE(row->bar()->value(), done);
+        QTest::mouseClick(rig.w.Cmd6, Qt::LeftButton);  // "中 / EN": the row says it in English
+        QCOMPARE(row->label()->text(), QStringLiteral("Read %1/500").arg(done));
+        QTest::mouseClick(rig.w.Cmd6, Qt::LeftButton);
+        rig.w.Text1->setText(QStringLiteral("0"));
+        QTest::mouseClick(rig.w.Command8, Qt::LeftButton);  // refused: no lines to send
+        QVERIFY(row->isHidden());
+        QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("行数输入不正确！")});
     }
 
     // The screens against the controller: a jog moves X while held, the parameter entry is
