@@ -3,6 +3,7 @@
 #include "ui/NumberText.h"
 #include "ui/Texts.h"
 
+#include <QHash>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -43,17 +44,27 @@ const Category Catalogue[] = {
 constexpr int CategoryCount = int(std::size(Catalogue));
 const text::Text None{QT_TRANSLATE_NOOP("Trelmo", "无")};
 
-// A name of the catalogue in the language in use.
+// A name of the catalogue in the language in use. The grid names the category and command of
+// every line it renders: each name is looked up once in each language, not once a line.
 QString inUse(const char *name)
 {
-    return text::Text{name}();
+    static QHash<const char *, QString> known;
+    static int generation = -1;
+    if (generation != text::LanguageGeneration()) {
+        known.clear();
+        generation = text::LanguageGeneration();
+    }
+    auto it = known.find(name);
+    if (it == known.end())
+        it = known.insert(name, text::Text{name}());
+    return *it;
 }
 
 }  // namespace
 
 QString NoneText()
 {
-    return None();
+    return inUse(None.source);
 }
 
 QStringList CategoryNames()

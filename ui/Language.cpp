@@ -59,11 +59,31 @@ LanguageSwitch::LanguageSwitch()
         qWarning("The English texts are missing from the tool's resources.");
 }
 
+LanguageSwitch::~LanguageSwitch()
+{
+    text::LanguageChanged();
+}
+
+namespace {
+int languageGeneration = 0;
+}
+
+int text::LanguageGeneration()
+{
+    return languageGeneration;
+}
+
+void text::LanguageChanged()
+{
+    ++languageGeneration;
+}
+
 void LanguageSwitch::use(Language language)
 {
     if (language == m_language)
         return;
     m_language = language;
+    text::LanguageChanged();
     const bool english = language == Language::English;
     QCoreApplication::removeTranslator(english ? &m_qtChinese : &m_english);
     QTranslator &coming = english ? m_english : m_qtChinese;

@@ -16,6 +16,8 @@ public:
     // Chinese. Qt's Chinese texts are installed for as long as this object lives in Chinese;
     // without Debian's translation Qt's texts stay English.
     LanguageSwitch();
+    // Its translations go with it.
+    ~LanguageSwitch();
 
     Language language() const { return m_language; }
     // Puts the whole tool into `language` before it returns: every window, open or not, sets

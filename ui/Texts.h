@@ -18,6 +18,11 @@ struct Text {
     bool matches(const QString &shown, int arg = -1) const;
 };
 
+// Counts the changes of the texts' language (a translation installed or removed), so that a
+// text looked up once can be kept until the next change.
+int LanguageGeneration();
+void LanguageChanged();
+
 // Connection state (the main window's label and connect button).
 inline constexpr Text NotConnected{QT_TRANSLATE_NOOP("Trelmo", "控制器没有连接！")};
 inline constexpr Text Connected{QT_TRANSLATE_NOOP("Trelmo", "控制器已经连接！")};

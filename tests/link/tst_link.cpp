@@ -9,6 +9,7 @@
 #include "link/Tags.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
+#include "ui/PortCatalogue.h"
 #include "ui/FlexGrid.h"
 
 namespace {
@@ -103,6 +104,23 @@ private slots:
 
     // The system's devices are read afresh at every connect: an adapter plugged in after
     // start-up is found.
+    // Ports 1 to 20 stand for the devices named, as named; without names for the system's own,
+    // USB adapters first, each group by number.
+    void portCatalogue()
+    {
+        QStringList named{"/dev/pts/9", "/dev/ttyS0"};
+        QCOMPARE(PortCatalogue::build(named), named);
+        for (int i = 0; i < 25; ++i)
+            named << QStringLiteral("/dev/x%1").arg(i);
+        QCOMPARE(PortCatalogue::build(named), named.mid(0, 20));
+        QCOMPARE(PortCatalogue::order({"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyACM1", "/dev/ttyUSB10", "/dev/ttyUSB2",
+                                       "/dev/ttyACM0", "/dev/rfcomm0"}),
+                 QStringList({"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyACM1", "/dev/rfcomm0",
+                              "/dev/ttyS2", "/dev/ttyS10"}));
+        const QStringList system = PortCatalogue::build({});
+        QVERIFY(system.size() <= 20 && system == PortCatalogue::order(system));
+    }
+
     void adapterPluggedInLater()
     {
         ToolRig rig(3, false);
