@@ -158,29 +158,6 @@ Q_DECLARE_METATYPE(Cycle)
 class TstScreens : public QObject {
     Q_OBJECT
 private slots:
-    // A jog coil left ON when the port failed gets its OFF once the controller can be reached.
-    void aJogOffOwedSinceAPortFailure()
-    {
-        QStringList sent;
-        bool port = true;
-        JogHold jog(
-            [&](int coil, bool on) {
-                if (!port)
-                    return JogHold::Result::PortFailed;
-                sent << QStringLiteral("%1 %2").arg(coil).arg(on ? "ON" : "OFF");
-                return JogHold::Result::Sent;
-            },
-            [&] { return port; });
-        jog.press(2);
-        port = false;
-        jog.letGo();
-        jog.settle();
-        port = true;
-        jog.settle();
-        jog.settle();
-        QCOMPARE(sent, QStringList({"2 ON", "2 OFF"}));
-    }
-
     void manualCommands_data()
     {
         QTest::addColumn<Press>("p");
@@ -300,8 +277,8 @@ private slots:
         row("unloaded during the press's pause", {UnloadedInPause, {}});
         row("the screen's own message box", {OwnBox, onOff, "与控制器通信异常！"});
         row("a foreign modal box", {ForeignBox, onOff});
-        // Behind a failed port the controller cannot be told; the tool does not write into it again.
-        row("port gone", {PortGone, {"ON"}, "串口出错！"});
+        // Behind a failed port the controller cannot be told: its OFF goes once it is connected again.
+        row("port gone, then back", {PortGone, onOff, "串口出错！"});
         row("late replies: release", {Release, onOff, {}, true});
         row("late replies: release during the press's pause", {ReleaseInPause, onOff, {}, true});
         row("late replies: second press", {PressAgain, twice, {}, true});
@@ -355,13 +332,16 @@ private slots:
             rig.w.port().close();
             QVERIFY(QTest::qWaitFor([&] { return !rig.prompter.messages.isEmpty(); }));
             QTest::mouseRelease(xPlus, Qt::LeftButton);
+            QTest::qWait(300);
+            QCOMPARE(jogX(rig, from), QStringList{"ON"});
+            QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);  // "连接控制器"
             break;
         }
         QVERIFY(QTest::qWaitFor([&] { return jogX(rig, from) == h.sent; }, 8000));
         if (h.end != PortGone)  // reopened, the screen reads first: what was sent before has arrived
             QVERIFY(s->isLoaded() ? settle(rig, from) : !s->Timer1->isActive() && rig.open(RunControl::Manual));
         QCOMPARE(jogX(rig, from), h.sent);
-        QCOMPARE(rig.coils.value(2), h.end == PortGone);
+        QVERIFY(!rig.coils.value(2));
         QCOMPARE(rig.prompter.messages, one(h.message));
     }
 
@@ -593,7 +573,7 @@ private slots:
         row("急停", {Manual, 9, StopFrame});
     }
     // Pressed while a refresh read is outstanding, it goes out at once; the late reply is dropped and the
-    // refresh resumes after the echo. A stop never echoed goes out three times, then the user is told once.
+    // refresh resumes after the echo. (An unanswered stop: tst_link; the screens share that stop.)
     void buttonsWhileReadOutstanding()
     {
         QFETCH(Button, b);
@@ -602,14 +582,13 @@ private slots:
         auto *button = screen(rig, b.which)->findChild<QPushButton *>(u"Command1_%1"_s.arg(b.button));
         QCOMPARE(button->text(), QString::fromUtf8(QTest::currentDataTag()));
         QByteArray held;
-        bool echo = true;
         rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
-            const bool hold = (q[1] == 3 && held.isEmpty()) || (q[1] == 5 && !echo);
-            held = q[1] == 3 && held.isEmpty() ? reply : held;
+            const bool hold = q[1] == 3 && held.isEmpty();
+            held = hold ? reply : held;
             return hold ? QByteArray() : reply;
         };
         QVERIFY(QTest::qWaitFor([&] { return !held.isEmpty(); }));
-        int from = rig.mark();
+        const int from = rig.mark();
         QTimer::singleShot(0, &rig, [&] { rig.write(held); });
         QElapsedTimer clock;
         clock.start();
@@ -617,25 +596,6 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return rig.mark() > from; }) && clock.elapsed() < 500);  // not after a give-up
         QVERIFY(QTest::qWaitFor([&] { return rig.mark() >= from + 2; }));
         QCOMPARE(rig.since(from).mid(0, 2), QStringList({b.frame, b.which == Manual ? StatusRead : ReadB}));
-        if (b.frame != StopFrame)
-            return;
-        echo = false;
-        QVERIFY(settle(rig, from, 1));
-        from = rig.mark();
-        QList<qint64> sentAt;
-        connect(&rig, &FakeController::requestSeen, this, [&](const QByteArray &f) {
-            if (hex(f) == StopFrame)
-                sentAt << clock.elapsed();
-        });
-        QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return !rig.prompter.messages.isEmpty(); }, 5000));
-        QVERIFY(settle(rig, from));
-        QCOMPARE(writes(rig, from), QStringList({StopFrame, StopFrame, StopFrame}));
-        QCOMPARE(sentAt.size(), 3);
-        // 300 ms on a coarse timer, which may fire up to 5 % early
-        QVERIFY2(sentAt[1] - sentAt[0] >= 285 && sentAt[2] - sentAt[1] >= 285,
-                 qPrintable(u"%1 %2 %3"_s.arg(sentAt[0]).arg(sentAt[1]).arg(sentAt[2])));
-        QCOMPARE(rig.prompter.messages, QStringList{u"急停命令没有得到控制器确认！"_s});
     }
 };
 

@@ -1,11 +1,12 @@
-// The simulator's core in-process, with the time passed in: the line model of
-// --wire-time and controller behaviours that no test of the tool sees (its
-// command line and its faults are proved on the program by tst_sim_executable
-// and tst_system). Expected values are the controller's behaviour as
-// simulator/README.md describes it, worked out by hand.
+// The simulator's core in-process, with the time passed in: the command line,
+// the line model of --wire-time, and controller behaviours that no test of the
+// tool sees (its faults are proved on the program by tst_system). Expected
+// values are the controller's behaviour as simulator/README.md describes it,
+// worked out by hand.
 
 #include "Controller.h"
 #include "LineModel.h"
+#include "SimOptions.h"
 
 #include <QtTest>
 
@@ -68,6 +69,22 @@ LineRun runLine(const LineSettings &settings, const Bytes &stream, const QString
     return run;
 }
 
+QString describe(const ParsedOptions &parsed)
+{
+    if (parsed.outcome != ParsedOptions::Outcome::Run)
+        return parsed.outcome == ParsedOptions::Outcome::Help
+                   ? "help"
+                   : "bad: " + QString::fromStdString(parsed.error).section('\n', 0, 0);
+    const SimOptions &o = parsed.options;
+    const FaultRates &r = o.rates;
+    QString text = QString::asprintf("seed=%u link=%s state=%s program=%s log=%d wire=%d faults=%g,%g,%g,%g,%g", o.seed,
+                                     o.link.c_str(), o.state.c_str(), o.program.c_str(), o.log, o.wireTime, r.drop,
+                                     r.delay, r.corrupt, r.exception, r.delayMs);
+    for (const auto &[n, on] : o.inputs)
+        text += QString(" in%1=%2").arg(n).arg(on);
+    return text;
+}
+
 // The controller as the status block shows it.
 QString status(const Controller &c)
 {
@@ -88,6 +105,36 @@ class SimCoreTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("expected");
+        const QString plain = "seed=1 link= state= program= log=0 wire=0 faults=0,0,0,0,1000";
+        row("defaults", "", plain);
+        row("files and switches", "--link /tmp/c --state=s --program p --log --wire-time",
+            "seed=1 link=/tmp/c state=s program=p log=1 wire=1 faults=0,0,0,0,1000");
+        row("faults", "--seed 4294967295 --drop=0.25 --delay 1 --corrupt 0 --exception=0.5 --delay-ms 300",
+            "seed=4294967295 link= state= program= log=0 wire=0 faults=0.25,1,0,0.5,300");
+        row("inputs in order", "--input 2=1 --input=3=0 --input 2=0", plain + " in2=1 in3=0 in2=0");
+        row("help ends the reading", "-h --bogus", "help");
+        row("seed too large", "--seed 4294967296", "bad: --seed wants a whole number");
+        row("probability over 1", "--drop=1.5", "bad: --drop wants a probability 0..1, not '1.5'");
+        row("delay too long", "--delay-ms 600001", "bad: --delay-ms wants 0 to 600000");
+        row("input 5", "--input 5=1", "bad: --input wants N=V with N 1-4 and V 0 or 1");
+        row("value missing", "--log --link", "bad: --link needs a value");
+        row("unknown option", "--bogus=1", "bad: unknown option '--bogus=1'");
+    }
+
+    void commandLine()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, expected);
+        std::vector<std::string> list;
+        for (const QString &a : args.split(' ', Qt::SkipEmptyParts))
+            list.push_back(a.toStdString());
+        QCOMPARE(describe(parseOptions(list)), expected);
+    }
+
     void lineModelFramesBySilence_data()
     {
         // Two requests, A then B, read in chunks "ms:bytes". At 19200 8N1 the 8

@@ -106,18 +106,6 @@ private slots:
         QCOMPARE(mbpoll(sim.device, {"-t", "4", "-r", "8574"}), "1");
         QCOMPARE(mbpoll(sim.device, {"-t", "4", "-r", "13", "-c", "2"}), "5 4");
     }
-
-    void commandLineMistakesStopIt()
-    {
-        for (const auto &[args, exitCode] : {std::pair{QStringList{"--bogus"}, 2},
-                                             {QStringList{"--drop", "2"}, 2},
-                                             {QStringList{"--program", "/nonexistent/p.txt"}, 1}}) {
-            QProcess p;
-            p.start(QStringLiteral(TRELMO_SIM_PATH), args);
-            QVERIFY(p.waitForFinished(10000));
-            QCOMPARE(p.exitCode(), exitCode);
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(SimExecutableTest)
