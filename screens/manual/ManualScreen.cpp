@@ -96,6 +96,15 @@ JogHold::Result ManualScreen::sendJog(int coil, bool on)
                                      : JogHold::Result::PortFailed;
 }
 
+ManualScreen::~ManualScreen()
+{
+    // The window's buttons are destroyed after this screen: one still held down says "released"
+    // as it goes, and nothing of the screen is left to answer.
+    for (QPushButton *b : Command1)
+        if (b)
+            b->disconnect(this);
+}
+
 void ManualScreen::unloading()
 {
     // The OFF of a held jog (or one owed since a port failure) goes out before the screen lets

@@ -17,6 +17,7 @@ class ManualScreen : public SubScreen {
     Q_OBJECT
 public:
     explicit ManualScreen(const LinkContext &ctx);
+    ~ManualScreen() override;
 
     static constexpr int StopButton = 9, ReturnButton = 14;
     // Command1 13, 12, 11, 10 switch OUT1 to OUT4 (0: not an output button). The caption says

@@ -277,7 +277,8 @@ private slots:
         row("unloaded during the press's pause", {UnloadedInPause, {}});
         row("the screen's own message box", {OwnBox, onOff, "与控制器通信异常！"});
         row("a foreign modal box", {ForeignBox, onOff});
-        // Behind a failed port the controller cannot be told: its OFF goes once it is connected again.
+        // Behind a failed port the controller cannot be told: its OFF goes once the port is connected
+        // again and the screen is left.
         row("port gone, then back", {PortGone, onOff, "串口出错！"});
         row("late replies: release", {Release, onOff, {}, true});
         row("late replies: release during the press's pause", {ReleaseInPause, onOff, {}, true});
@@ -335,6 +336,8 @@ private slots:
             QTest::qWait(300);
             QCOMPARE(jogX(rig, from), QStringList{"ON"});
             QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);  // "连接控制器"
+            QVERIFY(rig.idle());
+            QTest::mouseClick(s->Command1[ManualScreen::ReturnButton], Qt::LeftButton);
             break;
         }
         QVERIFY(QTest::qWaitFor([&] { return jogX(rig, from) == h.sent; }, 8000));

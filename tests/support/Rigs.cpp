@@ -38,7 +38,7 @@ bool Tool::open(RunControl::Screen which)
     return w.runControl().screen(which)->isLoaded() && lampChanges(lamps[which]);
 }
 
-ToolRig::ToolRig(int lines, bool start) : FakeController(pty()), Tool({Pty::device()})
+ToolRig::ToolRig(int lines, bool start) : FakeController(static_cast<Pty &>(*this)), Tool({Pty::device()})
 {
     registers[reg::PowerOnRun] = 0;
     storeProgram(lines);
