@@ -13,26 +13,28 @@
 #include "ui/Language.h"
 #include "ui/NumberText.h"
 
+namespace {
+// A control of the window, named as the window calls it, with its caption if it has one.
+template <typename Control> Control *control(QWidget *window, const char *name, const char *caption = nullptr)
+{
+    auto *c = new Control(window);
+    c->setObjectName(QString::fromLatin1(name));
+    if (caption)
+        text::SetCaption(c, {caption});
+    return c;
+}
+}  // namespace
+
 Form4::Form4(Prompter &prompter, QWidget *parent) : QWidget(parent, Qt::Window), m_prompter(prompter)
 {
     setObjectName(QStringLiteral("Form4"));
     text::SetCaption(this, {QT_TRANSLATE_NOOP("Trelmo", "工程文件新建窗口")});
-    Label1 = new QLabel(this);
-    text::SetCaption(Label1, {QT_TRANSLATE_NOOP("Trelmo", "文件名称为：")});
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label2 = new QLabel(this);
-    text::SetCaption(Label2, {QT_TRANSLATE_NOOP("Trelmo", "设定工程指令行数：")});
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text2 = new QLineEdit(this);
-    Text2->setObjectName(QStringLiteral("Text2"));
-    Command1 = new QPushButton(this);
-    text::SetCaption(Command1, {QT_TRANSLATE_NOOP("Trelmo", "确 定")});
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command2 = new QPushButton(this);
-    text::SetCaption(Command2, {QT_TRANSLATE_NOOP("Trelmo", "取 消")});
-    Command2->setObjectName(QStringLiteral("Command2"));
+    Label1 = control<QLabel>(this, "Label1", QT_TRANSLATE_NOOP("Trelmo", "文件名称为："));
+    Label2 = control<QLabel>(this, "Label2", QT_TRANSLATE_NOOP("Trelmo", "设定工程指令行数："));
+    Text1 = control<QLineEdit>(this, "Text1");
+    Text2 = control<QLineEdit>(this, "Text2");
+    Command1 = control<QPushButton>(this, "Command1", QT_TRANSLATE_NOOP("Trelmo", "确 定"));
+    Command2 = control<QPushButton>(this, "Command2", QT_TRANSLATE_NOOP("Trelmo", "取 消"));
 
     auto *fields = new QGridLayout;
     fields->addWidget(Label1, 0, 0);
