@@ -168,6 +168,11 @@ QString ThousandthsText(std::int64_t thousandths)
     return DecimalText(thousandths, 1000);
 }
 
+QLatin1StringView ThousandthsDigits(std::int64_t thousandths, DecimalBuffer &buffer)
+{
+    return DecimalDigits(thousandths, 1000, buffer);
+}
+
 void WriteParameter(std::uint8_t *record, int k, std::int32_t value)
 {
     const std::uint32_t u = std::uint32_t(value);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "link/LinkState.h"
+#include "ui/NumberText.h"
 
 namespace program {
 
@@ -39,6 +40,8 @@ QString NameInUse(const QString &shown);
 std::optional<std::int32_t> EncodeParameter(double value);
 // The shortest plain decimal text of a count of thousandths: 1500 -> "1.5", -1 -> "-0.001".
 QString ThousandthsText(std::int64_t thousandths);
+// The same text in `buffer`, no string made.
+QLatin1StringView ThousandthsDigits(std::int64_t thousandths, DecimalBuffer &buffer);
 
 // Parameter k (1 to 5) of a record, bytes 4k to 4k + 3, low 16-bit word first, each word
 // high byte first.

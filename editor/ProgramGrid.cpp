@@ -42,8 +42,9 @@ void LayOutGridRows(FlexGrid &grid, int lines)
     grid.setRowHeightTwips(0, RowHeightTwips);
     grid.setRowHeightsTwips(1, lines, RowHeightTwips);
     const FlexGrid::TextBatch batch(grid);
+    DecimalBuffer number;
     for (int r = 1; r <= lines; ++r)
-        grid.setTextMatrix(r, 0, QString::number(r));
+        grid.setTextMatrix(r, 0, DecimalDigits(r, 1, number));
 }
 
 void RebuildGrid(FlexGrid &grid, int lines)

@@ -3,26 +3,29 @@
 #include "editor/Instructions.h"
 #include "ui/FlexGrid.h"
 
-LineTexts RenderRecord(const std::uint8_t *record)
+namespace {
+// Category and command of a record: only the low bytes of the two code registers carry the
+// codes; a command unknown to its category keeps showing its number.
+void renderNames(FlexGrid &grid, int row, const std::uint8_t *record)
 {
-    LineTexts texts;
-    // Only the low bytes of the two code registers carry the codes.
     const int category = record[1];
     const int command = record[3];
-    for (int k = 1; k <= program::ParameterCount; ++k)
-        texts.parameters[k - 1] = program::ThousandthsText(program::ReadParameter(record, k));
-
     const QString categoryName = program::CategoryName(category);
-    if (!categoryName.isNull()) {
-        texts.category = categoryName;
-        // A command unknown to its category keeps showing its number.
-        const QString name = program::CommandName(category, command);
-        texts.command = name.isNull() ? QString::number(command) : name;
-    } else {
-        texts.category = texts.command = program::NoneText();
+    if (categoryName.isNull()) {
+        grid.setTextMatrix(row, 1, program::NoneText());
+        grid.setTextMatrix(row, 2, program::NoneText());
+        return;
     }
-    return texts;
+    grid.setTextMatrix(row, 1, categoryName);
+    const QString name = program::CommandName(category, command);
+    if (name.isNull()) {
+        DecimalBuffer number;
+        grid.setTextMatrix(row, 2, DecimalDigits(command, 1, number));
+    } else {
+        grid.setTextMatrix(row, 2, name);
+    }
 }
+}  // namespace
 
 void RenderLines(FlexGrid &grid, const ProgramBytes &display, int count, int block)
 {
@@ -35,11 +38,13 @@ void RenderLines(FlexGrid &grid, const ProgramBytes &display, int count, int blo
         const std::size_t offset = std::size_t(line - 1) * program::RecordSize;
         if (row > lastGridRow || offset + program::RecordSize > display.size())
             return;
-        const LineTexts texts = RenderRecord(display.data() + offset);
+        const std::uint8_t *record = display.data() + offset;
         const int r = int(row);
-        grid.setTextMatrix(r, 1, texts.category);
-        grid.setTextMatrix(r, 2, texts.command);
-        for (int k = 0; k < program::ParameterCount; ++k)
-            grid.setTextMatrix(r, 3 + k, texts.parameters[k]);
+        renderNames(grid, r, record);
+        // A program rendered again mostly shows what its cells already hold: the digits are
+        // compared with the cell before a string is made.
+        DecimalBuffer digits;
+        for (int k = 1; k <= program::ParameterCount; ++k)
+            grid.setTextMatrix(r, 2 + k, program::ThousandthsDigits(program::ReadParameter(record, k), digits));
     }
 }

@@ -11,11 +11,3 @@ class FlexGrid;
 // (block - 1) * 10 + 1 onwards. Stops at the last record `display` holds and at the last row
 // the grid has; nothing happens for a count or block below 1.
 void RenderLines(FlexGrid &grid, const ProgramBytes &display, int count, int block);
-
-// The texts of one record: category, command and the five parameters.
-struct LineTexts {
-    QString category;
-    QString command;
-    QString parameters[5];
-};
-LineTexts RenderRecord(const std::uint8_t *record);

@@ -5,6 +5,29 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+// A cell shows its column's alignment unless it was given one of its own: the alignment is
+// kept once per column, not stored in each of the thousands of cells a program fills.
+class GridItem : public QTableWidgetItem {
+public:
+    explicit GridItem(const Qt::Alignment *columns) : m_columns(columns) {}
+    QVariant data(int role) const override
+    {
+        QVariant v = QTableWidgetItem::data(role);
+        if (role == Qt::TextAlignmentRole && !v.isValid()) {
+            const int c = column();
+            if (c >= 0 && c + 1 < FlexGrid::Cols)
+                v = int(m_columns[c + 1]);
+        }
+        return v;
+    }
+    QTableWidgetItem *clone() const override { return new GridItem(*this); }
+
+private:
+    const Qt::Alignment *m_columns;
+};
+}  // namespace
+
 FlexGrid::FlexGrid(QWidget *parent) : QTableWidget(1, Cols - 1, parent)
 {
     for (auto &a : m_colAlign)
@@ -138,15 +161,12 @@ void FlexGrid::setColAlignment(int col, int alignment)
     if (col < 0 || col >= Cols)
         return;
     const Qt::Alignment align = alignmentFor(alignment);
-    // The cells already made took the column's alignment when they were made.
     if (align == m_colAlign[col])
         return;
     m_colAlign[col] = align;
-    if (col == 0)
-        return;
-    for (int r = 0; r < rowCount(); ++r)
-        if (QTableWidgetItem *it = item(r, col - 1))
-            it->setTextAlignment(m_colAlign[col]);
+    // The cells ask their column for it when they are drawn.
+    if (col > 0)
+        viewport()->update();
 }
 
 void FlexGrid::setFixedAlignment(int col, int alignment)
@@ -164,8 +184,7 @@ QTableWidgetItem *FlexGrid::itemFor(int row, int col, bool create)
         return nullptr;
     QTableWidgetItem *it = item(row - 1, col - 1);
     if (!it && create) {
-        it = new QTableWidgetItem;
-        it->setTextAlignment(m_colAlign[col]);
+        it = new GridItem(m_colAlign);
         setItem(row - 1, col - 1, it);
     }
     return it;
@@ -191,6 +210,15 @@ void FlexGrid::setTextMatrix(int row, int col, const QString &text)
         if (it->text() != text)
             it->setText(text);
     }
+}
+
+void FlexGrid::setTextMatrix(int row, int col, QLatin1StringView text)
+{
+    const QTableWidgetItem *shown = nullptr;
+    if (row >= 1 && row <= rowCount() && col >= 0 && col < Cols)
+        shown = col == 0 ? verticalHeaderItem(row - 1) : item(row - 1, col - 1);
+    if (!shown || shown->text() != text)
+        setTextMatrix(row, col, QString(text));
 }
 
 QString FlexGrid::textMatrix(int row, int col) const

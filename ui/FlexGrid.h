@@ -32,6 +32,8 @@ public:
     void setFixedAlignment(int col, int alignment);
 
     void setTextMatrix(int row, int col, const QString &text);
+    // Compared with what the cell shows first: a string is made only for a cell that changes.
+    void setTextMatrix(int row, int col, QLatin1StringView text);
     QString textMatrix(int row, int col) const;
     // Clears every cell text, header texts included; rows and layout stay.
     void clearTexts();

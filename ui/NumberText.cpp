@@ -46,19 +46,18 @@ double RoundHalfEven(double v)
     return std::nearbyint(v);
 }
 
-QString DecimalText(std::int64_t value, std::int64_t divisor)
+QLatin1StringView DecimalDigits(std::int64_t value, std::int64_t divisor, DecimalBuffer &buffer)
 {
     if (divisor <= 0)
         divisor = 1;
     const bool negative = value < 0;
     const std::uint64_t magnitude = negative ? std::uint64_t(0) - std::uint64_t(value) : std::uint64_t(value);
     if (magnitude == 0)
-        return QStringLiteral("0");
+        return QLatin1StringView("0");
     const auto d = std::uint64_t(divisor);
     // The grid renders thousands of these and the screens several every tick: the text is
     // put together in a buffer, right to left, and made a string once.
-    char buffer[48];
-    char *const end = buffer + sizeof buffer;
+    char *const end = buffer.data() + buffer.size();
     char *p = end;
     if (std::uint64_t fraction = magnitude % d) {
         int digits = 0;  // as many as the divisor has zeros
@@ -80,5 +79,13 @@ QString DecimalText(std::int64_t value, std::int64_t divisor)
     } while (whole);
     if (negative)
         *--p = '-';
-    return QString::fromLatin1(p, qsizetype(end - p));
+    return QLatin1StringView(p, qsizetype(end - p));
+}
+
+QString DecimalText(std::int64_t value, std::int64_t divisor)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    DecimalBuffer buffer;
+    return QString(DecimalDigits(value, divisor, buffer));
 }

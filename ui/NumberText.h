@@ -10,5 +10,11 @@ double RoundHalfEven(double v);
 
 // value / divisor (a power of ten) in the plain shortest decimal form: no exponent, "." as
 // the decimal point, no trailing zeros, no point for whole values (1500/1000 -> "1.5").
+#include <QLatin1StringView>
+#include <array>
 #include <cstdint>
 QString DecimalText(std::int64_t value, std::int64_t divisor);
+// The same text written into `buffer`, for callers that compare it with what a cell shows
+// before they make a string of it.
+using DecimalBuffer = std::array<char, 48>;
+QLatin1StringView DecimalDigits(std::int64_t value, std::int64_t divisor, DecimalBuffer &buffer);

@@ -237,6 +237,7 @@ private slots:
         QTEST(e.prompter.messages, "messages");
         e.renderAgain();
         QTEST(e.grid.textMatrix(7, 4), "rendered");
+        QCOMPARE(e.grid.item(6, 3)->textAlignment(), int(Qt::AlignCenter));  // as every program cell
     }
 
     void theLineButtons_data()
