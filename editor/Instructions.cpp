@@ -3,7 +3,6 @@
 #include "ui/NumberText.h"
 #include "ui/Texts.h"
 
-#include <QHash>
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
@@ -44,41 +43,25 @@ const Category Catalogue[] = {
 constexpr int CategoryCount = int(std::size(Catalogue));
 const text::Text None{QT_TRANSLATE_NOOP("Trelmo", "无")};
 
-// A name of the catalogue in the language in use. The grid names the category and command of
-// every line it renders: each name is looked up once in each language, not once a line.
-QString inUse(const char *name)
-{
-    static QHash<const char *, QString> known;
-    static int generation = -1;
-    if (generation != text::LanguageGeneration()) {
-        known.clear();
-        generation = text::LanguageGeneration();
-    }
-    auto it = known.find(name);
-    if (it == known.end())
-        it = known.insert(name, text::Text{name}());
-    return *it;
-}
-
 }  // namespace
 
 QString NoneText()
 {
-    return inUse(None.source);
+    return text::InUse(None.source);
 }
 
 QStringList CategoryNames()
 {
     QStringList names;
     for (const Category &c : Catalogue)
-        names << inUse(c.name);
+        names << text::InUse(c.name);
     return names;
 }
 
 int CategoryCode(const QString &name)
 {
     for (int i = 0; i < CategoryCount; ++i)
-        if (name == inUse(Catalogue[i].name))
+        if (name == text::InUse(Catalogue[i].name))
             return i + 1;
     return 0;
 }
@@ -89,7 +72,7 @@ QStringList CommandNames(const QString &category)
     const int code = CategoryCode(category);
     if (code > 0)
         for (const char *c : Catalogue[code - 1].commands)
-            names << inUse(c);
+            names << text::InUse(c);
     return names;
 }
 
@@ -103,7 +86,7 @@ QString CategoryName(int category)
 {
     if (category < 1 || category > CategoryCount)
         return QString();
-    return inUse(Catalogue[category - 1].name);
+    return text::InUse(Catalogue[category - 1].name);
 }
 
 QString CommandName(int category, int command)
@@ -113,7 +96,7 @@ QString CommandName(int category, int command)
     const auto &commands = Catalogue[category - 1].commands;
     if (command > int(commands.size()))
         return QString();
-    return inUse(*(commands.begin() + (command - 1)));
+    return text::InUse(*(commands.begin() + (command - 1)));
 }
 
 QString NameInUse(const QString &shown)
@@ -122,10 +105,10 @@ QString NameInUse(const QString &shown)
     // name read the same in both languages.
     for (const Category &c : Catalogue) {
         if (text::Text{c.name}.matches(shown))
-            return inUse(c.name);
+            return text::InUse(c.name);
         for (const char *command : c.commands)
             if (text::Text{command}.matches(shown))
-                return inUse(command);
+                return text::InUse(command);
     }
     return None.matches(shown) ? None() : shown;
 }

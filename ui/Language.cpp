@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QByteArrayList>
 #include <QGroupBox>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QVariant>
 #include <QWidget>
@@ -78,17 +79,34 @@ void text::LanguageChanged()
     ++languageGeneration;
 }
 
+QString text::InUse(const char *source)
+{
+    // Keyed by the text, not by where it is: a caption's source may come from a copy that is
+    // gone after the call.
+    static QHash<QByteArray, QString> known;
+    static int generation = -1;
+    if (generation != languageGeneration) {
+        known.clear();
+        generation = languageGeneration;
+    }
+    const auto it = known.constFind(QByteArray::fromRawData(source, qstrlen(source)));
+    if (it != known.cend())
+        return *it;
+    return *known.insert(QByteArray(source), QCoreApplication::translate("Trelmo", source));
+}
+
 void LanguageSwitch::use(Language language)
 {
     if (language == m_language)
         return;
     m_language = language;
-    text::LanguageChanged();
     const bool english = language == Language::English;
     QCoreApplication::removeTranslator(english ? &m_qtChinese : &m_english);
     QTranslator &coming = english ? m_english : m_qtChinese;
     if (!coming.isEmpty())
         QCoreApplication::installTranslator(&coming);
+    // Texts looked up from here on are those of the new language.
+    text::LanguageChanged();
     for (QWidget *window : QApplication::topLevelWidgets())
         text::Retranslate(window);
     // Qt posts QEvent::LanguageChange to every window; they are handled now, not later.

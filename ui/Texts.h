@@ -8,9 +8,13 @@ enum class Language { Chinese, English };
 
 namespace text {
 // A text as the tool shows it: written in Chinese, put into the language in use when shown.
+// A text in the language in use. Each text is looked up once per language, not at every use:
+// the screens show some of them several times a second.
+QString InUse(const char *source);
+
 struct Text {
     const char *source;
-    QString operator()() const { return QCoreApplication::translate("Trelmo", source); }
+    QString operator()() const { return InUse(source); }
     // The text in `language`, whichever language is in use.
     QString in(Language language) const;
     // Whether `shown` is this text (with "%1" filled by `arg` when it is not negative), in
