@@ -3,3 +3,5 @@
 
 // The tool's main window on `device`, driven by lines on standard input (ToolRun.cpp).
 int RunTool(const QString &device);
+// A bare Qt program woken as often as the tool with its manual screen open (FloorRun.cpp).
+int RunFloor(const QString &device);

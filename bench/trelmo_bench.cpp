@@ -1,6 +1,7 @@
 // Measures the tool and prints one Markdown table: the transfers against the simulator's line
 // model, the CPU the tool's process uses with the manual screen refreshing and with the main
-// window idle (measured from outside, under a display server), its peak memory, the
+// window idle (measured from outside, under a display server) beside a bare Qt program woken as
+// often (`--floor DEVICE`, FloorRun.cpp), its peak memory, the
 // start-up of the real binary to its first frame, rendering and frame building.
 //
 // `trelmo-bench --tool DEVICE` is the tool itself as a user runs it (ToolRun.cpp); the
@@ -107,9 +108,31 @@ QList<Row> measureTool(const QString &programFile)
                                        "/proc/<pid>/stat (utime + stime, 10 ms ticks); %3 by the scheduler's count")
                             .arg(Windows)
                             .arg(WindowMs / 1000);
+    // The same wake-ups in a bare Qt program, with the same simulator: what the machine, its
+    // display server and Qt take before the tool does anything.
+    SimProcess floorSim({QStringLiteral("--program"), programFile});
+    QProcess floor;
+    floor.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--floor"), floorSim.device});
+    const bool floorStarted = floor.waitForStarted(10000);
+    QThread::msleep(4000);
+    const bool floorRuns = floorSim.ok() && floorStarted && !floor.waitForFinished(0);
+    const Cpu bare = floorRuns ? cpuWindows(floor.processId()) : Cpu{};
+    floor.kill();
+    floor.waitForFinished(5000);
+
     QList<Row> rows;
+    // Against the bare program by the scheduler's count, which is not rounded to 10-ms ticks.
+    const QString againstFloor =
+        bare.sched > 0 ? QStringLiteral("; %1 x the bare Qt program below").arg(manual.sched / bare.sched, 0, 'f', 2)
+                       : QString();
     rows << Row{QStringLiteral("CPU, manual screen refreshing"),
-                manualOpen ? percent(manual.stat) : QStringLiteral("-"), how.arg(percent(manual.sched))};
+                manualOpen ? percent(manual.stat) : QStringLiteral("-"), how.arg(percent(manual.sched)) + againstFloor};
+    rows << Row{QStringLiteral("CPU, the same wake-ups in a bare Qt program"),
+                floorRuns ? percent(bare.stat) : QStringLiteral("-"),
+                QStringLiteral("measured as the row above (%1 by the scheduler's count), right after it: two windows, "
+                               "four timers of 100 and 200 ms, the status read every 200 ms, a box and a lamp "
+                               "repainted as the tool repaints them, nothing else")
+                    .arg(percent(bare.sched))};
     rows << Row{QStringLiteral("CPU, main window connected and idle"), percent(idle.stat),
                 how.arg(percent(idle.sched))};
     rows << Row{QStringLiteral("peak memory"),
@@ -193,6 +216,8 @@ int main(int argc, char **argv)
     nowMs();
     if (argc == 3 && QByteArray(argv[1]) == "--tool")
         return RunTool(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "--floor")
+        return RunFloor(QString::fromLocal8Bit(argv[2]));
 
     QTemporaryDir dir;
     const QString program = dir.filePath(QStringLiteral("program500.dat"));
