@@ -43,25 +43,31 @@ const Category Catalogue[] = {
 constexpr int CategoryCount = int(std::size(Catalogue));
 const text::Text None{QT_TRANSLATE_NOOP("Trelmo", "无")};
 
+// A name of the catalogue in the language in use.
+QString inUse(const char *name)
+{
+    return text::Text{name}();
+}
+
 }  // namespace
 
 QString NoneText()
 {
-    return text::InUse(None.source);
+    return None();
 }
 
 QStringList CategoryNames()
 {
     QStringList names;
     for (const Category &c : Catalogue)
-        names << text::InUse(c.name);
+        names << inUse(c.name);
     return names;
 }
 
 int CategoryCode(const QString &name)
 {
     for (int i = 0; i < CategoryCount; ++i)
-        if (name == text::InUse(Catalogue[i].name))
+        if (name == inUse(Catalogue[i].name))
             return i + 1;
     return 0;
 }
@@ -72,7 +78,7 @@ QStringList CommandNames(const QString &category)
     const int code = CategoryCode(category);
     if (code > 0)
         for (const char *c : Catalogue[code - 1].commands)
-            names << text::InUse(c);
+            names << inUse(c);
     return names;
 }
 
@@ -86,7 +92,7 @@ QString CategoryName(int category)
 {
     if (category < 1 || category > CategoryCount)
         return QString();
-    return text::InUse(Catalogue[category - 1].name);
+    return inUse(Catalogue[category - 1].name);
 }
 
 QString CommandName(int category, int command)
@@ -96,7 +102,7 @@ QString CommandName(int category, int command)
     const auto &commands = Catalogue[category - 1].commands;
     if (command > int(commands.size()))
         return QString();
-    return text::InUse(*(commands.begin() + (command - 1)));
+    return inUse(*(commands.begin() + (command - 1)));
 }
 
 QString NameInUse(const QString &shown)
@@ -105,10 +111,10 @@ QString NameInUse(const QString &shown)
     // name read the same in both languages.
     for (const Category &c : Catalogue) {
         if (text::Text{c.name}.matches(shown))
-            return text::InUse(c.name);
+            return inUse(c.name);
         for (const char *command : c.commands)
             if (text::Text{command}.matches(shown))
-                return text::InUse(command);
+                return inUse(command);
     }
     return None.matches(shown) ? None() : shown;
 }

@@ -214,10 +214,7 @@ void FlexGrid::setTextMatrix(int row, int col, const QString &text)
 
 void FlexGrid::setTextMatrix(int row, int col, QLatin1StringView text)
 {
-    const QTableWidgetItem *shown = nullptr;
-    if (row >= 1 && row <= rowCount() && col >= 0 && col < Cols)
-        shown = col == 0 ? verticalHeaderItem(row - 1) : item(row - 1, col - 1);
-    if (!shown || shown->text() != text)
+    if (textMatrix(row, col) != text)
         setTextMatrix(row, col, QString(text));
 }
 

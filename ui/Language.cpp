@@ -5,8 +5,11 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QLibraryInfo>
+#include <QVarLengthArray>
 #include <QVariant>
 #include <QWidget>
+
+#include "ui/NumberText.h"
 
 namespace {
 // Built by lrelease from translations/trelmo_en.ts into the tool's resources.
@@ -79,7 +82,7 @@ void text::LanguageChanged()
     ++languageGeneration;
 }
 
-QString text::InUse(const char *source)
+QString text::InUse(const char *source, int arg)
 {
     // Keyed by the text, not by where it is: a caption's source may come from a copy that is
     // gone after the call.
@@ -89,10 +92,20 @@ QString text::InUse(const char *source)
         known.clear();
         generation = languageGeneration;
     }
-    const auto it = known.constFind(QByteArray::fromRawData(source, qstrlen(source)));
+    // Put together on the stack: looking a text up makes no string.
+    QVarLengthArray<char, 96> key;
+    key.append(source, qstrlen(source));
+    if (arg >= 0) {
+        DecimalBuffer digits;
+        const QLatin1StringView number = DecimalDigits(arg, 1, digits);
+        key.append('\0');
+        key.append(number.data(), number.size());
+    }
+    const auto it = known.constFind(QByteArray::fromRawData(key.constData(), key.size()));
     if (it != known.cend())
         return *it;
-    return *known.insert(QByteArray(source), QCoreApplication::translate("Trelmo", source));
+    return *known.insert(QByteArray(key.constData(), key.size()),
+                         filled(QCoreApplication::translate("Trelmo", source), arg));
 }
 
 void LanguageSwitch::use(Language language)

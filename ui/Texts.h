@@ -7,14 +7,14 @@
 enum class Language { Chinese, English };
 
 namespace text {
-// A text as the tool shows it: written in Chinese, put into the language in use when shown.
-// A text in the language in use. Each text is looked up once per language, not at every use:
-// the screens show some of them several times a second.
-QString InUse(const char *source);
+// A text in the language in use, with "%1" filled by `arg` when it is not negative. Each is
+// made once per language, not at every use: the screens show some of them several times a second.
+QString InUse(const char *source, int arg = -1);
 
+// A text as the tool shows it: written in Chinese, put into the language in use when shown.
 struct Text {
     const char *source;
-    QString operator()() const { return InUse(source); }
+    QString operator()(int arg = -1) const { return InUse(source, arg); }
     // The text in `language`, whichever language is in use.
     QString in(Language language) const;
     // Whether `shown` is this text (with "%1" filled by `arg` when it is not negative), in

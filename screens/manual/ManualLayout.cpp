@@ -34,7 +34,6 @@ const char *const ButtonCaption[15] = {"X+",
                                        QT_TRANSLATE_NOOP("Trelmo", " 返 回")};
 const text::Text OutputOn{QT_TRANSLATE_NOOP("Trelmo", "OUT%1-ON")};
 const text::Text OutputOff{QT_TRANSLATE_NOOP("Trelmo", "OUT%1-OF")};
-constexpr int OutputCount = 4;
 const char *const BoxLabel[5] = {QT_TRANSLATE_NOOP("Trelmo", "X轴坐标"), QT_TRANSLATE_NOOP("Trelmo", "Y轴坐标"),
                                  QT_TRANSLATE_NOOP("Trelmo", "Z轴坐标"),
                                  QT_TRANSLATE_NOOP("Trelmo", "手动速度  (mm/s)"),
@@ -60,21 +59,7 @@ QString initialCaption(int i)
 
 QString ManualScreen::outputCaption(int n, bool switchesOn)
 {
-    // Four buttons show theirs five times a second: each is put together once per language.
-    static QString made[2][OutputCount + 1];
-    static int generation = -1;
-    if (generation != text::LanguageGeneration()) {
-        for (auto &captions : made)
-            for (QString &caption : captions)
-                caption = QString();
-        generation = text::LanguageGeneration();
-    }
-    if (n < 1 || n > OutputCount)
-        return (switchesOn ? OutputOn : OutputOff)().arg(n);
-    QString &caption = made[switchesOn ? 1 : 0][n];
-    if (caption.isNull())
-        caption = (switchesOn ? OutputOn : OutputOff)().arg(n);
-    return caption;
+    return (switchesOn ? OutputOn : OutputOff)(n);
 }
 
 void ManualScreen::buildControls()
