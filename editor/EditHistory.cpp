@@ -10,6 +10,7 @@
 
 #include "editor/ProgramGrid.h"
 #include "link/LinkState.h"
+#include "link/ProgramRead.h"
 #include "link/MainView.h"
 #include "ui/FlexGrid.h"
 #include "ui/NumberText.h"
@@ -59,8 +60,9 @@ private:
     bool m_pushed = true;
 };
 
-EditHistory::EditHistory(LinkState &state, MainView &view, const EditorControls &controls, QWidget &window)
-    : m_state(state), m_view(view), m_c(controls)
+EditHistory::EditHistory(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
+                         QWidget &window)
+    : m_state(state), m_view(view), m_prompter(prompter), m_c(controls)
 {
     m_stack.setUndoLimit(Depth);
     auto *undoKey = new QShortcut(UndoKey, &window);
@@ -153,13 +155,15 @@ void EditHistory::closeCellEditors()
 void EditHistory::undo()
 {
     closeCellEditors();
-    m_stack.undo();
+    if (!ProgramRead::refuseWhileLocked(m_state, m_prompter))
+        m_stack.undo();
 }
 
 void EditHistory::redo()
 {
     closeCellEditors();
-    m_stack.redo();
+    if (!ProgramRead::refuseWhileLocked(m_state, m_prompter))
+        m_stack.redo();
 }
 
 void EditHistory::clear()

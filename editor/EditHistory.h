@@ -15,6 +15,7 @@
 #include "editor/ProgramEditor.h"
 
 class MainView;
+class Prompter;
 class QWidget;
 struct LinkState;
 
@@ -25,7 +26,7 @@ public:
     static constexpr int Depth = 100;
 
     // `window` is the main window: its keys and its text boxes.
-    EditHistory(LinkState &state, MainView &view, const EditorControls &controls, QWidget &window);
+    EditHistory(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls, QWidget &window);
     ~EditHistory() override;
 
     // From the editor: what an edit is about to change, and that it changed the program.
@@ -65,6 +66,7 @@ private:
 
     LinkState &m_state;
     MainView &m_view;
+    Prompter &m_prompter;
     EditorControls m_c;
     QUndoStack m_stack;
     std::optional<Snapshot> m_before;

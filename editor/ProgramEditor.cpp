@@ -9,6 +9,7 @@
 
 #include "editor/ProgramGrid.h"
 #include "link/LinkState.h"
+#include "link/ProgramRead.h"
 #include "link/MainView.h"
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
@@ -73,6 +74,9 @@ void ProgramEditor::CellClick()
     // Whatever editor was open is abandoned.
     m_view.HideCellEditors();
     if (m_c.SelectedRow < 1 || m_c.SelectedColumn == 0)
+        return;
+    // No editor opens on a program that is on its way.
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
         return;
 
     const QString cellText = grid.currentText();
@@ -247,6 +251,8 @@ void SetRecord(ProgramBytes &image, int line, const std::uint8_t *bytes)
 
 void ProgramEditor::insertRecord(const std::uint8_t *bytes)
 {
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+        return;
     const int n = lineCount();
     const int r = selectedLine();
     if (n > program::MaxLines) {
@@ -311,6 +317,8 @@ void ProgramEditor::CopyLine()
 void ProgramEditor::DeleteLine()
 {
     m_view.HideCellEditors();
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+        return;
     const int n = lineCount();
     const int r = selectedLine();
     if (n > program::MaxLines) {

@@ -24,10 +24,18 @@ void Connection::commonTail()
 void Connection::Cmd1Click()
 {
     m_ctx.view.HideCellEditors();
+    if (m_ctx.state.MainWaiting) {
+        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
+        return;
+    }
     m_ctx.view.setTimerEnabled(2, false);
     m_ctx.view.setTimerEnabled(1, false);
     if (m_ctx.view.text(MainView::ConnectButton) == text::Disconnect()) {
-        // Nothing is sent: the controller simply stops hearing from us.
+        // Nothing is sent: the controller simply stops hearing from us. An open screen goes
+        // quietly, as its return button would take it, and a transfer ends as it would on a
+        // port failure.
+        if (beforeDisconnect)
+            beforeDisconnect();
         m_ctx.port.close();
         m_ctx.view.setTimerEnabled(1, false);
         m_ctx.view.setText(MainView::ConnectButton, text::Connect());
@@ -45,8 +53,14 @@ bool Connection::probe(int tag, int address)
 {
     if (!m_ctx.link.ReadRegisters(tag, address, 1))
         return false;
-    if (m_ctx.link.WaitForReply(ProbeWaitMs))
-        return true;
+    {
+        // Inside this wait: replies, the emergency stop, a jog release and closing the window
+        // go on; a click that would change the program or the connection (a second "连接控制器"
+        // too) is refused.
+        const WaitGuard wait(m_ctx.state);
+        if (m_ctx.link.WaitForReply(ProbeWaitMs))
+            return true;
+    }
     if (!m_ctx.port.isOpen())
         return false;  // the port failed meanwhile, and the user has been told
     m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
@@ -84,16 +98,13 @@ Connection::Outcome Connection::ConnectController()
     if (!probe(tag::ReadRunMode, reg::PowerOnRun) || !probe(tag::LineCount, reg::LineCount))
         return Outcome::NoController;
 
-    if (m_ctx.state.RejectedLineCount) {
+    if (m_ctx.state.ReportedLineCount > program::MaxLines) {
         // Connected, but the stored program cannot be shown: the grid stays as it is.
         ProgramRead::reportRejectedCount(m_ctx.state, m_ctx.prompter);
         return Outcome::Connected;
     }
-    // Lay the grid out for the stored program and start reading it.
-    const int lines =
-        int(std::clamp(NumericValue(m_ctx.view.text(MainView::LineCountBox)), -1.0, double(program::MaxLines)));
-    m_ctx.view.layoutProgramRows(lines);
-    if (!ProgramRead::requestFirstBlock(m_ctx.state, m_ctx.link, m_ctx.view, lines))
+    // The grid takes the stored program, read block by block.
+    if (beginUpload && !beginUpload(m_ctx.state.ReportedLineCount))
         return Outcome::SendFailed;
     return Outcome::Connected;
 }

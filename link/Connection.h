@@ -4,6 +4,7 @@
 // is laid out for the stored program and its first block is asked for.
 
 #include "link/LinkContext.h"
+#include <functional>
 
 class Connection {
 public:
@@ -17,6 +18,11 @@ public:
     Outcome ConnectController();
     // The connect button: disconnects when connected, else connects.
     void Cmd1Click();
+
+    // The grid takes the controller's program of `lines` lines (false when the first block
+    // could not be asked for), and what a user's disconnect must end first.
+    std::function<bool(int lines)> beginUpload;
+    std::function<void()> beforeDisconnect;
 
     static constexpr int MaxPort = 20;
     static constexpr double ProbeWaitMs = 300;

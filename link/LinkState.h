@@ -34,8 +34,15 @@ struct LinkState {
     // The port failed under us and the user has been told; further failed sends on the dead
     // port stay quiet until a port is opened again.
     bool PortLostReported = false;
-    // A line count above 500 from the controller, not taken (0 when the last one was fine).
-    int RejectedLineCount = 0;
+    // The line count the controller reported last, until whoever asked for it takes it.
+    int ReportedLineCount = -1;
+
+    // A program on its way to or from the controller: nothing may change the program meanwhile.
+    enum class Transfer { None, Download, Upload };
+    Transfer Transferring = Transfer::None;
+    // The main window waits for a reply (a probe of the handshake, the read button's line
+    // count): a click that would change the program or the connection waits its turn.
+    bool MainWaiting = false;
 
     // Which sub-screen is loaded (at most one).
     std::int16_t ManualScreenActive = 0;
@@ -51,4 +58,17 @@ struct LinkState {
     // the source of the grid's texts.
     ProgramBytes ProgramImage{};
     ProgramBytes DisplayImage{};
+};
+
+// Marks a wait of the main window for a reply, for as long as it lasts.
+class WaitGuard {
+public:
+    explicit WaitGuard(LinkState &state) : m_state(state), m_outer(state.MainWaiting) { state.MainWaiting = true; }
+    ~WaitGuard() { m_state.MainWaiting = m_outer; }
+    WaitGuard(const WaitGuard &) = delete;
+    WaitGuard &operator=(const WaitGuard &) = delete;
+
+private:
+    LinkState &m_state;
+    bool m_outer;
 };

@@ -30,4 +30,8 @@ public:
     // Writes the texts of `count` lines from the start of the display image into the rows of
     // block `block`.
     virtual void RenderLines(int count, int block) = 0;
+    // Keeps what the grid and the line-count box show, and shows it again: an upload that
+    // does not complete leaves them as they were before it began.
+    virtual void saveProgramView() = 0;
+    virtual void restoreProgramView() = 0;
 };

@@ -10,6 +10,7 @@
 #include "ui/WaitMs.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 // Arguments are signed 16-bit numbers on the wire; only 0 .. 32767 can be sent.
@@ -61,28 +62,94 @@ void ModbusLink::ComputeCrc()
     m_crcHi = std::uint8_t(crc >> 8);
 }
 
-bool ModbusLink::request(int tag, bool built, bool urgent)
+ModbusLink::ModbusLink(const LinkContext &ctx) : m_ctx(ctx)
+{
+    connect(&m_ctx.port, &CommPort::written, this, [this](quint32 id, const QByteArray &) { frameWritten(id); });
+}
+
+bool ModbusLink::IsCoilOff(const QByteArray &frame)
+{
+    return frame.size() == EchoLength && std::uint8_t(frame[1]) == 0x05 && frame[4] == 0 && frame[5] == 0;
+}
+
+ModbusLink::Setup ModbusLink::setUp(int tag)
 {
     m_ctx.state.RequestTag = std::int16_t(tag);
-    if (!built)
+    return {tag, m_stops};
+}
+
+bool ModbusLink::sendFor(const Setup &setup, const std::function<bool()> &send)
+{
+    const Setup *outer = std::exchange(m_sendingFor, &setup);
+    const bool result = send();
+    m_sendingFor = outer;
+    return result;
+}
+
+bool ModbusLink::request(int tag, bool built, bool urgent)
+{
+    m_lastDropped = false;
+    if (!built) {
+        m_ctx.state.RequestTag = std::int16_t(tag);
         return fail();
+    }
     ComputeCrc();
     m_tx.append(char(m_crcLo));
     m_tx.append(char(m_crcHi));
-    m_current = {tag, m_tx, ++m_serial, false};
+    // The stop's barrier: while the stop is unanswered nothing but OFFs follows it, and a
+    // command set up before a stop never goes out at all.
+    const bool overtaken = m_sendingFor && m_sendingFor->stops != m_stops;
+    if (!urgent && (overtaken || (stopAwaited() && !IsCoilOff(m_tx)))) {
+        m_lastDropped = true;
+        return true;
+    }
+    m_ctx.state.RequestTag = std::int16_t(tag);
+    m_current = {tag, m_tx, ++m_serial, false, false};
     if (m_ctx.state.PortOpenFlag != 1)
         return true;  // no port was ever opened: the request is built, nothing goes out
     // Bytes still waiting belong to no request from here on (a late or partial reply of an
-    // abandoned one): they must not run into the reply to this one. An awaited stop's echo
-    // is still looked for among them.
-    if (m_ctx.port.isOpen())
-        m_rx += m_ctx.port.readAll();
-    takeStopEcho(m_rx);
-    m_rx.clear();
+    // abandoned one): they must not run into the reply to this one. While a stop is on its
+    // way they are the stop's business: its echo is looked for behind them.
+    if (!stopAwaited() && !urgent) {
+        if (m_ctx.port.isOpen())
+            m_ctx.port.readAll();
+        m_rx.clear();
+    }
     armReceive();
-    if (!m_ctx.port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal))
+    if (!m_ctx.port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal, m_current.serial))
         return fail();
     return true;
+}
+
+void ModbusLink::frameWritten(quint32 id)
+{
+    if (id == m_current.serial)
+        m_current.written = true;
+    for (auto it = m_whenWritten.begin(); it != m_whenWritten.end();) {
+        if (it->serial != id) {
+            ++it;
+            continue;
+        }
+        const Pending p = std::move(*it);
+        it = m_whenWritten.erase(it);
+        if (p.context)
+            p.then();
+        return;
+    }
+}
+
+void ModbusLink::whenWritten(QObject *context, std::function<void()> then)
+{
+    if (m_lastDropped || m_ctx.state.PortOpenFlag != 1)
+        return;
+    // Already written (the line was quiet): at once.
+    if (m_current.written) {
+        then();
+        return;
+    }
+    // Frames long gone from the queue (dropped by a stop, or by a closing port) never come.
+    std::erase_if(m_whenWritten, [this](const Pending &p) { return !p.context || m_current.serial - p.serial > 64; });
+    m_whenWritten.push_back({m_current.serial, context, std::move(then)});
 }
 
 bool ModbusLink::fail()
@@ -93,6 +160,7 @@ bool ModbusLink::fail()
     m_ctx.state.RequestTag = tag::Idle;
     m_ctx.port.close();
     m_rx.clear();
+    m_abandoned.reset();
     m_ctx.state.PortErrorFlag = 0;
     m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
     m_ctx.view.setText(MainView::ConnectButton, text::Connect());
@@ -142,23 +210,34 @@ bool ModbusLink::WriteRegisters(int tag, int start, std::span<const std::uint8_t
     return request(tag, built);
 }
 
-bool ModbusLink::WriteProgramBlock(int start, int count)
+bool ModbusLink::WriteProgramBlock(int start, int count, const ProgramBytes &image)
 {
     const long offset = program::CountWordSize + long(program::BlockBytes) * (m_ctx.state.BlockIndex - 1);
     // The block must lie inside the program image; anything else is refused, never read past
     // the end.
     if (m_ctx.state.BlockIndex < 1 || count < 1 || offset + 2L * count > program::ImageSize)
         return request(tag::WriteBlock, false);
-    return WriteRegisters(
-        tag::WriteBlock, start,
-        std::span<const std::uint8_t>(m_ctx.state.ProgramImage.data() + offset, std::size_t(2 * count)));
+    return WriteRegisters(tag::WriteBlock, start,
+                          std::span<const std::uint8_t>(image.data() + offset, std::size_t(2 * count)));
 }
 
 bool ModbusLink::SendStop(int tag)
 {
     const bool built = buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x05, reg::coil::EmergencyStop, 0);
-    if (built)
+    if (built) {
         m_tx[4] = char(0xFF);
+        // What waits for the line goes, but the OFFs, which follow the stop. The reply to a
+        // request already on the wire may still come: its bytes are taken by its length.
+        m_ctx.port.dropQueued(IsCoilOff);
+        if (m_ctx.port.isOpen())
+            m_rx += m_ctx.port.readAll();
+        const int length = ExpectedReplyLength(m_current.frame);
+        if (m_current.written && !m_current.answered && length > 0)
+            m_abandoned = m_current;
+        else
+            m_rx.clear();
+        ++m_stops;
+    }
     // The reply to the stop is its own echo.
     return request(tag, built, true);
 }
@@ -170,24 +249,22 @@ bool ModbusLink::ResendStop()
     return m_ctx.port.write(m_stopEcho, CommPort::Priority::Urgent) || fail();
 }
 
-bool ModbusLink::takeStopEcho(QByteArray &bytes)
+void ModbusLink::confirmStop()
 {
-    if (m_stopEcho.isEmpty())
-        return false;
-    const qsizetype at = bytes.indexOf(m_stopEcho);
-    if (at < 0)
-        return false;
-    bytes.remove(at, m_stopEcho.size());
     m_stopEcho.clear();
+    // Nothing sent before the stop can answer after its echo.
+    m_abandoned.reset();
+    armReceive();
     if (stopConfirmed)
         stopConfirmed();
-    return true;
 }
 
 void ModbusLink::setStopAwaited(bool on)
 {
     // The stop's echo is the stop frame itself.
     m_stopEcho = on ? m_current.frame : QByteArray();
+    if (!on)
+        m_abandoned.reset();
     armReceive();
 }
 
@@ -196,13 +273,17 @@ void ModbusLink::setStopAwaited(bool on)
 // waits for.
 void ModbusLink::armReceive()
 {
+    // While a stop is on its way every byte is looked at as it comes: the echo is found at
+    // a frame boundary, behind whatever is still arriving.
+    if (stopAwaited() || m_abandoned) {
+        m_ctx.port.setRThreshold(1);
+        return;
+    }
     int want = ExpectedReplyLength(m_current.frame);
     auto consider = [&want](int length) {
         if (length > 0 && (want <= 0 || length < want))
             want = length;
     };
-    if (!m_stopEcho.isEmpty())
-        consider(EchoLength);
     for (const Request &r : m_awaited)
         if (!r.answered)
             consider(ExpectedReplyLength(r.frame));
@@ -215,6 +296,7 @@ void ModbusLink::discardInput()
 {
     m_ctx.port.readAll();
     m_rx.clear();
+    m_abandoned.reset();
 }
 
 void ModbusLink::markAnswered(std::uint32_t serial)

@@ -5,18 +5,30 @@
 // reply. A failed send takes the one error path: "串口出错！", the main window shows "not
 // connected", the request is forgotten (RequestTag 0, PortErrorFlag 0) and the port closed;
 // the sender then returns false.
+//
+// The emergency stop is a barrier in this path. From the moment it is sent until the
+// controller echoes it or it is given up, nothing but the stop and coil OFF frames (a jog or an
+// output switched off) goes out; frames waiting for the line are dropped, but OFFs, which
+// follow the stop. A command is set up (its tag set) before the pause that precedes its send:
+// a command set up before a stop is dropped when it comes to send, whenever that is. A dropped
+// request changes nothing: RequestTag stays with the stop, and the sender returns true with
+// lastDropped() set.
 #include "link/LinkContext.h"
 #include <QByteArray>
+#include <QObject>
+#include <QPointer>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "link/LinkState.h"
 
-class ModbusLink {
+class ModbusLink : public QObject {
+    Q_OBJECT
 public:
-    explicit ModbusLink(const LinkContext &ctx) : m_ctx(ctx) {}
+    explicit ModbusLink(const LinkContext &ctx);
 
     // Function 03: `count` holding registers at `address`.
     bool ReadRegisters(int tag, int address, int count);
@@ -29,13 +41,33 @@ public:
     bool SendRegister(int tag, int address, int value);
     // Function 16: data.size() / 2 registers from `start`, each register high byte first.
     bool WriteRegisters(int tag, int start, std::span<const std::uint8_t> data);
-    // Function 16 of the download: `count` registers from the program image at the position
-    // of block BlockIndex.
-    bool WriteProgramBlock(int start, int count);
-    // Coil 16 ON, the emergency stop: it goes out ahead of anything waiting for the line.
+    // Function 16 of the download: `count` registers of `image` at the position of block
+    // BlockIndex.
+    bool WriteProgramBlock(int start, int count, const ProgramBytes &image);
+    // Coil 16 ON, the emergency stop: whatever is on its way is abandoned (see above), and
+    // the stop goes out ahead of anything waiting for the line.
     bool SendStop(int tag);
     // The same frame once more, without touching RequestTag (an unanswered stop).
     bool ResendStop();
+
+    // A command about to pause before its send: RequestTag := tag, and the stops sent so far.
+    struct Setup {
+        int tag = 0;
+        std::uint32_t stops = 0;
+    };
+    Setup setUp(int tag);
+    // Runs `send` (which calls one sender) as the send of the command set up as `setup`.
+    bool sendFor(const Setup &setup, const std::function<bool()> &send);
+    std::uint32_t stopsSent() const { return m_stops; }
+    // The last request was not sent: the stop's barrier held it back.
+    bool lastDropped() const { return m_lastDropped; }
+    // No frame but the stop and OFFs may go out now.
+    bool barrierUp() const { return stopAwaited(); }
+
+    // Runs `then` once the request just sent has been handed to the device (not when it is
+    // merely queued); never when it is dropped or the port closes first. `context` going away
+    // cancels it.
+    void whenWritten(QObject *context, std::function<void()> then);
 
     // Waits `ms`, handling events, for the reply to the request just sent. True when that
     // very reply was accepted, whatever else happened meanwhile.
@@ -44,6 +76,8 @@ public:
     // The length of the reply a request asks for: 5 + 2 x count for function 03, 8 for
     // functions 05, 06 and 16 (0 for anything else). The reply check uses the same rule.
     static int ExpectedReplyLength(const QByteArray &request);
+    // A coil switched off: the one kind of frame that may follow a stop.
+    static bool IsCoilOff(const QByteArray &frame);
 
     // What the receive handler needs to know about the requests on their way.
     struct Request {
@@ -51,20 +85,25 @@ public:
         QByteArray frame;
         std::uint32_t serial = 0;
         bool answered = false;
+        bool written = false;
     };
     const Request &current() const { return m_current; }
     // Requests somebody is waiting for (WaitForReply), innermost last.
     std::vector<Request> &awaited() { return m_awaited; }
     void markAnswered(std::uint32_t serial);
-    // Bytes received that make no whole reply yet; an awaited stop's echo.
+    // Bytes received that make no whole reply yet.
     QByteArray &rxCarry() { return m_rx; }
-    // The stop's echo is looked for in every byte received, whatever request is outstanding:
-    // found, it is taken out of `bytes` and stopConfirmed runs.
+    // The stop's echo: awaited from the stop's send until it comes or the stop is given up.
     void setStopAwaited(bool on);
     bool stopAwaited() const { return !m_stopEcho.isEmpty(); }
     const QByteArray &stopEcho() const { return m_stopEcho; }
-    bool takeStopEcho(QByteArray &bytes);
     std::function<void()> stopConfirmed;
+    // The reply to the request that was on the wire when the stop went out: its bytes still
+    // come first, and are taken by its length, so that the echo is found at a frame boundary.
+    const std::optional<Request> &abandoned() const { return m_abandoned; }
+    void clearAbandoned() { m_abandoned.reset(); }
+    // The stop's echo has been found at the start of the bytes received.
+    void confirmStop();
     // Sets the receive threshold for what is still expected.
     void armReceive();
     // Throws away every byte waiting at the port or held back here.
@@ -81,6 +120,7 @@ private:
     bool request(int tag, bool built, bool urgent = false);
     void ComputeCrc();
     bool fail();
+    void frameWritten(quint32 id);
 
     LinkContext m_ctx;
     QByteArray m_tx;
@@ -91,4 +131,14 @@ private:
     std::uint32_t m_serial = 0;
     QByteArray m_rx;
     QByteArray m_stopEcho;
+    std::optional<Request> m_abandoned;
+    std::uint32_t m_stops = 0;
+    const Setup *m_sendingFor = nullptr;
+    bool m_lastDropped = false;
+    struct Pending {
+        std::uint32_t serial;
+        QPointer<QObject> context;
+        std::function<void()> then;
+    };
+    std::vector<Pending> m_whenWritten;
 };

@@ -7,6 +7,7 @@
 #include "link/Tags.h"
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
+#include "ui/Texts.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -35,7 +36,20 @@ bool requestFirstBlock(LinkState &state, ModbusLink &link, MainView &view, int l
 void reportRejectedCount(const LinkState &state, Prompter &prompter)
 {
     prompter.message(QCoreApplication::translate("Trelmo", "控制器中的程序有%1行，超过500行，无法读取！")
-                         .arg(state.RejectedLineCount));
+                         .arg(state.ReportedLineCount));
+}
+
+bool programLocked(const LinkState &state)
+{
+    return state.Transferring != LinkState::Transfer::None || state.MainWaiting;
+}
+
+bool refuseWhileLocked(const LinkState &state, Prompter &prompter)
+{
+    if (!programLocked(state))
+        return false;
+    prompter.message(text::TransferRunning());
+    return true;
 }
 
 }  // namespace ProgramRead

@@ -1,7 +1,7 @@
 #pragma once
-// The start of a program upload, shared by the handshake and the read button: the grid gets
-// one row per stored line, and the first block (ten lines, or all of a shorter program) is
-// asked for.
+// What the handshake and the read button share about the program and its transfers: the
+// blocks of a program, the first block of an upload, and the rule that nothing changes the
+// program while it is on its way.
 
 struct LinkState;
 class MainView;
@@ -14,4 +14,9 @@ int blockCountFor(int lines);
 bool requestFirstBlock(LinkState &state, ModbusLink &link, MainView &view, int lines);
 // The controller reported more lines than the tool can hold: say so.
 void reportRejectedCount(const LinkState &state, Prompter &prompter);
+
+// A program transfer runs, or the main window waits for a reply: the program stays as it is.
+bool programLocked(const LinkState &state);
+// When the program is locked, says so ("程序传输中，请稍候！") and returns true.
+bool refuseWhileLocked(const LinkState &state, Prompter &prompter);
 }  // namespace ProgramRead

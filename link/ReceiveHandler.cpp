@@ -64,7 +64,13 @@ bool answers(const QByteArray &b, const QByteArray &request)
     const int length = ModbusLink::ExpectedReplyLength(request);
     if (b.size() < 5 || length == 0 || b.size() != length || b[1] != request[1] || !CrcMatches(b))
         return false;
-    return std::uint8_t(b[1]) != 0x03 || std::uint8_t(b[2]) == length - 5;
+    switch (std::uint8_t(b[1])) {
+    case 0x03: return std::uint8_t(b[2]) == length - 5;
+    // A single write is echoed whole; a block write echoes its address and count.
+    case 0x05:
+    case 0x06: return b == request.left(length);
+    default: return b.left(6) == request.left(6);
+    }
 }
 
 template <std::size_t N> void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
@@ -89,18 +95,23 @@ void ReceiveHandler::receive(const QByteArray &bytes)
     m_ctx.state.NoReplyTicks = 0;
     m_ctx.state.WatchdogTicks = 0;
 
-    // The stop's echo is looked for first, whatever else is outstanding: it may come behind
-    // the reply of the request it abandoned, or ahead of one sent after it.
-    const QByteArray echo = m_ctx.link.stopEcho();
-    const bool stopIsCurrent = !echo.isEmpty() && m_ctx.link.current().frame == echo;
-    if (m_ctx.link.takeStopEcho(rx) && stopIsCurrent)
-        handleReply(echo);
-    if (!rx.isEmpty() && (takeReply(rx) || takeAwaited(rx)))
-        m_ctx.link.takeStopEcho(rx);
+    // Whole frames are taken from the front while any can be: the reply that a stop abandoned,
+    // the stop's echo, the reply to the request outstanding, a reply somebody still waits for.
+    for (;;) {
+        while (!rx.isEmpty() && (takeAtStop(rx) || takeReply(rx) || takeAwaited(rx)))
+            ;
+        // Behind a stop, bytes that make no frame we know of are dropped one at a time from
+        // the front, until a frame starts there.
+        if (rx.isEmpty() || !m_ctx.link.stopAwaited() || m_ctx.link.abandoned() || rx.size() < 8)
+            break;
+        rx.remove(0, 1);
+    }
 
     // What is left may be the start of a reply still to come: keep as much of it as the
     // longest reply expected, and wait for the rest.
     int expected = m_ctx.link.stopAwaited() ? 8 : 0;
+    if (const auto &a = m_ctx.link.abandoned())
+        expected = std::max(expected, ModbusLink::ExpectedReplyLength(a->frame));
     if (findRule(m_ctx.state.RequestTag, -1))
         expected = std::max(expected, ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame));
     for (const ModbusLink::Request &r : m_ctx.link.awaited())
@@ -111,6 +122,39 @@ void ReceiveHandler::receive(const QByteArray &bytes)
     m_ctx.link.armReceive();
 }
 
+// While a stop is on its way, the bytes are read as frames from where the stop found the line:
+// first the rest of the reply that was coming (taken by its length, or an exception reply), then
+// the stop's echo. The echo counts only there, never inside another frame's data.
+bool ReceiveHandler::takeAtStop(QByteArray &rx)
+{
+    ModbusLink &link = m_ctx.link;
+    const QByteArray echo = link.stopEcho();
+    if (!echo.isEmpty() && rx.startsWith(echo)) {
+        rx.remove(0, echo.size());
+        const bool stopIsCurrent = link.current().frame == echo;
+        link.confirmStop();
+        if (stopIsCurrent)
+            handleReply(echo);
+        return true;
+    }
+    const std::optional<ModbusLink::Request> abandoned = link.abandoned();
+    if (!abandoned)
+        return false;
+    const int length = ModbusLink::ExpectedReplyLength(abandoned->frame);
+    const bool exception = rx.size() >= 5 && rx[0] == abandoned->frame[0] &&
+                           std::uint8_t(rx[1]) == (std::uint8_t(abandoned->frame[1]) | 0x80) && CrcMatches(rx.left(5));
+    if (!exception && rx.size() < length)
+        return false;
+    const QByteArray b = rx.left(exception ? 5 : length);
+    rx.remove(0, b.size());
+    link.clearAbandoned();
+    // A probe or the read button's line count is still waited for: its reply counts.
+    for (ModbusLink::Request &r : link.awaited())
+        if (r.serial == abandoned->serial && !r.answered && !exception && acceptsAwaited(r, b))
+            break;
+    return true;
+}
+
 // The reply to the request outstanding stands at the end of what came (anything before it
 // is left over from a request abandoned before its reply), or at the start, with the next
 // reply already behind it.
@@ -119,6 +163,13 @@ bool ReceiveHandler::takeReply(QByteArray &rx)
     const int length = ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame);
     if (length <= 0 || rx.size() < length)
         return false;
+    // Behind a stop only whole frames from the front count; the stop's own echo is taken there.
+    if (m_ctx.link.stopAwaited() || m_ctx.link.abandoned()) {
+        if (m_ctx.link.current().frame == m_ctx.link.stopEcho() || !handleReply(rx.left(length)))
+            return false;
+        rx.remove(0, length);
+        return true;
+    }
     if (handleReply(rx.right(length))) {
         rx.clear();
         return true;
@@ -133,22 +184,29 @@ bool ReceiveHandler::takeReply(QByteArray &rx)
 // A request that somebody waits for (a probe of the handshake, the read button's line count)
 // still counts as answered when its reply comes after another request (an emergency stop)
 // has been started: its data is taken, RequestTag is left to the newer request.
-bool ReceiveHandler::takeAwaited(const QByteArray &rx)
+bool ReceiveHandler::takeAwaited(QByteArray &rx)
 {
     const std::uint32_t current = m_ctx.link.current().serial;
     for (ModbusLink::Request &r : m_ctx.link.awaited()) {
         const int length = ModbusLink::ExpectedReplyLength(r.frame);
         if (r.serial == current || r.answered || length <= 0 || rx.size() < length)
             continue;
-        const QByteArray b = rx.right(length);
-        if (std::uint8_t(b[0]) != m_ctx.state.SlaveAddress || !answers(b, r.frame) ||
-            !findRule(r.tag, std::uint8_t(b[1])))
-            continue;
-        apply(r.tag, b);
-        r.answered = true;
-        return true;
+        if (acceptsAwaited(r, rx.right(length))) {
+            rx.chop(length);
+            return true;
+        }
     }
     return false;
+}
+
+bool ReceiveHandler::acceptsAwaited(ModbusLink::Request &r, const QByteArray &b)
+{
+    if (std::uint8_t(b[0]) != m_ctx.state.SlaveAddress || !answers(b, r.frame) ||
+        !findRule(r.tag, std::uint8_t(b[1])))
+        return false;
+    apply(r.tag, b);
+    r.answered = true;
+    return true;
 }
 
 bool ReceiveHandler::handleReply(const QByteArray &b)
@@ -167,6 +225,8 @@ bool ReceiveHandler::handleReply(const QByteArray &b)
     m_ctx.link.markAnswered(m_ctx.link.current().serial);
     if (tag >= tag::ManualRead && screenReplyAccepted)
         screenReplyAccepted(tag);
+    if ((tag == tag::ReadBlock || tag == tag::WriteBlock) && blockDone)
+        blockDone();
     return true;
 }
 
@@ -175,17 +235,9 @@ int ReceiveHandler::apply(int tag, const QByteArray &b)
 {
     switch (tag) {
     case tag::LineCount: {
-        const int count = (std::uint8_t(b[3]) << 8) | std::uint8_t(b[4]);
-        // The controller holds at most 500 lines; a larger count is not a program this tool
-        // can hold, so it is not taken (the caller tells the user).
-        m_ctx.state.RejectedLineCount = count > program::MaxLines ? count : 0;
-        if (!m_ctx.state.RejectedLineCount) {
-            m_ctx.view.setText(MainView::LineCountBox, QString::number(count));
-            m_ctx.state.ProgramImage[0] = std::uint8_t(b[3]);
-            m_ctx.state.ProgramImage[1] = std::uint8_t(b[4]);
-            if (programReceived)
-                programReceived();
-        }
+        // Kept aside: whoever asked decides whether the program takes it (a count above 500
+        // is no program this tool can hold).
+        m_ctx.state.ReportedLineCount = (std::uint8_t(b[3]) << 8) | std::uint8_t(b[4]);
         m_ctx.view.setText(MainView::ConnectionLabel, text::Connected());
         m_ctx.view.setText(MainView::ConnectButton, text::Disconnect());
         return tag::Idle;
@@ -193,8 +245,6 @@ int ReceiveHandler::apply(int tag, const QByteArray &b)
     case tag::ReadBlock:
         m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;
         storeBlock(b);
-        if (programReceived)
-            programReceived();
         return m_ctx.state.BlockIndex < m_ctx.state.BlockCount ? tag::ReadBlockDue : tag::Idle;
     case tag::WriteBlock:
         m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;

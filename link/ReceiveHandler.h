@@ -3,6 +3,7 @@
 // function, CRC, length) against the request outstanding, its data is stored for whoever
 // asked, and RequestTag moves on. The main window's watchdog tick lives here too.
 #include "link/LinkContext.h"
+#include "link/ModbusLink.h"
 #include <QByteArray>
 #include <functional>
 
@@ -23,15 +24,17 @@ public:
     // Called when a reply has been accepted for a sub-screen tag (20 .. 158) after the
     // shared state has been updated; screens use it for their button colours and watchdogs.
     std::function<void(int tag)> screenReplyAccepted;
-    // Called when the controller's program has been taken into the tool: its line count, or
-    // one of its blocks.
-    std::function<void()> programReceived;
+
+    // Called when a program block has been stored or acknowledged (the transfer may be over).
+    std::function<void()> blockDone;
 
     static constexpr int WatchdogLimit = 6;
 
 private:
+    bool takeAtStop(QByteArray &rx);
     bool takeReply(QByteArray &rx);
-    bool takeAwaited(const QByteArray &rx);
+    bool takeAwaited(QByteArray &rx);
+    bool acceptsAwaited(ModbusLink::Request &r, const QByteArray &b);
     int apply(int tag, const QByteArray &b);
     void storeBlock(const QByteArray &b);
 

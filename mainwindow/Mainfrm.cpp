@@ -1,5 +1,6 @@
 #include "mainwindow/Mainfrm.h"
 
+#include "link/ProgramRead.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
 #include "mainwindow/AboutForm.h"
@@ -24,6 +25,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -132,7 +135,7 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     const EditorControls controls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn};
     m_editor = std::make_unique<ProgramEditor>(state, *this, prompter, controls);
     m_projects = std::make_unique<ProjectFiles>(state, *this, *MSFlexGrid1, prompter);
-    m_history = std::make_unique<EditHistory>(state, *this, controls, *this);
+    m_history = std::make_unique<EditHistory>(state, *this, prompter, controls, *this);
     ProgramEditor *editor = m_editor.get();
     ProjectFiles *projects = m_projects.get();
     EditHistory *history = m_history.get();
@@ -152,16 +155,31 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(editor, &ProgramEditor::programChanged, history, &EditHistory::commit);
     connect(history, &EditHistory::programChanged, projects, &ProjectFiles::markChanged);
     connect(projects, &ProjectFiles::programReplaced, history, &EditHistory::clear);
-    m_receive.programReceived = [history] { history->clear(); };
     m_transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
+    // The grid takes a program read from the controller whole: only then does the history
+    // start afresh.
+    connect(&m_transfer, &Transfer::finished, history, [history](Transfer::Kind kind) {
+        if (kind == Transfer::Kind::Upload)
+            history->clear();
+    });
+    connect(&m_transfer, &Transfer::started, m_progress, &TransferProgress::started);
     connect(Command8, &QPushButton::clicked, this, [this] {
+        m_progress->clicked();
         m_transfer.DownloadClick();
-        m_progress->clicked(TransferProgress::Kind::Download, m_transfer.lineCount());
     });
     connect(Cmd5, &QPushButton::clicked, this, [this] {
+        m_progress->clicked();
         m_transfer.UploadClick();
-        m_progress->clicked(TransferProgress::Kind::Upload, m_transfer.lineCount());
     });
+    m_connection.beginUpload = [this](int lines) { return m_transfer.beginUpload(lines); };
+    m_receive.blockDone = [this] { m_transfer.checkEnded(); };
+    m_connection.beforeDisconnect = [this] {
+        for (const auto &screen : m_screens)
+            screen->unloadScreen();
+        m_transfer.disconnected();
+    };
+    // The line-count box takes no typing while the program may not change.
+    Text1->installEventFilter(this);
     connect(Command14, &QPushButton::clicked, this, [this] { m_runControl.EmergencyStopClick(); });
     connect(Command12, &QPushButton::clicked, this, [this] { m_runControl.SaveDataClick(); });
     connect(Command13, &QPushButton::clicked, this, [this] { m_runControl.PowerOnRunClick(); });
@@ -438,6 +456,51 @@ void Mainfrm::onTimer1()
     m_progress->tick();
 }
 
+void Mainfrm::saveProgramView()
+{
+    ProgramView &v = m_savedView;
+    v.rows = MSFlexGrid1->rows();
+    v.lineCount = Text1->text();
+    v.cells.clear();
+    for (int r = 1; r < v.rows; ++r)
+        for (int c = 0; c < FlexGrid::Cols; ++c)
+            v.cells << MSFlexGrid1->textMatrix(r, c);
+}
+
+void Mainfrm::restoreProgramView()
+{
+    const ProgramView &v = m_savedView;
+    Text1->setText(v.lineCount);
+    MSFlexGrid1->setRows(v.rows);
+    MSFlexGrid1->setRowHeightTwips(0, 400);
+    MSFlexGrid1->setRowHeightsTwips(1, v.rows - 1, 400);
+    const FlexGrid::TextBatch batch(*MSFlexGrid1);
+    for (int r = 1; r < v.rows; ++r)
+        for (int c = 0; c < FlexGrid::Cols; ++c)
+            MSFlexGrid1->setTextMatrix(r, c, v.cells.value((r - 1) * FlexGrid::Cols + c));
+}
+
+bool Mainfrm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != Text1 || !ProgramRead::programLocked(m_state))
+        return QMainWindow::eventFilter(watched, event);
+    bool edits = false;
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        edits = !key->text().isEmpty() || key->key() == Qt::Key_Delete || key->key() == Qt::Key_Backspace;
+        break;
+    }
+    case QEvent::ContextMenu: edits = true; break;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease: edits = static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton; break;
+    default: break;
+    }
+    if (edits && event->type() != QEvent::MouseButtonRelease)
+        ProgramRead::refuseWhileLocked(m_state, m_prompter);
+    return edits;
+}
+
 void Mainfrm::onTimer2()
 {
     m_receive.watchdogTick();
@@ -454,6 +517,7 @@ void Mainfrm::onPortFailed()
     setText(ConnectionLabel, text::NotConnected());
     setText(ConnectButton, text::Connect());
     m_prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
+    m_transfer.checkEnded();
 }
 
 void Mainfrm::showAbout()

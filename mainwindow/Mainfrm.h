@@ -58,6 +58,8 @@ public:
     void setReadButtonEnabled(bool on) override;
     void layoutProgramRows(int lines) override;
     void RenderLines(int count, int block) override;
+    void saveProgramView() override;
+    void restoreProgramView() override;
 
     // Lays out the grid's columns, alignment and header texts (row count untouched).
     void layoutGridColumns();
@@ -100,6 +102,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -129,4 +132,10 @@ private:
     std::unique_ptr<ProjectFiles> m_projects;
     std::unique_ptr<EditHistory> m_history;
     TransferProgress *m_progress;
+    // What the grid and the line-count box showed before an upload began.
+    struct ProgramView {
+        int rows = 0;
+        QStringList cells;
+        QString lineCount;
+    } m_savedView;
 };

@@ -15,7 +15,8 @@
 
 // A single command: refused while the port is closed or another request is outstanding;
 // otherwise Timer1 stands still while RequestTag is set and the line pauses for 50 ms, so that
-// no transfer block goes out meanwhile. Then `send` writes the request.
+// no transfer block goes out meanwhile. Then `send` writes the request, unless a stop came in
+// between.
 void RunControl::command(const QString &portClosedMessage, int tag, const std::function<bool()> &send)
 {
     m_ctx.view.HideCellEditors();
@@ -28,13 +29,14 @@ void RunControl::command(const QString &portClosedMessage, int tag, const std::f
         return;
     }
     m_ctx.view.setTimerEnabled(1, false);
-    m_ctx.state.RequestTag = std::int16_t(tag);
+    const ModbusLink::Setup setup = m_ctx.link.setUp(tag);
     WaitMs(50);
     // After a failed send Timer1 stays off; otherwise it runs again once the reply had a
     // moment to come.
-    if (!send())
+    if (!m_ctx.link.sendFor(setup, send))
         return;
-    WaitMs(50);
+    if (!m_ctx.link.lastDropped())
+        WaitMs(50);
     m_ctx.view.setTimerEnabled(1, true);
 }
 
@@ -54,7 +56,8 @@ void RunControl::SaveDataClick()
     command(text::PortInvalidCommand(), tag::SaveData, [this] {
         if (!m_ctx.link.SendCoilOn(tag::SaveData, reg::coil::SaveData))
             return false;
-        m_ctx.view.setButtonColor(MainView::Button::Command12, colors::Green);
+        if (!m_ctx.link.lastDropped())
+            m_ctx.view.setButtonColor(MainView::Button::Command12, colors::Green);
         return true;
     });
 }
@@ -62,13 +65,18 @@ void RunControl::SaveDataClick()
 void RunControl::PowerOnRunClick()
 {
     command(text::PortInvalidDownload(), tag::WriteRunMode, [this] {
-        // The caption changes before the controller acknowledges.
+        // The caption changes once the write has gone to the line, before the controller
+        // acknowledges it.
         const QString caption = m_ctx.view.text(MainView::RunModeButton);
         const bool on = caption == text::AutoRunOff();
         if (!on && caption != text::AutoRunOn())
             return true;
-        m_ctx.view.setText(MainView::RunModeButton, on ? text::AutoRunOn() : text::AutoRunOff());
-        return m_ctx.link.SendRegister(tag::WriteRunMode, reg::PowerOnRun, on ? 1 : 0);
+        if (!m_ctx.link.SendRegister(tag::WriteRunMode, reg::PowerOnRun, on ? 1 : 0))
+            return false;
+        m_ctx.link.whenWritten(&m_ctx.link, [this, on] {
+            m_ctx.view.setText(MainView::RunModeButton, on ? text::AutoRunOn() : text::AutoRunOff());
+        });
+        return true;
     });
 }
 

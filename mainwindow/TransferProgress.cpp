@@ -35,24 +35,21 @@ bool TransferProgress::transferring() const
     return t == tag::ReadBlock || t == tag::ReadBlockDue;
 }
 
-void TransferProgress::clicked(Kind kind, int lines)
+void TransferProgress::clicked()
 {
-    // A download has started once its line count is on the way; an upload once its first
-    // block has been asked for (the line count came back during the click).
-    const int t = m_state.RequestTag;
-    const bool started = kind == Kind::Download
-                             ? t == tag::WriteLineCount || t == tag::BlocksDue
-                             : t == tag::ReadBlock && m_state.BlockIndex == 1 && m_state.BlocksDone == 0;
-    if (started) {
-        m_kind = kind;
-        m_lines = lines;
-        m_phase = Phase::Running;
-        showDone(0);
-    } else if (m_phase != Phase::Running || !transferring()) {
-        // What an earlier transfer left shown goes; a running one stays.
+    // What an earlier transfer left shown goes; a running one stays.
+    if (m_phase != Phase::Running || !transferring()) {
         m_phase = Phase::Idle;
         hide();
     }
+}
+
+void TransferProgress::started(Kind kind, int lines)
+{
+    m_kind = kind;
+    m_lines = lines;
+    m_phase = Phase::Running;
+    showDone(0);
 }
 
 void TransferProgress::tick()

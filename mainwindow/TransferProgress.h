@@ -6,6 +6,8 @@
 // transfer button is clicked again. It only watches: the transfer runs as it would without it.
 #include <QWidget>
 
+#include "projects/Transfer.h"
+
 class QLabel;
 class QProgressBar;
 struct LinkState;
@@ -13,13 +15,15 @@ struct LinkState;
 class TransferProgress : public QWidget {
     Q_OBJECT
 public:
-    enum class Kind { Download, Upload };
+    using Kind = Transfer::Kind;
 
     TransferProgress(const LinkState &state, QWidget *parent);
 
-    // A transfer button has been clicked and its handler has run; `lines` is the line count
-    // the transfer works with.
-    void clicked(Kind kind, int lines);
+    // A transfer button is clicked: what an earlier transfer left shown goes.
+    void clicked();
+    // A transfer has started (from a button, or the read of the stored program when the
+    // controller is connected) with `lines` lines.
+    void started(Transfer::Kind kind, int lines);
     // The main window's Timer1 tick, after the transfer's own step.
     void tick();
 

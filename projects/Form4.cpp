@@ -63,6 +63,8 @@ void Form4::Form_Load()
 
 void Form4::Command1Click()
 {
+    if (!mayCreate())
+        return;
     const double value = NumericValue(Text2->text());
     // The line count is a whole number; a fraction that rounds to no line, or to line 500,
     // is as wrong as the number itself.

@@ -2,6 +2,7 @@
 // The new-project window: a file name and a number of lines. It asks for nothing until
 // "确 定" finds a name and a line count from 1 to 499.
 #include <QWidget>
+#include <functional>
 
 class Prompter;
 class QLabel;
@@ -18,6 +19,8 @@ public:
     QLabel *Label1, *Label2;
     QLineEdit *Text1, *Text2;
     QPushButton *Command1, *Command2;
+    // Asked when "确 定" is pressed: false keeps the window open and changes nothing.
+    std::function<bool()> mayCreate = [] { return true; };
 
 signals:
     // The checks have passed; the window closes after this.

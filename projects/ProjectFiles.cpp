@@ -10,6 +10,7 @@
 #include "editor/Instructions.h"
 #include "editor/ProgramGrid.h"
 #include "link/LinkState.h"
+#include "link/ProgramRead.h"
 #include "link/MainView.h"
 #include "projects/Form4.h"
 #include "ui/Dialogs.h"
@@ -81,10 +82,12 @@ bool ProjectFiles::confirmDiscard()
 void ProjectFiles::NewProject()
 {
     m_view.HideCellEditors();
-    if (!confirmDiscard())
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
         return;
     if (!m_form4) {
         m_form4 = std::make_unique<Form4>(m_prompter);
+        // Opened before a transfer began, the window waits until it has ended.
+        m_form4->mayCreate = [this] { return !ProgramRead::refuseWhileLocked(m_state, m_prompter); };
         connect(m_form4.get(), &Form4::projectRequested, this, &ProjectFiles::CreateProject);
     }
     if (!m_form4->isVisible())
@@ -134,7 +137,7 @@ QString ProjectFiles::choosePath(bool save)
 void ProjectFiles::OpenProject()
 {
     m_view.HideCellEditors();
-    if (!confirmDiscard())
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
         return;
     const QString path = choosePath(false);
     if (path.isEmpty())
@@ -173,6 +176,9 @@ void ProjectFiles::OpenProject()
 bool ProjectFiles::SaveProject()
 {
     m_view.HideCellEditors();
+    // Half a program read from the controller is no project.
+    if (m_state.Transferring == LinkState::Transfer::Upload && ProgramRead::refuseWhileLocked(m_state, m_prompter))
+        return false;
     const double count = LineCountValue(m_view);
     // A count the file's count word cannot carry, or more lines than a program can have,
     // would give a file that no open accepts.
@@ -211,6 +217,8 @@ bool ProjectFiles::SaveProject()
 void ProjectFiles::ClearProject()
 {
     m_view.HideCellEditors();
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+        return;
     if (m_prompter.message(ClearQuestion(), Prompter::Buttons::OkCancel) != Prompter::Answer::Ok)
         return;
     ProgramBytes &image = m_state.ProgramImage;

@@ -15,15 +15,19 @@
 #include <algorithm>
 
 namespace {
-QString BadLineCount()
-{
-    return QCoreApplication::translate("Trelmo", "行数输入不正确！");
-}
+const text::Text BadLineCount{QT_TRANSLATE_NOOP("Trelmo", "行数输入不正确！")};
+const text::Text DownloadUnfinished{QT_TRANSLATE_NOOP("Trelmo", "程序下载没有完成，控制器中的程序不完整！")};
+const text::Text UploadUnfinished{QT_TRANSLATE_NOOP("Trelmo", "程序读取没有完成，工程没有改变！")};
 
 bool isDownloadStep(int t)
 {
     return t == tag::WriteLineCount || t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue;
 }
+bool isUploadStep(int t)
+{
+    return t == tag::ReadBlock || t == tag::ReadBlockDue;
+}
+
 }  // namespace
 
 int Transfer::lineCount() const
@@ -35,6 +39,10 @@ int Transfer::lineCount() const
 void Transfer::DownloadClick()
 {
     m_ctx.view.HideCellEditors();
+    if (uploading() || m_ctx.state.MainWaiting) {
+        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
+        return;
+    }
     if (m_ctx.view.text(MainView::RunModeButton) == text::AutoRunOn()) {
         m_ctx.prompter.message(QCoreApplication::translate(
             "Trelmo", "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"));
@@ -46,10 +54,14 @@ void Transfer::DownloadClick()
     } else if (m_ctx.state.RequestTag != tag::Idle) {
         m_ctx.prompter.message(text::NotDone());
     } else if (value >= 1 && value <= program::MaxLines) {
-        if (!m_ctx.link.SendRegister(tag::WriteLineCount, reg::LineCount, int(RoundHalfEven(value))))
+        // What goes to the controller is the program as it stands now.
+        m_sent = m_ctx.state.ProgramImage;
+        m_lines = lineCount();
+        if (!m_ctx.link.SendRegister(tag::WriteLineCount, reg::LineCount, m_lines))
             return;
         m_ctx.state.BlockCount = 0;
-        m_downloading = true;
+        m_ctx.state.Transferring = LinkState::Transfer::Download;
+        emit started(Kind::Download, m_lines);
     } else {
         m_ctx.prompter.message(BadLineCount());
     }
@@ -64,22 +76,16 @@ void Transfer::StartBlocks()
     }
     if (m_ctx.state.RequestTag != tag::Idle)
         return;
-    const int n = lineCount();
-    // The box may have been edited since the count went out: never send what the image
-    // cannot hold.
-    if (n < 1 || n > program::MaxLines) {
-        m_ctx.prompter.message(BadLineCount());
-        return;
-    }
+    const int n = m_lines;
     m_ctx.state.BlockIndex = 1;
     m_ctx.state.BlocksDone = 0;
     m_ctx.state.BlockCount = std::int16_t(ProgramRead::blockCountFor(n));
-    if (!m_ctx.link.WriteProgramBlock(reg::Program, reg::RegistersPerLine * std::min(n, program::LinesPerBlock)))
+    if (!m_ctx.link.WriteProgramBlock(reg::Program, reg::RegistersPerLine * std::min(n, program::LinesPerBlock),
+                                      m_sent))
         blockWriteFailed();
 }
 
-// Block k of a transfer: ten lines, or what is left of the program for the last one. False
-// when there is no such block (the line count changed under a running transfer).
+// Block k of a transfer: ten lines, or what is left of the program for the last one.
 bool Transfer::nextBlock(int tag, int &start, int &registers)
 {
     m_ctx.state.RequestTag = std::int16_t(tag);
@@ -88,7 +94,7 @@ bool Transfer::nextBlock(int tag, int &start, int &registers)
         m_ctx.state.RequestTag = tag::Idle;
         return false;
     }
-    const int rest = std::clamp(lineCount() - program::LinesPerBlock * (k - 1), 1, program::LinesPerBlock);
+    const int rest = std::clamp(m_lines - program::LinesPerBlock * (k - 1), 1, program::LinesPerBlock);
     start = reg::RegistersPerBlock * (k - 1);
     registers = reg::RegistersPerLine * (k == m_ctx.state.BlockCount ? rest : program::LinesPerBlock);
     return true;
@@ -97,7 +103,7 @@ bool Transfer::nextBlock(int tag, int &start, int &registers)
 void Transfer::NextBlock()
 {
     int start = 0, registers = 0;
-    if (nextBlock(tag::WriteBlock, start, registers) && !m_ctx.link.WriteProgramBlock(start, registers))
+    if (nextBlock(tag::WriteBlock, start, registers) && !m_ctx.link.WriteProgramBlock(start, registers, m_sent))
         blockWriteFailed();
 }
 
@@ -121,7 +127,7 @@ bool Transfer::timerStep()
         m_ctx.state.RequestTag = tag::Idle;
         StartBlocks();
     }
-    checkDownloadEnded();
+    checkEnded();
     return goOn;
 }
 
@@ -130,43 +136,108 @@ bool Transfer::timerStep()
 void Transfer::blockWriteFailed()
 {
     m_ctx.view.setButtonColor(MainView::Button::Command8, colors::Red);
-    checkDownloadEnded();
+    checkEnded();
 }
 
 void Transfer::portFailed()
 {
     const int t = m_ctx.state.RequestTag;
-    if (m_downloading && (t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue))
+    if (downloading() && (t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue))
         m_ctx.view.setButtonColor(MainView::Button::Command8, colors::Red);
 }
 
-// A download ends with the last block's echo; ended any other way (a stop, the watchdog, a
-// port failure, another command), the controller holds the new line count and a mix of new
-// and old lines, and the user must know.
-void Transfer::checkDownloadEnded()
+void Transfer::disconnected()
 {
-    if (!m_downloading || isDownloadStep(m_ctx.state.RequestTag))
+    if (m_ctx.state.Transferring == LinkState::Transfer::None)
         return;
-    m_downloading = false;
-    if (m_ctx.state.BlockCount > 0 && m_ctx.state.BlockIndex == m_ctx.state.BlockCount &&
-        m_ctx.state.BlocksDone == m_ctx.state.BlockCount)
+    portFailed();
+    m_ctx.state.RequestTag = tag::Idle;
+    checkEnded();
+}
+
+bool Transfer::beginUpload(int lines)
+{
+    // The program, the line-count box and the grid as they are now come back if the upload
+    // does not complete.
+    m_beforeImage = m_ctx.state.ProgramImage;
+    m_beforeDisplay = m_ctx.state.DisplayImage;
+    m_ctx.view.saveProgramView();
+    m_lines = lines;
+    m_ctx.view.setText(MainView::LineCountBox, QString::number(lines));
+    m_ctx.state.ProgramImage[0] = std::uint8_t(lines >> 8);
+    m_ctx.state.ProgramImage[1] = std::uint8_t(lines & 0xFF);
+    m_ctx.view.layoutProgramRows(lines);
+    m_ctx.state.BlockCount = std::int16_t(ProgramRead::blockCountFor(lines));
+    m_ctx.state.BlocksDone = 0;
+    m_ctx.state.Transferring = LinkState::Transfer::Upload;
+    if (lines >= 1)
+        emit started(Kind::Upload, lines);
+    const bool sent = ProgramRead::requestFirstBlock(m_ctx.state, m_ctx.link, m_ctx.view, lines);
+    checkEnded();
+    return sent;
+}
+
+// A transfer ends with its last block; ended any other way (a stop, the watchdog, a port
+// failure, a disconnect, another command), the controller or the grid would hold a mix of two
+// programs, and the user must know.
+void Transfer::checkEnded()
+{
+    const int t = m_ctx.state.RequestTag;
+    if (downloading() && !isDownloadStep(t))
+        end(m_ctx.state.BlockCount > 0 && m_ctx.state.BlockIndex == m_ctx.state.BlockCount &&
+            m_ctx.state.BlocksDone == m_ctx.state.BlockCount);
+    else if (uploading() && !isUploadStep(t))
+        end(m_ctx.state.BlocksDone == m_ctx.state.BlockCount);
+}
+
+void Transfer::end(bool complete)
+{
+    const Kind kind = downloading() ? Kind::Download : Kind::Upload;
+    m_ctx.state.Transferring = LinkState::Transfer::None;
+    if (complete) {
+        emit finished(kind);
         return;
-    m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "程序下载没有完成，控制器中的程序不完整！"));
+    }
+    if (kind == Kind::Upload) {
+        m_ctx.state.ProgramImage = m_beforeImage;
+        m_ctx.state.DisplayImage = m_beforeDisplay;
+        m_ctx.view.restoreProgramView();
+    }
+    emit cutShort(kind);
+    m_ctx.prompter.message(kind == Kind::Download ? DownloadUnfinished() : UploadUnfinished());
 }
 
 void Transfer::UploadClick()
 {
     m_ctx.view.HideCellEditors();
+    if (downloading() || m_ctx.state.MainWaiting) {
+        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
+        return;
+    }
     if (!ConfirmDiscard())
         return;
     if (!m_ctx.port.isOpen()) {
         m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "串口无效，无法读取！"));
         return;
     }
-    // The line count is asked of slave 1.
-    if (!m_ctx.link.ReadRegistersFrom(1, tag::LineCount, reg::LineCount, 1))
+    // Busy: refused before anything is sent or changed.
+    if (m_ctx.state.RequestTag != tag::Idle) {
+        m_ctx.prompter.message(text::NotDone());
         return;
-    if (!m_ctx.link.WaitForReply(500)) {
+    }
+    // The line count is asked of slave 1. The upload is one command from here: a stop while it
+    // waits for the count ends it.
+    const ModbusLink::Setup setup = m_ctx.link.setUp(tag::LineCount);
+    if (!m_ctx.link.sendFor(setup, [this] { return m_ctx.link.ReadRegistersFrom(1, tag::LineCount, reg::LineCount, 1); }))
+        return;
+    bool answered = false;
+    {
+        // Inside this wait: replies, the timers, the emergency stop, a jog release and closing
+        // the window go on; a click that would change the program or the connection is refused.
+        const WaitGuard wait(m_ctx.state);
+        answered = m_ctx.link.WaitForReply(500);
+    }
+    if (!answered) {
         if (!m_ctx.port.isOpen())
             return;  // the port failed meanwhile, and the user has been told
         m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
@@ -174,15 +245,19 @@ void Transfer::UploadClick()
         m_ctx.prompter.message(text::NoController());
         return;
     }
-    if (m_ctx.state.RejectedLineCount) {
+    const int n = m_ctx.state.ReportedLineCount;
+    if (n > program::MaxLines) {
         ProgramRead::reportRejectedCount(m_ctx.state, m_ctx.prompter);
         return;
     }
-    const int n = lineCount();
-    m_ctx.view.layoutProgramRows(n);
     if (m_ctx.state.RequestTag != tag::Idle) {
         m_ctx.prompter.message(text::NotDone());
         return;
     }
-    ProgramRead::requestFirstBlock(m_ctx.state, m_ctx.link, m_ctx.view, n);
+    // Stopped while it waited: nothing has changed, and nothing will.
+    if (setup.stops != m_ctx.link.stopsSent()) {
+        m_ctx.prompter.message(UploadUnfinished());
+        return;
+    }
+    beginUpload(n);
 }

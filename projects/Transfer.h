@@ -3,12 +3,22 @@
 // function 06, then blocks of ten lines (120 registers) with function 16. Upload: the line
 // count, then the blocks with function 03, each shown in the grid as it arrives. Each step
 // waits for the previous reply; the main window's Timer1 sends the next block.
+//
+// A program reaches the controller or the grid whole, or the user is told. A download sends
+// the program as it stood at the click, whatever happens to the grid meanwhile (nothing may
+// change it). An upload decides everything before it changes anything, and one that ends
+// before its last block puts the program back as it was before it began.
 #include "link/LinkContext.h"
+#include "link/LinkState.h"
+#include <QObject>
 #include <functional>
 
-class Transfer {
+class Transfer : public QObject {
+    Q_OBJECT
 public:
     explicit Transfer(const LinkContext &ctx) : m_ctx(ctx) {}
+
+    enum class Kind { Download, Upload };
 
     // "下载工程"
     void DownloadClick();
@@ -21,6 +31,14 @@ public:
     bool timerStep();
     // The port failed under a transfer (a write that failed, or the port's own error event).
     void portFailed();
+    // The user disconnected: a transfer ends as a port failure would end it.
+    void disconnected();
+
+    // An upload of `lines` lines that the controller reported: the program takes the count,
+    // the grid its rows, and the first block is asked for. False when that send failed.
+    bool beginUpload(int lines);
+    // Looks whether a running transfer has ended, completed or cut short, and acts on it.
+    void checkEnded();
 
     void StartBlocks();
     void NextBlock();
@@ -29,15 +47,26 @@ public:
     // The line count of the program in the grid (the line-count box), rounded.
     int lineCount() const;
     // A download has started and has not yet ended.
-    bool downloading() const { return m_downloading; }
+    bool downloading() const { return m_ctx.state.Transferring == LinkState::Transfer::Download; }
+    bool uploading() const { return m_ctx.state.Transferring == LinkState::Transfer::Upload; }
+
+signals:
+    // A transfer has started with `lines` lines; it finished with its last block, or it was
+    // cut short.
+    void started(Transfer::Kind kind, int lines);
+    void finished(Transfer::Kind kind);
+    void cutShort(Transfer::Kind kind);
 
 private:
     bool nextBlock(int tag, int &start, int &registers);
     void blockWriteFailed();
-    void checkDownloadEnded();
+    void end(bool complete);
 
     LinkContext m_ctx;
-    // From the line count's write until the last block's echo, or until the download is
-    // abandoned; an abandoned download is reported once.
-    bool m_downloading = false;
+    // The download's program as it stood at the click, and its line count.
+    ProgramBytes m_sent{};
+    int m_lines = 0;
+    // The program as it was before an upload began, to be put back if it does not complete.
+    ProgramBytes m_beforeImage{};
+    ProgramBytes m_beforeDisplay{};
 };

@@ -109,18 +109,20 @@ SubScreen::Send SubScreen::command(int tag, const std::function<bool()> &send, A
                                    bool restartRefresh)
 {
     Timer1->stop();
-    m_ctx.state.RequestTag = std::int16_t(tag);
+    const ModbusLink::Setup setup = m_ctx.link.setUp(tag);
     const bool stillOn = pause(50);
     if (!stillOn && afterClose == AfterClose::Drop)
         return Send::Skipped;
-    if (!send()) {
+    if (!m_ctx.link.sendFor(setup, send)) {
         m_refreshHalted = true;
         return Send::Failed;
     }
     m_refreshHalted = false;
-    if (stillOn && restartRefresh)
+    // A stop overtook the command: nothing went out, and the refresh goes on.
+    const bool dropped = m_ctx.link.lastDropped();
+    if (stillOn && (restartRefresh || dropped))
         Timer1->start();
-    return Send::Sent;
+    return dropped ? Send::Dropped : Send::Sent;
 }
 
 bool SubScreen::refreshRead(int tag, int address, int count)

@@ -60,7 +60,7 @@ public:
     std::int16_t SkipRefresh = 0;  // 1: the next shown reply leaves the value boxes as they are
 
 protected:
-    enum class Send { Sent, Skipped, Failed };
+    enum class Send { Sent, Skipped, Dropped, Failed };
     enum class AfterClose { Drop, SendAnyway };
 
     // Loading finds the controls as the screen was created.
@@ -77,8 +77,9 @@ protected:
     bool pause(double ms);
     // One command around its one request: the refresh stopped, RequestTag set (a late reply
     // to a refresh read then finds another tag and is dropped), a pause of 50 ms, the send.
-    // Closed during the pause, the command sends nothing unless told to send anyway. On a
-    // port failure the refresh stays stopped; otherwise it runs again unless told not to.
+    // Closed during the pause, the command sends nothing unless told to send anyway; a stop
+    // clicked meanwhile drops it (Dropped), but for a coil OFF. On a port failure the refresh
+    // stays stopped; otherwise it runs again unless told not to (and after a drop always).
     Send command(int tag, const std::function<bool()> &send, AfterClose afterClose = AfterClose::Drop,
                  bool restartRefresh = true);
     // A read of the refresh; on a port failure the refresh stops.

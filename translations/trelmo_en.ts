@@ -671,5 +671,13 @@
         <source>读取 %1/%2</source>
         <translation>Read %1/%2</translation>
     </message>
+    <message>
+        <source>程序传输中，请稍候！</source>
+        <translation>A program transfer is running. Please wait.</translation>
+    </message>
+    <message>
+        <source>程序读取没有完成，工程没有改变！</source>
+        <translation>The program was not read completely. The project is unchanged.</translation>
+    </message>
 </context>
 </TS>

@@ -141,10 +141,11 @@ double CommPort::msUntilQuiet() const
     return std::max(0.0, quietAt - double(m_clock.nsecsElapsed()) / 1e6);
 }
 
-bool CommPort::write(const QByteArray &frame, Priority priority)
+bool CommPort::write(const QByteArray &bytes, Priority priority, quint32 id)
 {
     if (!m_port->isOpen())
         return false;
+    const Frame frame{bytes, id};
     if (m_queue.empty() && msUntilQuiet() <= 0)
         return writeNow(frame);
     if (priority == Priority::Urgent)
@@ -156,16 +157,25 @@ bool CommPort::write(const QByteArray &frame, Priority priority)
     return true;
 }
 
-bool CommPort::writeNow(const QByteArray &frame)
+void CommPort::dropQueued(const std::function<bool(const QByteArray &)> &keep)
+{
+    std::erase_if(m_queue, [&keep](const Frame &f) { return !keep(f.bytes); });
+    if (m_queue.empty())
+        m_writeTimer->stop();
+}
+
+bool CommPort::writeNow(const Frame &frame)
 {
     const double now = double(m_clock.nsecsElapsed()) / 1e6;
     // Handed to the system at once, so that the bytes start now and not at the next turn of
     // the event loop.
-    const bool ok = m_port->write(frame) == frame.size();
+    const bool ok = m_port->write(frame.bytes) == frame.bytes.size();
     if (ok)
         m_port->flush();
     // The bytes leave the line one character time each, from now on.
-    m_lineFreeAt = std::max(now, m_lineFreeAt) + frame.size() * charMs();
+    m_lineFreeAt = std::max(now, m_lineFreeAt) + frame.bytes.size() * charMs();
+    if (ok)
+        emit written(frame.id, frame.bytes);
     return ok;
 }
 
@@ -177,7 +187,7 @@ void CommPort::writeQueued()
         m_writeTimer->start(int(std::ceil(wait)));
         return;
     }
-    const QByteArray frame = m_queue.front();
+    const Frame frame = m_queue.front();
     m_queue.pop_front();
     if (!writeNow(frame)) {
         portFailed();

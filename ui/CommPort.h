@@ -61,8 +61,12 @@ public:
     bool isOpen() const;
     // Writes one frame, now or, when the line is not yet quiet, as soon as it is. False when
     // the port is closed or the write fails at once; a frame that fails later closes the
-    // port and raises failed().
-    bool write(const QByteArray &frame, Priority priority = Priority::Normal);
+    // port and raises failed(). `id` comes back with written() once the frame has gone to the
+    // device.
+    bool write(const QByteArray &frame, Priority priority = Priority::Normal, quint32 id = 0);
+    // Drops the frames waiting for the line, except those `keep` names; they stay in order.
+    void dropQueued(const std::function<bool(const QByteArray &frame)> &keep);
+    int queued() const { return int(m_queue.size()); }
     // Every waiting byte, removed from the input buffer.
     QByteArray readAll();
     int inBufferCount() const { return int(m_input.size()); }
@@ -76,6 +80,8 @@ public:
 signals:
     // At least rThreshold() bytes are waiting.
     void received();
+    // A frame has been handed to the device: it is on its way to the controller.
+    void written(quint32 id, const QByteArray &frame);
     // The port failed under us (an adapter pulled out, a write that failed later); it has
     // been closed.
     void failed();
@@ -83,7 +89,11 @@ signals:
 private:
     void pullBytes();
     void checkThreshold();
-    bool writeNow(const QByteArray &frame);
+    struct Frame {
+        QByteArray bytes;
+        quint32 id;
+    };
+    bool writeNow(const Frame &frame);
     void writeQueued();
     void portFailed();
 
@@ -107,6 +117,6 @@ private:
     // The line: when our last byte leaves it (ms on m_clock), and the frames waiting for it.
     QElapsedTimer m_clock;
     double m_lineFreeAt = -1e9;
-    std::deque<QByteArray> m_queue;
+    std::deque<Frame> m_queue;
     QTimer *m_writeTimer = nullptr;
 };

@@ -47,6 +47,7 @@ inline constexpr Text BadEntry{QT_TRANSLATE_NOOP("Trelmo", "输入数据出错�
 inline constexpr Text EntryFailed{QT_TRANSLATE_NOOP("Trelmo", "数据录入有误！")};
 inline constexpr Text NoReply{QT_TRANSLATE_NOOP("Trelmo", "与控制器通信异常！")};
 inline constexpr Text StopUnconfirmed{QT_TRANSLATE_NOOP("Trelmo", "急停命令没有得到控制器确认！")};
+inline constexpr Text TransferRunning{QT_TRANSLATE_NOOP("Trelmo", "程序传输中，请稍候！")};
 
 // Captions shared by several windows.
 inline constexpr Text CommLamp{QT_TRANSLATE_NOOP("Trelmo", "通信指示灯")};

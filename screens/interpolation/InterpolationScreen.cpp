@@ -315,9 +315,10 @@ bool InterpolationScreen::commitSetting(int index)
         }
         const int direction = int(RoundHalfEven(v));
         m_staging = {std::uint8_t(direction / 256), std::uint8_t(direction % 256), 0, 0};
-        return send(tag::InterpWrite, [this] {
+        // The value goes as it was when ENTER was pressed, whatever is typed during the pause.
+        return send(tag::InterpWrite, [this, staging = m_staging] {
             return m_ctx.link.WriteRegisters(tag::InterpWrite, reg::ArcDirection,
-                                             std::span<const std::uint8_t>(m_staging.data(), 2));
+                                             std::span<const std::uint8_t>(staging.data(), 2));
         });
     }
     if (v < 0)
@@ -331,6 +332,7 @@ bool InterpolationScreen::commitSetting(int index)
     }
     FillStaging(m_staging, std::int64_t(scaled));
     const int start = index == 3 ? reg::ManualSpeed : reg::EndX + 2 * (index - 4);
-    return send(tag::InterpWrite,
-                [this, start] { return m_ctx.link.WriteRegisters(tag::InterpWrite, start, m_staging); });
+    return send(tag::InterpWrite, [this, start, staging = m_staging] {
+        return m_ctx.link.WriteRegisters(tag::InterpWrite, start, staging);
+    });
 }

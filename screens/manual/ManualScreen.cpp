@@ -91,9 +91,9 @@ JogHold::Result ManualScreen::sendJog(int coil, bool on)
             return on ? m_ctx.link.SendCoilOn(tag::ManualCoil, coil) : m_ctx.link.SendCoilOff(tag::ManualCoil, coil);
         },
         on ? AfterClose::Drop : AfterClose::SendAnyway);
-    return result == Send::Sent      ? JogHold::Result::Sent
-           : result == Send::Skipped ? JogHold::Result::Skipped
-                                     : JogHold::Result::PortFailed;
+    return result == Send::Sent                                   ? JogHold::Result::Sent
+           : result == Send::Skipped || result == Send::Dropped ? JogHold::Result::Skipped
+                                                                  : JogHold::Result::PortFailed;
 }
 
 ManualScreen::~ManualScreen()
@@ -139,9 +139,10 @@ void ManualScreen::Command1_Click(int index)
             const bool switchOn = b->text() == outputCaption(n, true);
             const bool sent =
                 switchOn ? m_ctx.link.SendCoilOn(tag::ManualCoil, coil) : m_ctx.link.SendCoilOff(tag::ManualCoil, coil);
-            // A write that never left keeps the caption: the next click does the same again.
+            // The caption turns once the write has gone to the line: one that never left (a
+            // failed port, a stop) keeps it, and the next click does the same again.
             if (sent)
-                b->setText(outputCaption(n, !switchOn));
+                m_ctx.link.whenWritten(b, [b, n, switchOn] { b->setText(outputCaption(n, !switchOn)); });
             return sent;
         });
     } else if (index == ReturnButton) {
@@ -158,17 +159,19 @@ void ManualScreen::Command3_Click()
 {
     Timer1->stop();
     Timer2->stop();
-    m_ctx.state.RequestTag = tag::ManualRunMode;
+    const ModbusLink::Setup setup = m_ctx.link.setUp(tag::ManualRunMode);
     if (!pause(50))
         return;
     const QString caption = Command3->text();
+    const bool on = caption == text::AutoRunOff();
     bool sent = true;
-    if (caption == text::AutoRunOff()) {
-        Command3->setText(text::AutoRunOn());
-        sent = m_ctx.link.SendRegister(tag::ManualRunMode, reg::PowerOnRun, 1);
-    } else if (caption == text::AutoRunOn()) {
-        Command3->setText(text::AutoRunOff());
-        sent = m_ctx.link.SendRegister(tag::ManualRunMode, reg::PowerOnRun, 0);
+    if (on || caption == text::AutoRunOn()) {
+        sent = m_ctx.link.sendFor(setup, [this, on] {
+            return m_ctx.link.SendRegister(tag::ManualRunMode, reg::PowerOnRun, on ? 1 : 0);
+        });
+        // The caption shows the new setting once its write has gone to the line.
+        if (sent)
+            m_ctx.link.whenWritten(Command3, [this, on] { Command3->setText(on ? text::AutoRunOn() : text::AutoRunOff()); });
     }
     if (!sent)
         return;  // both timers stay stopped
@@ -223,9 +226,10 @@ void ManualScreen::ApplyJogEntry(int box)
         showMessage(text::BadEntry());
         return;
     }
+    // The value goes as it was when ENTER was pressed, whatever is typed during the pause.
     FillStaging(m_staging, std::int64_t(n));
-    command(tag::ManualWrite, [this, box] {
-        return m_ctx.link.WriteRegisters(tag::ManualWrite, box == 3 ? reg::ManualSpeed : reg::RunDistance, m_staging);
+    command(tag::ManualWrite, [this, box, staging = m_staging] {
+        return m_ctx.link.WriteRegisters(tag::ManualWrite, box == 3 ? reg::ManualSpeed : reg::RunDistance, staging);
     });
 }
 

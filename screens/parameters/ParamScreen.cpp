@@ -173,10 +173,12 @@ bool ParamScreen::ApplyParameterEntry(int index)
         m_staging = {0, std::uint8_t(entry.value), 0, 0};
     else
         FillStaging(m_staging, entry.value);
-    const std::span<const std::uint8_t> data(m_staging.data(), std::size_t(2 * target->count));
-    return command(tag::ParamsWrite, [this, target, data] {
-               return m_ctx.link.WriteRegisters(tag::ParamsWrite, target->start, data);
-           }) == Send::Sent;
+    // The value goes as it was when ENTER was pressed, whatever is typed during the pause.
+    return command(tag::ParamsWrite, [this, target, staging = m_staging] {
+               return m_ctx.link.WriteRegisters(
+                   tag::ParamsWrite, target->start,
+                   std::span<const std::uint8_t>(staging.data(), std::size_t(2 * target->count)));
+           }) != Send::Failed;
 }
 
 void ParamScreen::Command1_Click()

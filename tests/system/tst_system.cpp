@@ -49,7 +49,7 @@ private slots:
         SimRig rig({QStringLiteral("--wire-time")});
         QVERIFY(rig.ok());
         auto *row = rig.w.findChild<TransferProgress *>();
-        QVERIFY(row->isHidden());  // after the start-up read of the simulator's sample program
+        QTRY_VERIFY(row->isHidden());  // after the start-up read of the simulator's sample program
         fill(rig.state, 500, 3);
         const QByteArray written = image(rig.state, 500);
         rig.w.Text1->setText(QStringLiteral("500"));
@@ -97,7 +97,7 @@ private slots:
         rig.w.Text1->setText(QStringLiteral("0"));
         QTest::mouseClick(rig.w.Command8, Qt::LeftButton);  // refused: no lines to send
         QVERIFY(row->isHidden());
-        QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("行数输入不正确！")});
+        QCOMPARE(rig.prompter.messages, (QStringList{"程序读取没有完成，工程没有改变！", "行数输入不正确！"}));
     }
 
     // The screens against the controller: a jog moves X while held, the parameter entry is
