@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
+#include "link/EmergencyStop.h"
 #include "link/ModbusLink.h"
 #include "link/ReceiveHandler.h"
 #include "link/Tags.h"
@@ -71,8 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         link.SendCoilOn(tag, address);
     else if (function == 2)
         link.SendRegister(tag, address, count);
-    else
-        link.WriteProgramBlock(address, count);
+    else if (function == 3)
+        link.WriteProgramBlock(address, count, s.ProgramImage);
+    // The emergency stop behind the request: the reply's bytes come before its echo.
+    if (data[3] >= 128)
+        w.emergencyStop().stop(tag);
     s.RequestTag = std::int16_t(tag);
     s.PortErrorFlag = 0;
 

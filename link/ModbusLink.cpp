@@ -104,7 +104,7 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
         return true;
     }
     m_ctx.state.RequestTag = std::int16_t(tag);
-    m_current = {tag, m_tx, ++m_serial, false, false};
+    m_current = {tag, m_tx, ++m_serial, false, false, 0};
     if (m_ctx.state.PortOpenFlag != 1)
         return true;  // no port was ever opened: the request is built, nothing goes out
     // Bytes still waiting belong to no request from here on (a late or partial reply of an
@@ -231,8 +231,9 @@ bool ModbusLink::SendStop(int tag)
         m_ctx.port.dropQueued(IsCoilOff);
         if (m_ctx.port.isOpen())
             m_rx += m_ctx.port.readAll();
+        // A reply whose bytes have all come (taken, or refused) is over.
         const int length = ExpectedReplyLength(m_current.frame);
-        if (m_current.written && !m_current.answered && length > 0)
+        if (m_current.written && !m_current.answered && m_current.received < length)
             m_abandoned = m_current;
         else
             m_rx.clear();

@@ -86,11 +86,13 @@ public:
         std::uint32_t serial = 0;
         bool answered = false;
         bool written = false;
+        int received = 0;  // bytes that came while it was the request outstanding
     };
     const Request &current() const { return m_current; }
     // Requests somebody is waiting for (WaitForReply), innermost last.
     std::vector<Request> &awaited() { return m_awaited; }
     void markAnswered(std::uint32_t serial);
+    void noteReceived(int bytes) { m_current.received += bytes; }
     // Bytes received that make no whole reply yet.
     QByteArray &rxCarry() { return m_rx; }
     // The stop's echo: awaited from the stop's send until it comes or the stop is given up.

@@ -91,6 +91,7 @@ void ReceiveHandler::receive(const QByteArray &bytes)
 {
     QByteArray &rx = m_ctx.link.rxCarry();
     rx += bytes;
+    m_ctx.link.noteReceived(int(bytes.size()));
     m_ctx.state.PortErrorFlag = 0;
     m_ctx.state.NoReplyTicks = 0;
     m_ctx.state.WatchdogTicks = 0;

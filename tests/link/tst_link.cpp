@@ -1,16 +1,21 @@
 // The link to the controller against a scripted controller on a pseudo-terminal: the frames
 // and line settings, finding the controller, replies and the watchdog, the transfers, the
 // run-control commands and the emergency stop.
+#include <QComboBox>
 #include <QLabel>
 #include <QtTest>
 #include <termios.h>
 
 #include "Rigs.h"
+#include "link/ModbusLink.h"
 #include "link/Tags.h"
+#include "mainwindow/TransferProgress.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
 #include "ui/PortCatalogue.h"
 #include "ui/FlexGrid.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 const QString NotDone = QStringLiteral("此次操作没有成功！");
@@ -19,16 +24,30 @@ const QString Unfinished = QStringLiteral("程序下载没有完成，控制器�
 const QByteArray StopFrame = fromHex("01 05 00 10 FF 00 8D FF");
 
 // Replies to requests starting with `head` leave `ms` late (or never, ms < 0).
-auto lateFor(const char *head, int ms, Pty &pty)
+auto lateFor(const char *head, int ms, ToolRig &rig)
 {
-    return [prefix = fromHex(head), ms, &pty](const QByteArray &request, const QByteArray &reply) {
+    return [prefix = fromHex(head), ms, &rig](const QByteArray &request, const QByteArray &reply) {
         if (!request.startsWith(prefix))
             return reply;
         if (ms >= 0)
-            QTimer::singleShot(ms, [&pty, reply] { pty.write(reply); });
+            QTimer::singleShot(ms, &rig.controller(), [&rig, reply] { rig.pty().write(reply); });
         return QByteArray();
     };
 }
+QByteArray image(const LinkState &s)
+{
+    return QByteArray(reinterpret_cast<const char *>(s.ProgramImage.data()), int(s.ProgramImage.size()));
+}
+// What the grid shows, every cell, with the line-count box.
+QStringList shown(Mainfrm &w)
+{
+    QStringList cells{w.Text1->text()};
+    for (int r = 0; r < w.MSFlexGrid1->rows(); ++r)
+        for (int c = 0; c < FlexGrid::Cols; ++c)
+            cells << w.MSFlexGrid1->textMatrix(r, c);
+    return cells;
+}
+const QString Transferring = QStringLiteral("程序传输中，请稍候！");
 // Ticks of `timer` from now until `done`, counting `start`'s own.
 int ticksUntil(QTimer *timer, const std::function<void()> &start, const std::function<bool()> &done)
 {
@@ -69,7 +88,7 @@ private slots:
         ToolRig rig;
         const int from = rig.mark();
         QVERIFY(!rig.w.link().SendRegister(tag::WriteRunMode, 8573, value));
-        QTest::qWait(50);
+        QVERIFY(ticks(rig.w.Timer1, 2));
         QCOMPARE(rig.since(from), QStringList());
         QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("串口出错！")});
         QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器没有连接！"));
@@ -136,7 +155,7 @@ private slots:
         // Disconnecting sends nothing and leaves both timers running.
         const int from = rig.mark();
         QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
-        QTest::qWait(100);
+        QVERIFY(ticks(rig.w.Timer1, 2));
         QCOMPARE(rig.since(from), QStringList());
         QVERIFY(!rig.w.port().isOpen() && rig.w.Timer1->isActive() && rig.w.Timer2->isActive());
     }
@@ -154,7 +173,12 @@ private slots:
     {
         QFETCH(int, lines);
         QFETCH(QStringList, reads);
-        ToolRig rig(lines);
+        ToolRig rig(lines, false);
+        rig.start();  // the read of the stored program shows its progress, as the button's does
+        auto *row = rig.w.findChild<TransferProgress *>();
+        QCOMPARE(!row->isHidden() ? row->label()->text() : QString(), lines ? u"读取 0/%1"_s.arg(lines) : QString());
+        QVERIFY(rig.idle());
+        QTRY_VERIFY(row->isHidden());
         QStringList blocks;
         for (const QString &r : rig.since(0, 3).mid(2))
             blocks << r.left(17);
@@ -274,6 +298,7 @@ private slots:
         row("download, busy", "Command8", "busy", NotDone);
         row("download, a screen loaded", "Command8", "screen", NotDone);
         row("upload, port closed", "Cmd5", "closed", "串口无效，无法读取！");
+        row("upload, busy", "Cmd5", "busy", NotDone);
         row("upload, busy after its wait", "Cmd5", "busy later", NotDone);
         row("save data, port closed", "Command12", "closed", "串口无效，无法通信！");
         row("save data, busy", "Command12", "busy", NotDone);
@@ -300,13 +325,19 @@ private slots:
             QVERIFY(rig.w.link().ReadRegisters(tag::ReadRunMode, 8573, 1));
         }
         if (how == "busy later") {  // a command started inside the read button's wait is still unanswered
-            rig.filter = lateFor("01 05 00 22", -1, rig.pty());
-            QTimer::singleShot(100, [&] { QTest::mouseClick(rig.w.Command12, Qt::LeftButton); });
+            rig.filter = lateFor("01 05 00 22", -1, rig);
+            QTimer::singleShot(100, &rig.controller(), [&] { QTest::mouseClick(rig.w.Command12, Qt::LeftButton); });
         }
         const int from = rig.mark();
+        const QByteArray before = image(rig.state);
+        const QStringList grid = shown(rig.w);
         QTest::mouseClick(rig.w.findChild<QPushButton *>(button), Qt::LeftButton);
         QCOMPARE(rig.prompter.messages.value(0), message);
-        QTest::qWait(100);
+        if (button == "Cmd5") {  // a refused upload changes nothing of the program
+            QCOMPARE(image(rig.state), before);
+            QCOMPARE(shown(rig.w), grid);
+        }
+        QVERIFY(ticks(rig.w.Timer1, 2));
         QCOMPARE(rig.since(from).filter(
                      QRegularExpression(how == "busy later" ? "^01 (06|10)|^01 03 00" : "^01 (05|06|10)")),
                  QStringList());
@@ -323,7 +354,7 @@ private slots:
         QTest::mouseClick(rig.w.Command13, Qt::LeftButton);
         QVERIFY(rig.idle());
         QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电后不自动运行"));
-        rig.filter = lateFor("01 05 00 22", 400, rig.pty());
+        rig.filter = lateFor("01 05 00 22", 400, rig);
         QTest::mouseClick(rig.w.Command12, Qt::LeftButton);
         QCOMPARE(BackColor(rig.w.Command12), colors::Green);  // until the controller acknowledges
         QTRY_COMPARE(BackColor(rig.w.Command12), colors::Apricot);
@@ -336,7 +367,7 @@ private slots:
     void emergencyStopWhileATransferRuns()
     {
         ToolRig rig(25);
-        rig.filter = lateFor("01 03 00 78", -1, rig.pty());
+        rig.filter = lateFor("01 03 00 78", -1, rig);
         QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
         QTRY_COMPARE(rig.state.BlockIndex, std::int16_t(2));
         const int from = rig.mark();
@@ -352,7 +383,7 @@ private slots:
     void anUnansweredStopIsSentThreeTimes()
     {
         ToolRig rig;
-        rig.filter = lateFor("01 05 00 10", -1, rig.pty());
+        rig.filter = lateFor("01 05 00 10", -1, rig);
         QList<qint64> at;
         QElapsedTimer clock;
         clock.start();
@@ -391,10 +422,10 @@ private slots:
             QVERIFY(rig.idle());
             rig.storeProgram(5);
         }
-        rig.filter = lateFor(head.toLatin1().constData(), answered ? 150 : -1, rig.pty());
+        rig.filter = lateFor(head.toLatin1().constData(), answered ? 150 : -1, rig);
         // The second probe goes out when the first one's 300 ms are over.
         const int clickAt = !upload && head.endsWith("9C") ? 360 : 60;
-        QTimer::singleShot(clickAt, [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
+        QTimer::singleShot(clickAt, &rig.controller(), [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
         if (upload)
             QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
         else
@@ -430,13 +461,13 @@ private slots:
         ToolRig rig;
         rig.w.Text1->setText(QStringLiteral("30"));
         if (how == "watchdog")
-            rig.filter = lateFor("01 10 00 78", -1, rig.pty());
+            rig.filter = lateFor("01 10 00 78", -1, rig);
         if (how == "stop")
-            rig.filter = lateFor("01 10 00 78", 300, rig.pty());
+            rig.filter = lateFor("01 10 00 78", 300, rig);
         if (how == "port")  // the line count is echoed, then the controller's end goes away
             rig.filter = [&](const QByteArray &request, const QByteArray &reply) {
                 if (request.startsWith(fromHex("01 06")))
-                    QTimer::singleShot(50, [&] { rig.hangUp(); });
+                    QTimer::singleShot(50, &rig.controller(), [&] { rig.hangUp(); });
                 return reply;
             };
         QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
@@ -445,7 +476,7 @@ private slots:
             QTest::mouseClick(rig.w.Command14, Qt::LeftButton);
         }
         QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().downloading(), 10000);
-        QTest::qWait(200);
+        QVERIFY(ticks(rig.w.Timer1, 2));
         QCOMPARE(rig.prompter.count(Unfinished), how == "finished" ? 0 : 1);
         if (how == "finished")
             QCOMPARE(BackColor(rig.w.Command8), colors::LightYellow);
@@ -453,6 +484,165 @@ private slots:
             QCOMPARE(rig.prompter.count(QStringLiteral("串口出错！")), 1);
             QCOMPARE(BackColor(rig.w.Command8), colors::Red);
         }
+    }
+    // The stop's echo counts only as a whole frame where a frame starts: the same eight bytes
+    // inside a block that was on its way when the stop went out are data. Unanswered, the stop
+    // is sent three times and the user is told; the read it cut short leaves the program as it was.
+    void theStopsEchoOnlyAtAFrameBoundary()
+    {
+        ToolRig rig(10);
+        const QList<quint16> stop{0x0105, 0x0010, 0xFF00, 0x8DFF};
+        for (int i = 0; i < 4; ++i)
+            rig.registers[21 + i] = stop[i];
+        const QByteArray before = image(rig.state);
+        const QStringList grid = shown(rig.w);
+        rig.filter = [&](const QByteArray &request, const QByteArray &reply) {
+            if (request == StopFrame)
+                return QByteArray();  // never echoed
+            if (request[1] != 3 || request[3] != 0)
+                return reply;
+            // The block comes in two pieces; the stop goes out between them.
+            QTimer::singleShot(30, &rig.controller(), [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
+            QTimer::singleShot(60, &rig.controller(), [&rig, rest = reply.mid(20)] { rig.pty().write(rest); });
+            return reply.left(20);
+        };
+        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.prompter.count("急停命令没有得到控制器确认！"), 1, 5000);
+        QCOMPARE(rig.since(0, 5), QStringList(3, hex(StopFrame)));
+        QCOMPARE(BackColor(rig.w.Command14), colors::Green);
+        QCOMPARE(rig.prompter.messages.first(), QStringLiteral("程序读取没有完成，工程没有改变！"));
+        QCOMPARE(image(rig.state), before);
+        QCOMPARE(shown(rig.w), grid);
+    }
+
+    // The port's writer: a frame starts only after the one before it has left the line and 3.5
+    // characters of silence; the stop overtakes what waits, which goes but for coil OFFs; a
+    // closing port drops what waits.
+    void portWriter()
+    {
+        Pty pty;
+        CommPort port;
+        port.setCatalogue({pty.device()});
+        QVERIFY(port.open());
+        QList<QPair<QByteArray, qint64>> written;
+        QElapsedTimer clock;
+        clock.start();
+        connect(&port, &CommPort::written, &port,
+                [&](quint32, const QByteArray &f) { written << qMakePair(f, clock.nsecsElapsed()); });
+        const QByteArray block(249, '\x10'), read = fromHex("01 03 00 00 00 78 45 E8"),
+                         off = fromHex("01 05 00 02 00 00 6C 0A");
+        QVERIFY(port.write(block) && port.write(read) && port.write(off) && port.write(read));
+        QCOMPARE(port.queued(), 3);
+        port.dropQueued(ModbusLink::IsCoilOff);
+        QVERIFY(port.write(StopFrame, CommPort::Priority::Urgent));
+        QTRY_COMPARE(written.size(), 3);
+        QCOMPARE(written[1].first, StopFrame);
+        QCOMPARE(written[2].first, off);
+        const double charNs = 1e10 / 19200;  // ten bits a character
+        QVERIFY(written[1].second - written[0].second >= (249 + 3.5) * charNs);
+        QVERIFY(written[2].second - written[1].second >= (8 + 3.5) * charNs);
+        QVERIFY(port.write(read) && port.write(read));
+        port.close();
+        QVERIFY(QTest::qWaitFor([&] { return port.msUntilQuiet() <= 0; }));  // when the next would have gone
+        QCoreApplication::processEvents();
+        QCOMPARE(written.size(), 4);
+        QCOMPARE(pty.readAvailable(), block + StopFrame + off + read);
+    }
+
+    // While a program is on its way, or the main window waits for a reply, nothing changes the
+    // program or the connection: refused with one message, and the transfer goes on to its end.
+    void aProgramOnItsWayIsLeftAlone_data()
+    {
+        columns<QString, QString>("during", "click");
+        row("工程读取 during a download", "download", "Cmd5");
+        row("新建工程 during a download", "download", "Command5");
+        row("a cell during a download", "download", "cell");
+        row("typing a line count during a download", "download", "Text1");
+        row("下载工程 during an upload", "upload", "Command8");
+        row("保存工程 during an upload", "upload", "Command7");
+        row("清除工程 during an upload", "upload", "Command6");
+        row("插入代码行 during an upload", "upload", "Command1");
+        row("打开工程 inside the read button's wait", "count", "Command10");
+        row("连接控制器 inside a probe's wait", "probe", "Cmd1");
+    }
+    void aProgramOnItsWayIsLeftAlone()
+    {
+        QFETCH(QString, during);
+        QFETCH(QString, click);
+        ToolRig rig(30, during != "probe");
+        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        rig.w.Text1->setText(QStringLiteral("30"));
+        const QByteArray program = image(rig.state);
+        rig.prompter.fileNames.enqueue(QStringLiteral("/nonexistent/x"));
+        // The click comes while the second block (or the count, or a probe) is on its way.
+        const QByteArray head = fromHex(during == "count" || during == "probe" ? "01 03 21" : "01 10 00 78");
+        const QByteArray upload = fromHex("01 03 00 78");
+        bool clicked = false;
+        rig.filter = [&](const QByteArray &request, const QByteArray &reply) {
+            if (clicked || !(request.startsWith(head) || (during == "upload" && request.startsWith(upload))))
+                return reply;
+            clicked = true;
+            QTimer::singleShot(0, &rig.controller(), [&] {
+                if (click == "cell")
+                    rig.w.MSFlexGrid1->setCurrentCell(25, 4), emit rig.w.MSFlexGrid1->clicked();
+                else if (click == "Text1")
+                    QTest::keyClick(rig.w.Text1, Qt::Key_9);
+                else
+                    QTest::mouseClick(rig.w.findChild<QPushButton *>(click), Qt::LeftButton);
+            });
+            QTimer::singleShot(100, &rig.controller(), [&rig, reply] { rig.pty().write(reply); });
+            return QByteArray();
+        };
+        if (during == "download")
+            QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
+        else if (during == "probe")
+            rig.start();
+        else
+            QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+        QTRY_VERIFY(clicked);
+        QVERIFY(rig.idle());
+        QTRY_VERIFY(!rig.w.transfer().downloading() && !rig.w.transfer().uploading());
+        QCOMPARE(rig.prompter.messages, QStringList{Transferring});
+        QVERIFY(rig.prompter.fileRequests.isEmpty() && rig.w.Combo1->isHidden() && rig.w.Text2->isHidden());
+        QCOMPARE(rig.w.Text1->text(), QStringLiteral("30"));
+        QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器已经连接！"));
+        QCOMPARE(image(rig.state).mid(2, 24 * 30), rig.program(30));
+        if (during == "download")
+            QCOMPARE(image(rig.state), program);
+    }
+
+    // A user's disconnect takes an open screen away quietly, as its return button would; a
+    // transfer ends as on a port failure, with its own message.
+    void disconnecting_data()
+    {
+        columns<int, QString>("screen", "message");
+        row("manual screen open", int(RunControl::Manual), QString());
+        row("parameter screen open", int(RunControl::Parameters), QString());
+        row("interpolation screen open", int(RunControl::Interpolation), QString());
+        row("during a download", -1, Unfinished);
+        row("during an upload", -2, QStringLiteral("程序读取没有完成，工程没有改变！"));
+    }
+    void disconnecting()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, message);
+        ToolRig rig(30);
+        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        const QByteArray program = image(rig.state);
+        rig.storeProgram(20);
+        if (screen >= 0)
+            QVERIFY(rig.open(RunControl::Screen(screen)));
+        else
+            QTest::mouseClick(screen == -1 ? rig.w.Command8 : rig.w.Cmd5, Qt::LeftButton);
+        QTRY_VERIFY(screen >= 0 || rig.state.BlocksDone >= 1);
+        QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
+        QSignalSpy ticks(rig.w.Timer1, &QTimer::timeout);
+        QTRY_VERIFY(ticks.count() >= 5);
+        QCOMPARE(rig.prompter.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(!rig.w.port().isOpen() && rig.w.Cmd1->text() == QStringLiteral("连接控制器"));
+        for (RunControl::Screen s : {RunControl::Manual, RunControl::Parameters, RunControl::Interpolation})
+            QVERIFY(!rig.w.runControl().screen(s)->isLoaded());
+        QCOMPARE(image(rig.state), program);
     }
 };
 

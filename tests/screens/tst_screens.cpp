@@ -122,6 +122,7 @@ struct Entry {
     QString box, text;
     QStringList frames;
     QString message{}, then{}, check{};
+    QString box2{}, text2{};  // entered while the first entry's write still pauses
 };
 struct Hold {
     int end;
@@ -240,6 +241,9 @@ private slots:
         row("direction 2", {Interp, "Text1_10", "2", {}, "输入数据不在0或1范围内！", "0"});
         row("direction 1", {Interp, "Text1_10", "1", {"01 10 21 AE 00 01 02 00 01 4F 1C"}, {}, "逆", "Label1_13"});
         row("speed 2147483.648", {Interp, "Text1_3", "2147483.648", {}, "输入数据出错！", "0"});
+        row("X end 12, Y end 34 inside its pause",
+            {Interp, "Text1_4", "12", {"01 10 21 A4 00 02 04 84 D0 00 00 45 7C", "01 10 21 A2 00 02 04 2E E0 00 00 E4 81"},
+             {}, "12", {}, "Text1_5", "34"});
     }
     void entries()
     {
@@ -252,6 +256,8 @@ private slots:
         const bool minus = e.text.startsWith(u'-');  // it cannot be typed; the box may still hold it
         enter(box, minus ? QString() : e.text, 0);
         box->insert(minus ? e.text : QString());
+        if (!e.box2.isEmpty())  // each write carries the value of its own ENTER
+            QTimer::singleShot(10, &rig, [&] { enter(s->findChild<QLineEdit *>(e.box2), e.text2); });
         QTest::keyClick(box, Qt::Key_Return);
         QVERIFY(settle(rig, from, e.frames.size()));
         QCOMPARE(writes(rig, from), e.frames);
@@ -333,7 +339,7 @@ private slots:
             rig.w.port().close();
             QVERIFY(QTest::qWaitFor([&] { return !rig.prompter.messages.isEmpty(); }));
             QTest::mouseRelease(xPlus, Qt::LeftButton);
-            QTest::qWait(300);
+            QVERIFY(ticks(rig.w.Timer1, 3));
             QCOMPARE(jogX(rig, from), QStringList{"ON"});
             QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);  // "连接控制器"
             QVERIFY(rig.idle());
@@ -498,36 +504,62 @@ private slots:
         QCOMPARE(log.after.mid(0, 6), QList<int>({0, 0, 0, 0, 0, 52}));
     }
 
-    void closedDuringCommandPause_data()
+    void cancelledDuringCommandPause_data()
     {
-        QTest::addColumn<int>("command");
-        QTest::newRow("OUT1-ON") << 0;
-        QTest::newRow("speed entry") << 1;
-        QTest::newRow("power-on auto-run") << 2;
+        columns<int, int, bool>("which", "command", "stopped");  // which: -1 the main window
+        const char *names[] = {"OUT1-ON", "speed entry", "power-on auto-run", "X回零", "X+ held", "XY直线插补",
+                               "parameter entry", "控制器存数据", "main power-on auto-run"};
+        const int screens[] = {Manual, Manual, Manual, Manual, Manual, Interp, Params, -1, -1};
+        for (int command = 0; command < 9; ++command)
+            for (bool stopped : {false, true})
+                if (stopped || screens[command] >= 0)
+                    row(qPrintable(u"%1, %2"_s.arg(names[command], stopped ? u"stopped"_s : u"closed"_s)),
+                        screens[command], command, stopped);
     }
-    // Closed while the command pauses before its send: nothing goes out, no caption changes.
-    void closedDuringCommandPause()
+    // Closed, or stopped from the main window, while a command pauses before its send: on the line
+    // after that there is the stop alone, and no caption changes.
+    void cancelledDuringCommandPause()
     {
+        QFETCH(int, which);
         QFETCH(int, command);
+        QFETCH(bool, stopped);
         ToolRig rig;
-        QVERIFY(rig.open(RunControl::Manual));
-        ManualScreen *s = rig.manual();
-        QTRY_COMPARE(s->Command3->text(), u"上电后不自动运行"_s);
+        rig.w.Command13->setText(u"上电后不自动运行"_s);
+        if (which >= 0)
+            QVERIFY(rig.open(RunControl::Screen(which)));
+        SubScreen *sub = which >= 0 ? screen(rig, which) : nullptr;
+        ManualScreen *m = rig.manual();
+        if (which == Manual)
+            QTRY_COMPARE(m->Command3->text(), u"上电后不自动运行"_s);
+        QLineEdit *box = command == 1 ? m->Text1[3] : command == 6 ? rig.params()->Text7[1] : nullptr;
+        if (box)
+            enter(box, u"5"_s, 0);
         const int from = rig.mark();
-        if (command == 1)
-            enter(s->Text1[3], u"5"_s, 0);
-        QTimer::singleShot(10, s, [s] { QTest::mouseClick(s->Command1[14], Qt::LeftButton); });
-        switch (command) {
-        case 0: QTest::mouseClick(s->Command1[13], Qt::LeftButton); break;
-        case 1: QTest::keyClick(s->Text1[3], Qt::Key_Return); break;
-        default: QTest::mouseClick(s->Command3, Qt::LeftButton);
-        }
-        QVERIFY(!s->isVisible() && !s->Timer1->isActive() && !s->Timer2->isActive());
-        QCOMPARE(s->Command1[13]->text(), u"OUT1-ON"_s);
-        QCOMPARE(s->Command3->text(), u"上电后不自动运行"_s);
+        QPushButton *cancel = stopped ? rig.w.Command14 : sub->findChild<QPushButton *>(u"Command1_14"_s);
+        cancel = cancel ? cancel : rig.params()->Command2;
+        QTimer::singleShot(10, &rig, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+        QPushButton *buttons[] = {m->Command1[13], nullptr,      m->Command3,         m->Command1[2],
+                                  m->Command1[0],  rig.interp()->Command1[3], nullptr, rig.w.Command12,
+                                  rig.w.Command13};
+        if (box)
+            QTest::keyClick(box, Qt::Key_Return);
+        else if (command == 3 || command == 4)
+            QTest::mousePress(buttons[command], Qt::LeftButton);
+        else
+            QTest::mouseClick(buttons[command], Qt::LeftButton);
+        if (command == 3 || command == 4)
+            QTest::mouseRelease(buttons[command], Qt::LeftButton);
+        QVERIFY(!rig.w.emergencyStop().pending() || QTest::qWaitFor([&] { return !rig.w.emergencyStop().pending(); }));
+        QCOMPARE(m->Command1[13]->text(), u"OUT1-ON"_s);
+        QCOMPARE(m->Command3->text(), which == Manual ? u"上电后不自动运行"_s : u"上电自运行"_s);
         QCOMPARE(rig.w.Command13->text(), u"上电后不自动运行"_s);
-        QVERIFY(rig.open(RunControl::Manual));  // it reads first: what was sent before has arrived
-        QCOMPARE(writes(rig, from), QStringList());
+        QCOMPARE(BackColor(rig.w.Command12), QColor(255, 224, 192));
+        // A read goes out and comes back: what was sent before it has arrived.
+        if (!stopped || which < 0)
+            QVERIFY(rig.open(RunControl::Manual));
+        else
+            QVERIFY(settle(rig, from));
+        QCOMPARE(writes(rig, from).join(u','), stopped ? StopFrame : QString());
     }
 
     // A click on a greyed "脉冲当量" box holds nothing: the boxes follow the controller. The save button
@@ -593,10 +625,9 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !held.isEmpty(); }));
         const int from = rig.mark();
         QTimer::singleShot(0, &rig, [&] { rig.write(held); });
-        QElapsedTimer clock;
-        clock.start();
+        QSignalSpy watchdog(screen(rig, b.which)->Timer2, &QTimer::timeout);
         QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return rig.mark() > from; }) && clock.elapsed() < 500);  // not after a give-up
+        QVERIFY(QTest::qWaitFor([&] { return rig.mark() > from; }) && watchdog.count() < 6);  // not after a give-up
         QVERIFY(QTest::qWaitFor([&] { return rig.mark() >= from + 2; }));
         QCOMPARE(rig.since(from).mid(0, 2), QStringList({b.frame, b.which == Manual ? StatusRead : ReadB}));
     }

@@ -11,6 +11,12 @@ void type(QWidget *widget, const QString &text, int end)
         QTest::keyClick(widget, Qt::Key(end));
 }
 
+bool ticks(QTimer *timer, int n)
+{
+    QSignalSpy spy(timer, &QTimer::timeout);
+    return QTest::qWaitFor([&] { return spy.count() >= n; }, 60000);
+}
+
 bool Tool::lampChanges(Lamp *lamp, int times, int ms)
 {
     int seen = 0;

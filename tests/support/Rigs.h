@@ -21,6 +21,10 @@
 // Keys as a user types them into `widget`: the characters of `text`, then `end` (none: 0).
 void type(QWidget *widget, const QString &text, int end = Qt::Key_Return);
 
+// Waits for `n` more ticks of `timer`: whatever the tool does on its ticks had its chances,
+// however slow the machine is.
+bool ticks(QTimer *timer, int n);
+
 // A line record: category, command, then parameters in thousandths, each stored low word
 // first, every word high byte first.
 QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {});

@@ -3,12 +3,14 @@
 // and refuses replies, a controller that goes away, and the emergency stop on a line that
 // takes its time as a real RS-232 line does.
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QProgressBar>
 #include <QtTest>
 
 #include "Rigs.h"
 #include "link/EmergencyStop.h"
 #include "link/Tags.h"
+#include "editor/EditHistory.h"
 #include "mainwindow/TransferProgress.h"
 #include "ui/Colors.h"
 #include "ui/CommPort.h"
@@ -109,11 +111,13 @@ private slots:
         ManualScreen *m = rig.manual();
         const QString before = m->Text1[0]->text();
         QTest::mousePress(m->Command1[0], Qt::LeftButton);
-        QTest::qWait(600);
-        QTest::mouseRelease(m->Command1[0], Qt::LeftButton);
         QTRY_VERIFY(m->Text1[0]->text().toDouble() > before.toDouble() + 1);
-        const QString stopped = (QTest::qWait(500), m->Text1[0]->text());
-        QTest::qWait(600);
+        QTest::mouseRelease(m->Command1[0], Qt::LeftButton);
+        // Released, the axis stands: the OFF went out before the next status read, and three
+        // shown replies later X reads the same.
+        QVERIFY(Tool::lampChanges(m->Shape2, 2));
+        const QString stopped = m->Text1[0]->text();
+        QVERIFY(Tool::lampChanges(m->Shape2, 3));
         QCOMPARE(m->Text1[0]->text(), stopped);
 
         QVERIFY(rig.open(RunControl::Parameters));
@@ -223,10 +227,90 @@ private slots:
             QVERIFY2(rig.w.emergencyStop().sends() == 1, qPrintable(QString("trial %1").arg(trial)));
             QTRY_COMPARE_WITH_TIMEOUT(rig.prompter.count(QStringLiteral("程序下载没有完成，控制器中的程序不完整！")),
                                       trial + 1, 3000);
+            // Three reads of X, one behind the other on the line, read the same.
             const qint64 x = positionX(rig);
-            QTest::qWait(300);
+            QCOMPARE(positionX(rig), x);
             QCOMPARE(positionX(rig), x);
         }
+    }
+    // A stop while a block's reply is on the wire: the controller's first echo confirms it (the
+    // echo is found behind the rest of the block, never inside its data, which holds the stop's
+    // very bytes), and the read it cut short puts the program, the line-count box and the grid
+    // back as they were.
+    void aStopCutsAnUploadShort()
+    {
+        QTemporaryDir dir;
+        LinkState source;
+        fill(source, 500, 5);
+        for (int line = 1; line <= 500; line += 7)  // the stop frame inside the records
+            std::memcpy(&source.ProgramImage[std::size_t(2 + 24 * (line - 1) + 4)], "\x01\x05\x00\x10\xFF\x00\x8D\xFF", 8);
+        QFile file(dir.filePath(QStringLiteral("p")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(reinterpret_cast<const char *>(source.ProgramImage.data()), program::ImageSize);
+        file.close();
+        SimRig rig({QStringLiteral("--wire-time"), QStringLiteral("--program"), file.fileName()});
+        QVERIFY(rig.ok());
+        QCOMPARE(image(rig.state, 500), image(source, 500));
+        for (int block : {1, 25, 50}) {
+            fill(rig.state, 123, block);
+            rig.w.Text1->setText(QStringLiteral("123"));
+            rig.w.MSFlexGrid1->setTextMatrix(7, 3, QStringLiteral("1-2"));
+            const QByteArray before(reinterpret_cast<const char *>(rig.state.ProgramImage.data()), program::ImageSize);
+            QStringList grid;
+            for (int r = 0; r < rig.w.MSFlexGrid1->rows(); ++r)
+                for (int c = 0; c < 8; ++c)
+                    grid << rig.w.MSFlexGrid1->textMatrix(r, c);
+            rig.prompter.clear();
+            const QByteArray request = FakeController::withCrc(fromHex("01 03") + QByteArray::fromHex(
+                QByteArray::number(0x10000 * (block - 1) * 120 + 0x78, 16).rightJustified(8, '0')));
+            QMetaObject::Connection c = connect(&rig.w.port(), &CommPort::written, &rig.w, [&](quint32, const QByteArray &f) {
+                if (f == request)  // the block's reply is on its way from now on
+                    QTimer::singleShot(block == 50 ? 0 : 30, &rig.w, [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
+            });
+            QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && !rig.w.emergencyStop().pending(), 20000);
+            disconnect(c);
+            QCOMPARE(rig.w.emergencyStop().sends(), 1);
+            QCOMPARE(BackColor(rig.w.Command14), colors::Red);
+            QCOMPARE(rig.prompter.messages, QStringList{"程序读取没有完成，工程没有改变！"});
+            QCOMPARE(QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()), program::ImageSize), before);
+            QStringList now;
+            for (int r = 0; r < rig.w.MSFlexGrid1->rows(); ++r)
+                for (int c = 0; c < 8; ++c)
+                    now << rig.w.MSFlexGrid1->textMatrix(r, c);
+            QCOMPARE(now, grid);
+            QCOMPARE(rig.w.Text1->text(), QStringLiteral("123"));
+        }
+    }
+
+    // A download sends the program as it stood at the click: an edit, a line inserted, an undo
+    // and "打开工程" while it runs are refused, and the controller ends up with exactly that program.
+    void aDownloadSendsTheProgramOfTheClick()
+    {
+        SimRig rig({QStringLiteral("--wire-time")});
+        QVERIFY(rig.ok());
+        fill(rig.state, 500, 8);
+        rig.w.Text1->setText(QStringLiteral("500"));
+        rig.w.MSFlexGrid1->setCurrentCell(3, 3);
+        emit rig.w.MSFlexGrid1->clicked();
+        type(rig.w.Text2, QStringLiteral("4"));  // an edit before: something to undo
+        const QByteArray clicked = image(rig.state, 500);
+        rig.prompter.clear();
+        QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.state.BlocksDone >= 5, 20000);
+        rig.w.MSFlexGrid1->setCurrentCell(450, 3);
+        emit rig.w.MSFlexGrid1->clicked();
+        type(rig.w.Text2, QStringLiteral("9"));
+        QTest::mouseClick(rig.w.Command1, Qt::LeftButton);
+        rig.w.history().undo();  // Ctrl+Z
+        QTest::mouseClick(rig.w.Command10, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().downloading(), 20000);
+        QCOMPARE(rig.prompter.messages, QStringList(4, "程序传输中，请稍候！"));
+        QCOMPARE(BackColor(rig.w.Command8), colors::LightYellow);
+        rig.state.ProgramImage.fill(0);
+        QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);  // what the controller holds now
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && rig.state.RequestTag == 0, 20000);
+        QCOMPARE(image(rig.state, 500).mid(2), clicked.mid(2));
     }
 };
 
