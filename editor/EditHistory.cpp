@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "editor/ProgramGrid.h"
+#include "projects/LineRenderer.h"
 #include "link/LinkState.h"
 #include "link/ProgramRead.h"
 #include "link/MainView.h"
@@ -79,7 +80,7 @@ EditHistory::EditHistory(LinkState &state, MainView &view, Prompter &prompter, c
 
 EditHistory::~EditHistory() = default;
 
-EditHistory::Snapshot EditHistory::capture(ProgramEditor::Change change) const
+EditHistory::Snapshot EditHistory::capture() const
 {
     Snapshot s;
     s.records =
@@ -87,16 +88,13 @@ EditHistory::Snapshot EditHistory::capture(ProgramEditor::Change change) const
     s.lineCount = m_c.lineCount.text();
     s.row = m_c.SelectedRow;
     s.column = m_c.SelectedColumn;
-    if (change == ProgramEditor::Change::Cells)
-        for (int c = 1; c < FlexGrid::Cols; ++c)
-            s.cells << m_c.grid.textMatrix(s.row, c);
     return s;
 }
 
 void EditHistory::begin(ProgramEditor::Change change)
 {
     m_change = change;
-    m_before = capture(change);
+    m_before = capture();
 }
 
 void EditHistory::commit()
@@ -105,14 +103,15 @@ void EditHistory::commit()
         return;
     Snapshot before = std::move(*m_before);
     m_before.reset();
-    Snapshot after = capture(m_change);
+    Snapshot after = capture();
     // Only the span of records that differ is kept.
     const auto [first, last] = std::mismatch(before.records.cbegin(), before.records.cend(), after.records.cbegin());
     const int from = int(first - before.records.cbegin());
     int to = RecordsSize;
     while (to > from && before.records[to - 1] == after.records[to - 1])
         --to;
-    if (from == to && before.cells == after.cells && before.lineCount == after.lineCount)
+    // An edit that left the program as it was (a value typed over itself) is no step.
+    if (from == to && before.lineCount == after.lineCount)
         return;
     before.records = before.records.mid(from, to - from);
     after.records = after.records.mid(from, to - from);
@@ -126,10 +125,10 @@ void EditHistory::put(ProgramEditor::Change change, int offset, const Snapshot &
     m_c.SelectedColumn = s.column;
     FlexGrid &grid = m_c.grid;
     if (change == ProgramEditor::Change::Cells) {
-        // The line's cells as they read then; the rest of the grid and the display image
-        // were not part of the edit.
-        for (int c = 1; c < FlexGrid::Cols; ++c)
-            grid.setTextMatrix(s.row, c, s.cells.value(c - 1));
+        // The line rendered from its record, in the language in use; the rest of the grid and
+        // the display image were not part of the edit.
+        if (const std::uint8_t *record = program::Record(m_state.ProgramImage, s.row))
+            RenderLine(grid, record, s.row);
         grid.setCurrentCell(s.row, s.column);
     } else {
         // As the line operations leave it: laid out afresh, every line rendered from its record.

@@ -1,8 +1,8 @@
 #pragma once
 // Undo and redo of the edits made in the program grid: a value stored with ENTER, a category
 // or command chosen, a line inserted, deleted or pasted. An edit is kept as the record bytes it
-// changed, before and after, with the line count, the selected cell and, for an edit of
-// cells, the texts of that line; undo and redo put one side back and show it. The count word
+// changed, before and after, with the line count and the selected cell; undo and redo put one
+// side back and show it, rendered from the records in the language in use. The count word
 // of the image is not part of an edit: saving and the controller write it, never the grid.
 //
 // Ctrl+Z undoes, Ctrl+Y and Ctrl+Shift+Z redo, wherever the focus is in the main window. In a
@@ -57,9 +57,8 @@ private:
         QString lineCount;
         std::int16_t row = 0;
         std::int16_t column = 0;
-        QStringList cells;  // columns 1 to 7 of line `row`, for an edit of cells
     };
-    Snapshot capture(ProgramEditor::Change change) const;
+    Snapshot capture() const;
     // Writes `s.records` at `offset` of the records and shows the program as it was then.
     void put(ProgramEditor::Change change, int offset, const Snapshot &s);
     void closeCellEditors();

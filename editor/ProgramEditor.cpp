@@ -46,13 +46,8 @@ ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompte
         disconnect(edit, &QLineEdit::editingFinished, &m_c.chooser, nullptr);
         edit->installEventFilter(this);
     }
-    // Numbers reach the entry box only through its key filter, typed or pasted with the keys:
-    // no input method, no pasting from a menu, no dropping of text.
+    // Numbers reach the entry box only through its key filter, however they come.
     new KeyPressFilter(&m_c.entry, [this](int &keyAscii) { EntryKey(keyAscii); });
-    m_c.entry.setAttribute(Qt::WA_InputMethodEnabled, false);
-    m_c.entry.setContextMenuPolicy(Qt::NoContextMenu);
-    m_c.entry.setAcceptDrops(false);
-    m_c.entry.installEventFilter(this);
 }
 
 // --- Cell editing --------------------------------------------------------------------------
@@ -196,11 +191,6 @@ void ProgramEditor::StoreParameterValue()
 
 bool ProgramEditor::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == &m_c.entry) {
-        // The middle button pastes the selection on some desktops, past the key filter.
-        return (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease) &&
-               static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton;
-    }
     if (event->type() == QEvent::KeyPress) {
         const int typed = KeyAscii(*static_cast<QKeyEvent *>(event));
         if (typed == Enter || typed == Escape) {

@@ -103,6 +103,8 @@ Connection::Outcome Connection::ConnectController()
         ProgramRead::reportRejectedCount(m_ctx.state, m_ctx.prompter);
         return Outcome::Connected;
     }
+    if (confirmReplace && !confirmReplace())
+        return Outcome::Connected;  // connected; the program stays as it is, to be downloaded
     // The grid takes the stored program, read block by block.
     if (beginUpload && !beginUpload(m_ctx.state.ReportedLineCount))
         return Outcome::SendFailed;

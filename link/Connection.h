@@ -22,6 +22,9 @@ public:
     // The grid takes the controller's program of `lines` lines (false when the first block
     // could not be asked for), and what a user's disconnect must end first.
     std::function<bool(int lines)> beginUpload;
+    // Asked once a controller answers, before its program replaces the one in the tool: false
+    // keeps the program (and the connection) as they are.
+    std::function<bool()> confirmReplace;
     std::function<void()> beforeDisconnect;
 
     static constexpr int MaxPort = 20;

@@ -15,6 +15,9 @@ EmergencyStop::EmergencyStop(const LinkContext &ctx) : m_ctx(ctx)
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EmergencyStop::resend);
     m_ctx.link.stopConfirmed = [this] { confirmed(); };
+    // A stop can neither be echoed nor sent again through a closed port: whatever is opened
+    // next starts without it.
+    connect(&m_ctx.port, &CommPort::closed, this, &EmergencyStop::cancel);
 }
 
 bool EmergencyStop::pending() const

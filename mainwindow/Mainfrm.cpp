@@ -149,19 +149,21 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(Command10, &QPushButton::clicked, projects, &ProjectFiles::OpenProject);
     connect(Command7, &QPushButton::clicked, projects, &ProjectFiles::SaveProject);
     connect(Command6, &QPushButton::clicked, projects, &ProjectFiles::ClearProject);
-    connect(editor, &ProgramEditor::programChanged, projects, &ProjectFiles::markChanged);
     // Undo and redo of the grid's edits; a program replaced as a whole starts a new history.
     connect(editor, &ProgramEditor::aboutToChange, history, &EditHistory::begin);
     connect(editor, &ProgramEditor::programChanged, history, &EditHistory::commit);
-    connect(history, &EditHistory::programChanged, projects, &ProjectFiles::markChanged);
     connect(projects, &ProjectFiles::programReplaced, history, &EditHistory::clear);
     m_transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
     // The grid takes a program read from the controller whole: only then does the history
     // start afresh.
-    connect(&m_transfer, &Transfer::finished, history, [history](Transfer::Kind kind) {
-        if (kind == Transfer::Kind::Upload)
-            history->clear();
+    connect(&m_transfer, &Transfer::finished, history, [history, projects](Transfer::Kind kind) {
+        if (kind != Transfer::Kind::Upload)
+            return;
+        history->clear();
+        projects->setBaseline();
     });
+    // A connect that would read the controller's program over an edited one asks first.
+    m_connection.confirmReplace = [projects] { return projects->confirmDiscard(); };
     connect(&m_transfer, &Transfer::started, m_progress, &TransferProgress::started);
     connect(Command8, &QPushButton::clicked, this, [this] {
         m_progress->clicked();

@@ -38,13 +38,18 @@ void RenderLines(FlexGrid &grid, const ProgramBytes &display, int count, int blo
         const std::size_t offset = std::size_t(line - 1) * program::RecordSize;
         if (row > lastGridRow || offset + program::RecordSize > display.size())
             return;
-        const std::uint8_t *record = display.data() + offset;
-        const int r = int(row);
-        renderNames(grid, r, record);
-        // A program rendered again mostly shows what its cells already hold: the digits are
-        // compared with the cell before a string is made.
-        DecimalBuffer digits;
-        for (int k = 1; k <= program::ParameterCount; ++k)
-            grid.setTextMatrix(r, 2 + k, program::ThousandthsDigits(program::ReadParameter(record, k), digits));
+        RenderLine(grid, display.data() + offset, int(row));
     }
+}
+
+void RenderLine(FlexGrid &grid, const std::uint8_t *record, int row)
+{
+    if (row < 1 || row >= grid.rows())
+        return;
+    renderNames(grid, row, record);
+    // A program rendered again mostly shows what its cells already hold: the digits are
+    // compared with the cell before a string is made.
+    DecimalBuffer digits;
+    for (int k = 1; k <= program::ParameterCount; ++k)
+        grid.setTextMatrix(row, 2 + k, program::ThousandthsDigits(program::ReadParameter(record, k), digits));
 }

@@ -11,3 +11,5 @@ class FlexGrid;
 // (block - 1) * 10 + 1 onwards. Stops at the last record `display` holds and at the last row
 // the grid has; nothing happens for a count or block below 1.
 void RenderLines(FlexGrid &grid, const ProgramBytes &display, int count, int block);
+// Writes the texts of one record into grid row `row`, when the grid has that row.
+void RenderLine(FlexGrid &grid, const std::uint8_t *record, int row);

@@ -47,7 +47,9 @@ double LineCountValue(const MainView &view)
 
 ProjectFiles::ProjectFiles(LinkState &state, MainView &view, FlexGrid &grid, Prompter &prompter, QObject *parent)
     : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_grid(grid), m_folder(QDir::currentPath())
-{}
+{
+    setBaseline();
+}
 
 ProjectFiles::~ProjectFiles() = default;
 
@@ -63,14 +65,34 @@ QString ProjectFiles::fileFilter()
                                        "Banary Files (*.dat)|*.dat");
 }
 
-void ProjectFiles::markChanged()
+namespace {
+QByteArray Records(const ProgramBytes &image)
 {
-    m_changed = true;
+    return QByteArray(reinterpret_cast<const char *>(image.data()) + program::CountWordSize,
+                      program::RecordSize * program::MaxLines);
+}
+}  // namespace
+
+void ProjectFiles::setBaseline()
+{
+    m_baseline = {int(RoundHalfEven(LineCountValue(m_view))), Records(m_state.ProgramImage)};
+}
+
+bool ProjectFiles::changed() const
+{
+    const int lines = int(RoundHalfEven(LineCountValue(m_view)));
+    if (lines != m_baseline.lines)
+        return true;
+    // The lines the program has, and any others the grid shows (a grid laid out for 500 lines
+    // before any program was opened).
+    const int shown = std::clamp(std::max({lines, m_baseline.lines, m_grid.rows() - 1}), 0, program::MaxLines);
+    const int bytes = program::RecordSize * shown;
+    return Records(m_state.ProgramImage).left(bytes) != m_baseline.records.left(bytes);
 }
 
 bool ProjectFiles::confirmDiscard()
 {
-    if (!m_changed)
+    if (!changed())
         return true;
     switch (m_prompter.message(UnsavedQuestion(), Prompter::Buttons::YesNoCancel)) {
     case Prompter::Answer::Yes: return SaveProject();
@@ -112,7 +134,7 @@ void ProjectFiles::CreateProject(const QString &name, int lines)
     program::CopyToDisplay(image, m_state.DisplayImage);
     // The main window's timer renders the empty lines on its next tick.
     m_state.GridRefreshRequest = 1;
-    m_changed = false;
+    setBaseline();
     emit programReplaced();
 }
 
@@ -169,7 +191,7 @@ void ProjectFiles::OpenProject()
     program::CopyToDisplay(image, m_state.DisplayImage);
     const FlexGrid::TextBatch batch(m_grid);
     m_view.RenderLines(lines, 1);
-    m_changed = false;
+    setBaseline();
     emit programReplaced();
 }
 
@@ -189,11 +211,17 @@ bool ProjectFiles::SaveProject()
     const QString path = choosePath(true);
     if (path.isEmpty())
         return false;
-    ProjectFileName = QFileInfo(path).fileName();
+    // A device or a pipe is no project file: the safe save would put a file in its place.
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile()) {
+        m_prompter.message(SaveFailed());
+        return false;
+    }
 
-    ProgramBytes &image = m_state.ProgramImage;
-    image[0] = std::uint8_t(std::floor(count / 256));
-    image[1] = std::uint8_t(std::int64_t(RoundHalfEven(count)) % 256);
+    // The file carries the line count of the box; the program takes it once the file is written.
+    ProgramBytes bytes = m_state.ProgramImage;
+    bytes[0] = std::uint8_t(std::floor(count / 256));
+    bytes[1] = std::uint8_t(std::int64_t(RoundHalfEven(count)) % 256);
 
     // Written beside the old file and renamed over it only when complete: a failed save
     // leaves the old project as it was. Unbuffered, so that a short write (a full disk, a
@@ -203,14 +231,17 @@ bool ProjectFiles::SaveProject()
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                    file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize && file.commit();
+                    file.write(reinterpret_cast<const char *>(bytes.data()), FileSize) == FileSize && file.commit();
     if (!ok) {
         file.cancelWriting();
         m_prompter.message(SaveFailed());
         return false;
     }
-    m_folder = QFileInfo(path).absolutePath();
-    m_changed = false;
+    m_state.ProgramImage[0] = bytes[0];
+    m_state.ProgramImage[1] = bytes[1];
+    ProjectFileName = target.fileName();
+    m_folder = target.absolutePath();
+    setBaseline();
     return true;
 }
 
@@ -226,6 +257,6 @@ void ProjectFiles::ClearProject()
     program::CopyToDisplay(image, m_state.DisplayImage);
     const FlexGrid::TextBatch batch(m_grid);
     m_view.RenderLines(int(RoundHalfEven(LineCountValue(m_view))), 1);
-    m_changed = false;
+    setBaseline();
     emit programReplaced();
 }

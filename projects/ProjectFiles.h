@@ -23,11 +23,13 @@ public:
     bool SaveProject();   // "保存工程"; true when the project was written
     void ClearProject();  // "清除工程"
 
-    // The program was edited (see ProgramEditor::programChanged).
-    void markChanged();
-    // Before the program is replaced or dropped: when it was changed since it was last opened,
-    // saved, created or cleared, asks whether to save it first. False when the user cancels
-    // or the save fails: then nothing may go on.
+    // The program as it is now is the one on disk or in the controller: it was opened, saved,
+    // created, cleared, or read from the controller whole.
+    void setBaseline();
+    // The program differs from that baseline: its line count, or any line the grid shows.
+    bool changed() const;
+    // Before the program is replaced or dropped: when it has changed, asks whether to save it
+    // first. False when the user cancels or the save fails: then nothing may go on.
     bool confirmDiscard();
 
     // What the new-project window asks for once its checks pass: an empty program of `lines`
@@ -60,5 +62,8 @@ private:
     // Where the file dialogs start: the folder of the project last opened or saved in this
     // run, until then the folder the tool was started from.
     QString m_folder;
-    bool m_changed = false;
+    struct Baseline {
+        int lines = 0;
+        QByteArray records;
+    } m_baseline;
 };

@@ -679,5 +679,17 @@
         <source>程序读取没有完成，工程没有改变！</source>
         <translation>The program was not read completely. The project is unchanged.</translation>
     </message>
+    <message>
+        <source>文件夹</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>%1 文件</source>
+        <translation>%1 File</translation>
+    </message>
 </context>
 </TS>

@@ -117,11 +117,14 @@ bool CommPort::open()
 
 void CommPort::close()
 {
-    if (m_port->isOpen())
+    const bool wasOpen = m_port->isOpen();
+    if (wasOpen)
         m_port->close();
     m_input.clear();
     m_queue.clear();
     m_writeTimer->stop();
+    if (wasOpen)
+        emit closed();
 }
 
 bool CommPort::isOpen() const

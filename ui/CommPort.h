@@ -85,6 +85,8 @@ signals:
     // The port failed under us (an adapter pulled out, a write that failed later); it has
     // been closed.
     void failed();
+    // An open port has been closed, for whatever reason.
+    void closed();
 
 private:
     void pullBytes();

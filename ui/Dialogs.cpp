@@ -7,7 +7,54 @@ const QString ProgramTitle = QStringLiteral("Trelmo");
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QMessageBox>
+
+#include "ui/Texts.h"
+
+namespace {
+QLocale LocaleInUse()
+{
+    return text::CurrentLanguage() == Language::English ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                                        : QLocale(QLocale::Chinese, QLocale::China);
+}
+
+// Icons and type names by name: a folder or a file, and the file's extension.
+class NameOnlyIcons : public QFileIconProvider {
+public:
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo &info) const override
+    {
+        return QFileIconProvider::icon(info.isDir() ? QFileIconProvider::Folder : QFileIconProvider::File);
+    }
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir())
+            return text::Folder();
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? text::PlainFile() : text::TypedFile().arg(suffix.toUpper());
+    }
+};
+
+// The dates and sizes of the listing in the tool's language (the listing's own follow the
+// system's locale).
+class LocalListing : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QFileInfo info = files->fileInfo(mapToSource(index));
+        if (index.column() == 1)
+            return info.isDir() ? QString() : LocaleInUse().formattedDataSize(info.size());
+        return LocaleInUse().toString(info.lastModified(), QLocale::ShortFormat);
+    }
+};
+}  // namespace
 
 void DesktopPrompter::prepareMessageBox(QMessageBox &box, const QString &text, Buttons buttons, const QString &title)
 {
@@ -62,6 +109,11 @@ QStringList DesktopPrompter::qtFilters(const QString &vbFilter)
 void DesktopPrompter::prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving)
 {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    static NameOnlyIcons icons;
+    dialog.setOption(QFileDialog::DontUseCustomDirectoryIcons, true);
+    dialog.setIconProvider(&icons);
+    dialog.setLocale(LocaleInUse());
+    dialog.setProxyModel(new LocalListing(&dialog));
     dialog.setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(forSaving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

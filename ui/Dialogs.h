@@ -41,6 +41,8 @@ public:
     // Sets `box` up as message() shows it.
     static void prepareMessageBox(QMessageBox &box, const QString &text, Buttons buttons, const QString &title);
     // Sets `dialog` up as the open (or save) dialog that `request` asks for: Qt's own dialog,
-    // whose texts come with Qt's translation, not the desktop's.
+    // whose texts come with Qt's translation, not the desktop's, with names and dates in the
+    // tool's language. A file's type and icon come from its name alone: its contents are never
+    // read (a device or a pipe in the folder would hold the dialog up for good).
     static void prepareFileDialog(QFileDialog &dialog, const FileDialogRequest &request, bool forSaving);
 };

@@ -27,6 +27,9 @@ const QTranslator &EnglishTexts()
     return english;
 }
 
+int languageGeneration = 0;
+Language languageInUse = Language::Chinese;
+
 const char *captionProperty(const QWidget *widget)
 {
     if (qobject_cast<const QGroupBox *>(widget))
@@ -65,11 +68,14 @@ LanguageSwitch::LanguageSwitch()
 
 LanguageSwitch::~LanguageSwitch()
 {
+    languageInUse = Language::Chinese;
     text::LanguageChanged();
 }
 
-namespace {
-int languageGeneration = 0;
+
+Language text::CurrentLanguage()
+{
+    return languageInUse;
 }
 
 int text::LanguageGeneration()
@@ -113,6 +119,7 @@ void LanguageSwitch::use(Language language)
     if (language == m_language)
         return;
     m_language = language;
+    languageInUse = language;
     const bool english = language == Language::English;
     QCoreApplication::removeTranslator(english ? &m_qtChinese : &m_english);
     QTranslator &coming = english ? m_english : m_qtChinese;

@@ -22,6 +22,9 @@ struct Text {
     bool matches(const QString &shown, int arg = -1) const;
 };
 
+// The language the tool speaks now.
+Language CurrentLanguage();
+
 // Counts the changes of the texts' language (a translation installed or removed), so that a
 // text looked up once can be kept until the next change.
 int LanguageGeneration();
@@ -47,6 +50,10 @@ inline constexpr Text BadEntry{QT_TRANSLATE_NOOP("Trelmo", "输入数据出错�
 inline constexpr Text EntryFailed{QT_TRANSLATE_NOOP("Trelmo", "数据录入有误！")};
 inline constexpr Text NoReply{QT_TRANSLATE_NOOP("Trelmo", "与控制器通信异常！")};
 inline constexpr Text StopUnconfirmed{QT_TRANSLATE_NOOP("Trelmo", "急停命令没有得到控制器确认！")};
+// What a file dialog calls a folder and a file.
+inline constexpr Text Folder{QT_TRANSLATE_NOOP("Trelmo", "文件夹")};
+inline constexpr Text PlainFile{QT_TRANSLATE_NOOP("Trelmo", "文件")};
+inline constexpr Text TypedFile{QT_TRANSLATE_NOOP("Trelmo", "%1 文件")};
 inline constexpr Text TransferRunning{QT_TRANSLATE_NOOP("Trelmo", "程序传输中，请稍候！")};
 
 // Captions shared by several windows.

@@ -213,6 +213,8 @@ private slots:
         row("undo", "", "1|Ctrl+Z", enter, "4", "0FA00000", "4", none);
         row("paste 12.5", "12.5", "|Ctrl+V", enter, "12.5", "30D40000", "12.5", none);
         row("paste 12a", "12a", "|Ctrl+V", enter, "4", "0FA00000", "4", none);
+        row("menu paste 12.5", "12.5", "|menu", enter, "12.5", "30D40000", "12.5", none);
+        row("menu paste 12a", "12a", "|menu", enter, "4", "0FA00000", "4", none);
     }
     void theEntryBoxStoresANumber()
     {
@@ -228,7 +230,10 @@ private slots:
         e.click(7, 4);  // "参数2" of line 7, which holds 4, selected: typing replaces it
         QCOMPARE(e.w.Text2->text(), QStringLiteral("4"));
         type(e.w.Text2, how.section(u'|', 0, 0), 0);
-        QTest::keySequence(e.w.Text2, QKeySequence(how.section(u'|', 1)));
+        if (how.endsWith(u"menu"))
+            QVERIFY(menuPaste(e.w.Text2));
+        else
+            QTest::keySequence(e.w.Text2, QKeySequence(how.section(u'|', 1)));
         QTest::keyClick(e.w.Text2, Qt::Key(end));
         QVERIFY(!e.w.Text2->isVisible());
         QTEST(e.grid.textMatrix(7, 4), "cell");

@@ -49,18 +49,24 @@ private slots:
         QTest::addColumn<QPoint>("cell");        // line and column clicked
         QTest::addColumn<int>("key");            // then typed, or 0: clicked
         QTest::addColumn<QStringList>("input");  // into or on this widget, with this text
-        QTest::newRow("parameter entry") << QPoint(2, 4) << int(Qt::Key_Return) << QStringList{"Text2", "-1.5"};
-        QTest::newRow("category choice") << QPoint(3, 1) << int(Qt::Key_Down) << QStringList{"Combo1"};
-        QTest::newRow("command choice") << QPoint(4, 2) << int(Qt::Key_Down) << QStringList{"Combo1"};
-        QTest::newRow("insert") << QPoint(2, 3) << 0 << QStringList{"Command1"};
-        QTest::newRow("delete") << QPoint(2, 3) << 0 << QStringList{"Command2"};
-        QTest::newRow("paste") << QPoint(1, 3) << 0 << QStringList{"Command4"};
+        // A redone edit shows the line rendered from its record: after a category chosen, the
+        // command code 0 reads "0", where the chooser left "无".
+        QTest::addColumn<QString>("redoneCommand");
+        QTest::newRow("parameter entry") << QPoint(2, 4) << int(Qt::Key_Return) << QStringList{"Text2", "-1.5"}
+                                         << QString();
+        QTest::newRow("category choice") << QPoint(3, 1) << int(Qt::Key_Down) << QStringList{"Combo1"}
+                                         << QStringLiteral("0");
+        QTest::newRow("command choice") << QPoint(4, 2) << int(Qt::Key_Down) << QStringList{"Combo1"} << QString();
+        QTest::newRow("insert") << QPoint(2, 3) << 0 << QStringList{"Command1"} << QString();
+        QTest::newRow("delete") << QPoint(2, 3) << 0 << QStringList{"Command2"} << QString();
+        QTest::newRow("paste") << QPoint(1, 3) << 0 << QStringList{"Command4"} << QString();
     }
     void eachEditIsUndoneAndRedone()
     {
         QFETCH(QPoint, cell);
         QFETCH(int, key);
         QFETCH(QStringList, input);
+        QFETCH(QString, redoneCommand);
         Editor e;
         e.click(4, 3);
         QTest::mouseClick(e.w.Command3, Qt::LeftButton);  // a copy changes nothing
@@ -70,11 +76,14 @@ private slots:
         key ? type(target, input.value(1), key) : QTest::mouseClick(target, Qt::LeftButton);
         const QStringList after = e.shown();
         QVERIFY(after != before && e.w.history().stack().count() == 1);
+        QStringList redone = after;
+        if (!redoneCommand.isEmpty())
+            redone[4 + cell.x() * FlexGrid::Cols + 2] = redoneCommand;
         const QKeyCombination keys[] = {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::Key_Z,
                                         Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
         for (int i = 0; i < 4; ++i) {
             e.keys(keys[i]);
-            QCOMPARE(e.shown(), i % 2 ? after : before);  // undone, redone, undone, redone
+            QCOMPARE(e.shown(), i % 2 ? redone : before);  // undone, redone, undone, redone
         }
     }
     void aReplacedProgramStartsANewHistory()

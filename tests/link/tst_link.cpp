@@ -244,6 +244,7 @@ private slots:
         QCOMPARE(rig.state.ProgramImage[2 + 24 * 12], std::uint8_t(0xAB));  // past the new count: kept
         // A controller claiming more than 500 lines is not believed.
         rig.registers[8604] = 501;
+        rig.prompter.clear();
         QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
         QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("控制器中的程序有501行，超过500行，无法读取！")});
         QCOMPARE(rig.w.Text1->text(), QStringLiteral("12"));
@@ -571,7 +572,6 @@ private slots:
         QFETCH(QString, click);
         ToolRig rig(30, during != "probe");
         rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
-        rig.w.Text1->setText(QStringLiteral("30"));
         const QByteArray program = image(rig.state);
         rig.prompter.fileNames.enqueue(QStringLiteral("/nonexistent/x"));
         // The click comes while the second block (or the count, or a probe) is on its way.

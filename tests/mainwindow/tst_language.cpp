@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "Rigs.h"
+#include "editor/EditHistory.h"
 #include "editor/ProgramEditor.h"
 #include "ui/FlexGrid.h"
 
@@ -107,6 +108,13 @@ private slots:
         QTest::mouseClick(rig.w.Cmd6, Qt::LeftButton);
         QCOMPARE(QStringList({rig.w.Command13->text(), rig.w.Cmd1->text(), grid.textMatrix(1, 2)}),
                  QStringList({"上电自运行", "断开控制器", "暂停"}));
+        // Chosen in English, undone in Chinese and redone in English: the line as its record reads
+        // in the language in use.
+        rig.w.history().undo();
+        QCOMPARE(grid.textMatrix(1, 1) + "|" + grid.textMatrix(1, 2), QStringLiteral("系统操作|启动"));
+        QTest::mouseClick(rig.w.Cmd6, Qt::LeftButton);
+        rig.w.history().redo();
+        QCOMPARE(grid.textMatrix(1, 1) + "|" + grid.textMatrix(1, 2), QStringLiteral("System|Pause"));
     }
 
     // lupdate finds every source text translated already, and no entry the sources have lost.

@@ -1,15 +1,19 @@
 // Project files through the project buttons, the new-project window, the file dialogs and the
 // question before unsaved work is dropped; checked on the files, the program image, the grid, the messages.
+#include <QAbstractFileIconProvider>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLabel>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Rigs.h"
 #include "projects/Form4.h"
+#include "editor/EditHistory.h"
 #include "projects/ProjectFiles.h"
 #include "ui/FlexGrid.h"
 
@@ -23,15 +27,20 @@ QByteArray project(int count, const QList<QByteArray> &records)
     return (QByteArray(1, char(count >> 8)) + char(count) + records.join()).leftJustified(12025, '\0');
 }
 
-// The tool without a controller, on screen, with a folder for its projects.
-struct Projects : Tool {
+// The tool on screen, with a folder for its projects; without a controller, or with one that
+// stores `lines` lines.
+struct Projects : Pty, FakeController, Tool {
     QTemporaryDir dir;
 
-    Projects() : Tool({})
+    explicit Projects(int lines = -1)
+        : FakeController(static_cast<Pty &>(*this)), Tool(lines < 0 ? QStringList() : QStringList{Pty::device()})
     {
+        registers[8573] = 0;
+        storeProgram(std::max(lines, 0));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         start();
+        QVERIFY(idle());
         prompter.clear();
     }
     QString write(const QString &name, const QByteArray &bytes)
@@ -65,12 +74,13 @@ struct Projects : Tool {
         return s;
     }
     QString row(int r) const { return seen().value(r + 2); }
-    // Types 7 into "参数5" of line 1 and confirms it, as the user does.
-    void edit()
+    // Types `value` into "参数5" of line 1 and confirms it, as the user does.
+    void edit(const QString &value = QStringLiteral("7"))
     {
         FlexGrid *grid = w.MSFlexGrid1;
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(0, 6)).center());
-        type(w.Text2, "7");
+        QTest::keySequence(w.Text2, QKeySequence::SelectAll);
+        type(w.Text2, value);
     }
 };
 }  // namespace
@@ -173,6 +183,7 @@ private slots:
         row("negative half", "-0.5", "new", "", "程序总行数设定出错，重新设定！");
         row("nothing chosen", "3", "", "", "没有选择文件！");
         row("a folder", "3", "folder", "", "程序保存出错！");
+        row("a pipe", "3", "fifo", "", "程序保存出错！");
         row("the disk takes 100 bytes", "3", "full", "", "程序保存出错！");
         row("a read-only folder", "3", "read-only", "0003", "");
     }
@@ -193,6 +204,8 @@ private slots:
         const QString path = target.isEmpty() ? QString() : p.dir.filePath("saved");
         if (target == "folder")
             QVERIFY(QDir(p.dir.path()).mkdir("saved"));
+        if (target == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         if (oldFile)
             p.write("saved", old);
         rlimit limit{};
@@ -213,8 +226,15 @@ private slots:
         QCOMPARE(p.prompter.fileModes.size(), count.startsWith(u'-') ? 1 : 2);  // no save dialog for a bad count
         const QStringList files = oldFile || !word.isEmpty() ? QStringList{"saved", "source"} : QStringList{"source"};
         QCOMPARE(QDir(p.dir.path()).entryList(QDir::Files | QDir::Hidden), files);  // and nothing left behind
-        QCOMPARE(p.read("saved"), word.isEmpty() ? (oldFile ? old : QByteArray())
-                                                 : QByteArray::fromHex(word.toLatin1()) + source.mid(2));
+        // A failed save changes nothing of the program: its count word, the project's name.
+        QCOMPARE(p.image().left(2).toHex().toUpper(), word.isEmpty() ? QByteArray("0003") : word.toLatin1());
+        QCOMPARE(p.w.projects().ProjectFileName, word.isEmpty() ? "source" : "saved");
+        struct stat st {};
+        if (target == "fifo")  // still the pipe it was
+            QVERIFY(stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        else
+            QCOMPARE(p.read("saved"), word.isEmpty() ? (oldFile ? old : QByteArray())
+                                                     : QByteArray::fromHex(word.toLatin1()) + source.mid(2));
     }
 
     void aProgramSavedClearedAndOpenedAgain()
@@ -286,6 +306,18 @@ private slots:
         };
         QTest::keyClick(types, Qt::Key_Up);
         QTRY_COMPARE(listed(), (QStringList{"job", "job.txt"}));
+        // Types and icons come from names alone: a pipe with no writer is never looked into (which
+        // would wait for good). Names and dates are Chinese, as the tool speaks.
+        const QString pipe = p.dir.filePath("pipe");
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QAbstractFileIconProvider *icons = dialog.iconProvider();
+        icons->icon(QFileInfo(pipe));
+        QCOMPARE(icons->type(QFileInfo(pipe)) + "|" + icons->type(QFileInfo(p.dir.filePath("job.txt"))) + "|" +
+                     icons->type(QFileInfo(p.dir.path())),
+                 QStringLiteral("文件|TXT 文件|文件夹"));
+        const QModelIndex job = dialog.proxyModel()->mapFromSource(model->index(p.dir.filePath("job.txt"), 3));
+        QVERIFY2(QRegularExpression("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{2}$").match(job.data().toString()).hasMatch(),
+                 qPrintable(job.data().toString()));
     }
 
     void unsavedWorkIsOfferedForSaving_data()
@@ -328,6 +360,77 @@ private slots:
         QCOMPARE(p.read("saved.txt"), saves ? project(2, {rec(4, 1, {5000, 0, 0, 0, 7000})}) : QByteArray());
         if (!wentOn)
             QCOMPARE(p.seen(), before);  // as it was
+    }
+    // A connect that would read the controller's program over an edited one asks first, once
+    // a controller answers: 是 saves, then reads; 否 reads; 取消 keeps the program as it is,
+    // connected, to be downloaded.
+    void reconnectingOverAnEdit_data()
+    {
+        columns<int, bool>("answer", "saves");  // answer -1: nothing edited, nothing asked
+        row("nothing edited", -1, false);
+        row("是", int(Prompter::Answer::Yes), true);
+        row("否", int(Prompter::Answer::No), false);
+        row("取消", int(Prompter::Answer::Cancel), false);
+    }
+    void reconnectingOverAnEdit()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, saves);
+        Projects p(3);
+        const QByteArray stored = p.image().mid(2, 72);
+        if (answer >= 0)
+            p.edit();
+        const QByteArray edited = p.image();
+        p.prompter.answers.enqueue(Prompter::Answer(qMax(answer, 0)));
+        if (saves)
+            p.prompter.fileNames.enqueue(p.dir.filePath("saved.txt"));
+        p.click(p.w.Cmd1);  // disconnect
+        const int from = p.mark();
+        p.click(p.w.Cmd1);  // connect
+        QVERIFY(p.idle());
+        QCOMPARE(p.prompter.count("工程已修改，是否保存？"), answer >= 0 ? 1 : 0);
+        QCOMPARE(p.w.Label3->text(), QStringLiteral("控制器已经连接！"));
+        const bool kept = answer == int(Prompter::Answer::Cancel);
+        QCOMPARE(p.since(from, 3).size(), kept ? 2 : 3);  // the two probes, and the program unless kept
+        QCOMPARE(p.image(), kept ? edited : edited.left(2) + stored + edited.mid(74));
+        QCOMPARE(p.read("saved.txt"), saves ? edited : QByteArray());
+        p.prompter.clear();
+        p.w.close();  // asked again only while the edit is kept
+        QCOMPARE(p.prompter.count("工程已修改，是否保存？"), kept ? 1 : 0);
+    }
+
+    // The tool asks before unsaved work goes only when the program differs from the one last
+    // opened, saved, read whole, created or cleared.
+    void theUnsavedMarkFollowsTheProgram_data()
+    {
+        columns<QString, int>("how", "asked");
+        row("an edit", "edit", 1);
+        row("工程读取 answered 否", "read", 0);
+        row("an edit undone", "undo", 0);
+        row("undone and redone to what was saved", "redo", 0);
+        row("a value typed over itself", "same", 0);
+    }
+    void theUnsavedMarkFollowsTheProgram()
+    {
+        QFETCH(QString, how);
+        Projects p(3);
+        if (how == "same") {
+            p.edit(p.w.MSFlexGrid1->textMatrix(1, 7));
+        } else {
+            p.edit();
+        }
+        if (how == "read")
+            p.click(p.w.Cmd5);  // "否": not saved, read
+        if (how == "redo")
+            p.click(p.w.Command7, p.dir.filePath("saved.txt"));
+        if (how == "undo" || how == "redo")
+            p.w.history().undo();
+        if (how == "redo")
+            p.w.history().redo();
+        QVERIFY(p.idle());
+        p.prompter.clear();
+        p.w.close();
+        QTEST(int(p.prompter.count("工程已修改，是否保存？")), "asked");
     }
 };
 

@@ -2,6 +2,7 @@
 // controller: the frames each command sends, what the replies show, the jog coil that must always be
 // switched off again, the refresh cycle with its watchdog and warning, closing a screen mid-command.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QtTest>
 
@@ -630,6 +631,40 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return rig.mark() > from; }) && watchdog.count() < 6);  // not after a give-up
         QVERIFY(QTest::qWaitFor([&] { return rig.mark() >= from + 2; }));
         QCOMPARE(rig.since(from).mid(0, 2), QStringList({b.frame, b.which == Manual ? StatusRead : ReadB}));
+    }
+    // Text comes into a number box through the key filter whichever way it comes: a paste from
+    // the box's menu or with the middle button takes a number, and goes nowhere with letters in it.
+    void pastedByTheMouse_data()
+    {
+        columns<int, QString, QString, bool>("which", "box", "clipboard", "middle");
+        for (const auto &[which, box] : {std::pair{Manual, "Text1_3"}, {Params, "Text7_8"}, {Interp, "Text1_4"}})
+            for (bool middle : {false, true}) {
+                const char *how = middle ? "middle button" : "menu";
+                row(qPrintable(u"%1 %2 9zz"_s.arg(box, how)), which, QString(box), u"9zz"_s, middle);
+                row(qPrintable(u"%1 %2 9.5"_s.arg(box, how)), which, QString(box), u"9.5"_s, middle);
+            }
+    }
+    void pastedByTheMouse()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, box);
+        QFETCH(QString, clipboard);
+        QFETCH(bool, middle);
+        QClipboard *c = QGuiApplication::clipboard();
+        if (middle && !c->supportsSelection())
+            QSKIP("This platform has no selection for the middle button to paste.");
+        ToolRig rig;
+        QVERIFY(rig.open(RunControl::Screen(which)));
+        auto *edit = screen(rig, which)->findChild<QLineEdit *>(box);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keySequence(edit, QKeySequence::SelectAll);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        c->setText(clipboard, middle ? QClipboard::Selection : QClipboard::Clipboard);
+        if (middle)
+            QTest::mouseClick(edit, Qt::MiddleButton);
+        else
+            QVERIFY(menuPaste(edit));
+        QCOMPARE(edit->text(), clipboard == u"9.5"_s ? clipboard : QString());
     }
 };
 

@@ -2,6 +2,10 @@
 
 #include "link/RegisterMap.h"
 
+#include <QMenu>
+
+#include "ui/KeyAscii.h"
+
 void type(QWidget *widget, const QString &text, int end)
 {
     widget->setFocus();
@@ -9,6 +13,28 @@ void type(QWidget *widget, const QString &text, int end)
         QTest::keyClick(widget, c.toLatin1());
     if (end)
         QTest::keyClick(widget, Qt::Key(end));
+}
+
+bool menuPaste(QLineEdit *box)
+{
+    bool found = false;
+    // Runs once the menu is up, whether it waits in a loop of its own or not.
+    QTimer::singleShot(0, box, [&found, box] {
+        QList<QMenu *> menus = box->findChildren<QMenu *>();
+        if (auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget()))
+            menus << popup;
+        for (QMenu *menu : menus) {
+            if (QAction *paste = PasteAction(*menu); paste && !found) {
+                found = true;
+                paste->trigger();
+            }
+            menu->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2), box->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(box, &event);
+    QCoreApplication::processEvents();
+    return found;
 }
 
 bool ticks(QTimer *timer, int n)

@@ -21,6 +21,10 @@
 // Keys as a user types them into `widget`: the characters of `text`, then `end` (none: 0).
 void type(QWidget *widget, const QString &text, int end = Qt::Key_Return);
 
+// Pastes the clipboard into `box` with "Paste" of its context menu, as the mouse does; false
+// when the box offers no such menu.
+bool menuPaste(QLineEdit *box);
+
 // Waits for `n` more ticks of `timer`: whatever the tool does on its ticks had its chances,
 // however slow the machine is.
 bool ticks(QTimer *timer, int n);
