@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <unistd.h>
 
-#include "editor/Instructions.h"
+#include "core/Instructions.h"
 #include "link/LinkState.h"
 #include "ui/Widgets.h"
 

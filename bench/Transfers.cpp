@@ -4,6 +4,7 @@
 // window's Timer1 (100 ms) after the previous block's reply is complete, and the upload's
 // line-count read is followed by a fixed 500 ms pause. The floor is worked out from the
 // ticks this very run had, observed as they came.
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <vector>
@@ -14,7 +15,7 @@
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
-#include "ui/CommPort.h"
+#include "link/CommPort.h"
 #include "ui/Widgets.h"
 
 namespace {
@@ -145,6 +146,44 @@ QList<Row> MeasureTransfers(const QString &programFile)
     };
     rows << row("download 500 lines", down, downWire, downFloor);
     rows << row("upload 500 lines", up, upWire, upFloor);
+
+    // Verify: the count and 50 reads, each asked for as soon as the reply before it is in; the
+    // same bytes on the wire as the upload's.
+    {
+        bool done = false;
+        EventWait finished([&] { return done; });
+        QObject::connect(&w.verify(), &Verify::finished, [&] { done = true; });
+        const double start = nowMs();
+        w.Command15->click();
+        const bool ok = finished.wait(60000) && w.verify().result().equal();
+        const double ms = nowMs() - start;
+        rows << (ok ? Row{QStringLiteral("verify 500 lines"), secs(ms),
+                          QStringLiteral("%1 x wire time (%2): the count and 50 blocks, each asked for as soon as the "
+                                         "reply before it is in")
+                              .arg(ms / upWire, 0, 'f', 3)
+                              .arg(secs(upWire))}
+                    : Row{QStringLiteral("verify 500 lines"), QStringLiteral("-"), QStringLiteral("did not pass")});
+    }
+    w.close();
+
+    // One unit of the production loop: trelmo-cli connects, downloads and verifies.
+    {
+        QProcess cli;
+        const double start = nowMs();
+        cli.start(QStringLiteral(TRELMO_CLI_PATH),
+                  {QStringLiteral("download"), programFile, QStringLiteral("--port"), sim.device});
+        EventWait ended([&] { return cli.state() == QProcess::NotRunning; });
+        ended.wait(120000);
+        const double ms = nowMs() - start;
+        const double floorMs = downFloor.end - down.start + upWire;
+        rows << (cli.exitCode() == 0 && cli.exitStatus() == QProcess::NormalExit
+                     ? Row{QStringLiteral("production unit, 500 lines"), secs(ms),
+                           QStringLiteral("trelmo-cli download with its verify, connect included; the download's "
+                                          "floor and the verify's wire time: %1")
+                               .arg(secs(floorMs))}
+                     : Row{QStringLiteral("production unit, 500 lines"), QStringLiteral("-"),
+                           QStringLiteral("exit %1").arg(cli.exitCode())});
+    }
     if (!prompter.messages.isEmpty())
         rows << Row{QStringLiteral("messages shown"), prompter.messages.join(QStringLiteral(" / ")), QString()};
     return rows;

@@ -12,9 +12,9 @@
 #include "projects/LineRenderer.h"
 #include "link/LinkState.h"
 #include "link/ProgramRead.h"
-#include "link/MainView.h"
+#include "core/ProgramModel.h"
 #include "ui/FlexGrid.h"
-#include "ui/NumberText.h"
+#include "core/NumberText.h"
 
 namespace {
 const QKeySequence UndoKey(Qt::CTRL | Qt::Key_Z);
@@ -27,12 +27,6 @@ Key HistoryKey(const QKeyEvent &e)
     if (pressed == UndoKey)
         return Key::Undo;
     return RedoKeys.contains(pressed) ? Key::Redo : Key::Other;
-}
-
-// The line count box's value as the line operations read it, held to what the grid can show.
-int Lines(const QString &text)
-{
-    return int(std::clamp(RoundHalfEven(NumericValue(text)), 0.0, double(program::MaxLines)));
 }
 
 constexpr int RecordsSize = program::ImageSize - program::CountWordSize;
@@ -61,9 +55,9 @@ private:
     bool m_pushed = true;
 };
 
-EditHistory::EditHistory(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
+EditHistory::EditHistory(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                          QWidget &window)
-    : m_state(state), m_view(view), m_prompter(prompter), m_c(controls)
+    : m_state(state), m_program(program), m_prompter(prompter), m_c(controls)
 {
     m_stack.setUndoLimit(Depth);
     auto *undoKey = new QShortcut(UndoKey, &window);
@@ -85,7 +79,7 @@ EditHistory::Snapshot EditHistory::capture() const
     Snapshot s;
     s.records =
         QByteArray(reinterpret_cast<const char *>(m_state.ProgramImage.data()) + program::CountWordSize, RecordsSize);
-    s.lineCount = m_c.lineCount.text();
+    s.lineCount = m_program.count();
     s.row = m_c.SelectedRow;
     s.column = m_c.SelectedColumn;
     return s;
@@ -132,11 +126,11 @@ void EditHistory::put(ProgramEditor::Change change, int offset, const Snapshot &
         grid.setCurrentCell(s.row, s.column);
     } else {
         // As the line operations leave it: laid out afresh, every line rendered from its record.
-        const int lines = Lines(s.lineCount);
-        m_c.lineCount.setText(s.lineCount);
+        const int lines = std::clamp(int(RoundHalfEven(s.lineCount)), 0, program::MaxLines);
+        m_program.setCount(s.lineCount);
         program::RebuildGrid(grid, lines);
-        program::CopyToDisplay(m_state.ProgramImage, m_state.DisplayImage);
-        m_view.RenderLines(lines, 1);
+        m_program.copyToDisplay();
+        m_program.render(lines, 1);
         if (s.row >= 1 && s.row <= lines)
             grid.scrollTo(grid.model()->index(s.row - 1, 0));
     }
@@ -146,7 +140,7 @@ void EditHistory::put(ProgramEditor::Change change, int offset, const Snapshot &
 void EditHistory::closeCellEditors()
 {
     const bool open = !m_c.entry.isHidden() || !m_c.chooser.isHidden();
-    m_view.HideCellEditors();
+    program::HideCellEditors(m_c.chooser, m_c.entry);
     if (open)
         m_c.grid.setFocus();
 }

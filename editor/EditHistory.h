@@ -14,7 +14,7 @@
 
 #include "editor/ProgramEditor.h"
 
-class MainView;
+class ProgramModel;
 class Prompter;
 class QWidget;
 struct LinkState;
@@ -26,7 +26,8 @@ public:
     static constexpr int Depth = 100;
 
     // `window` is the main window: its keys and its text boxes.
-    EditHistory(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls, QWidget &window);
+    EditHistory(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
+                QWidget &window);
     ~EditHistory() override;
 
     // From the editor: what an edit is about to change, and that it changed the program.
@@ -54,7 +55,7 @@ private:
     // The records (the image without its count word) and what the window showed of them.
     struct Snapshot {
         QByteArray records;
-        QString lineCount;
+        double lineCount = 0;
         std::int16_t row = 0;
         std::int16_t column = 0;
     };
@@ -64,7 +65,7 @@ private:
     void closeCellEditors();
 
     LinkState &m_state;
-    MainView &m_view;
+    ProgramModel &m_program;
     Prompter &m_prompter;
     EditorControls m_c;
     QUndoStack m_stack;

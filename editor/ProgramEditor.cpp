@@ -10,11 +10,11 @@
 #include "editor/ProgramGrid.h"
 #include "link/LinkState.h"
 #include "link/ProgramRead.h"
-#include "link/MainView.h"
+#include "core/ProgramModel.h"
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 
 namespace {
 
@@ -33,9 +33,9 @@ const text::Text ProgramFull{QT_TRANSLATE_NOOP("Trelmo", "程序已有500行，�
 const text::Text ParameterRange{QT_TRANSLATE_NOOP("Trelmo", "参数超出范围（-2147483.648 至 2147483.647），输入无效！")};
 }  // namespace
 
-ProgramEditor::ProgramEditor(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
+ProgramEditor::ProgramEditor(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                              QObject *parent)
-    : QObject(parent), m_state(state), m_view(view), m_prompter(prompter), m_c(controls)
+    : QObject(parent), m_state(state), m_program(program), m_prompter(prompter), m_c(controls)
 {
     // The chooser keeps exactly what is typed into it: no completion, and leaving its text
     // box (the list opening, a click elsewhere) is no choice even when the text names an
@@ -67,7 +67,7 @@ void ProgramEditor::CellClick()
     m_c.SelectedRow = std::int16_t(grid.currentGridRow());
     m_c.SelectedColumn = std::int16_t(grid.currentGridCol());
     // Whatever editor was open is abandoned.
-    m_view.HideCellEditors();
+    program::HideCellEditors(m_c.chooser, m_c.entry);
     if (m_c.SelectedRow < 1 || m_c.SelectedColumn == 0)
         return;
     // No editor opens on a program that is on its way.
@@ -205,7 +205,7 @@ bool ProgramEditor::eventFilter(QObject *watched, QEvent *event)
 
 int ProgramEditor::lineCount() const
 {
-    return BoxInteger(m_c.lineCount.text());
+    return m_program.lines();
 }
 
 int ProgramEditor::selectedLine() const
@@ -215,8 +215,8 @@ int ProgramEditor::selectedLine() const
 
 void ProgramEditor::refresh(int lines)
 {
-    program::CopyToDisplay(m_state.ProgramImage, m_state.DisplayImage);
-    m_view.RenderLines(lines, 1);
+    m_program.copyToDisplay();
+    m_program.render(lines, 1);
 }
 
 namespace {
@@ -268,7 +268,7 @@ void ProgramEditor::insertRecord(const std::uint8_t *bytes)
     } else {
         SetRecord(image, n + 1, bytes);
     }
-    m_c.lineCount.setText(QString::number(n + 1));
+    m_program.setCount(n + 1);
     program::RebuildGrid(m_c.grid, n + 1);
     refresh(n + 1);
     m_c.SelectedRow = std::int16_t(m_c.SelectedRow + 1);
@@ -277,14 +277,14 @@ void ProgramEditor::insertRecord(const std::uint8_t *bytes)
 
 void ProgramEditor::InsertLine()
 {
-    m_view.HideCellEditors();
+    program::HideCellEditors(m_c.chooser, m_c.entry);
     const std::array<std::uint8_t, program::RecordSize> empty{};
     insertRecord(empty.data());
 }
 
 void ProgramEditor::PasteLine()
 {
-    m_view.HideCellEditors();
+    program::HideCellEditors(m_c.chooser, m_c.entry);
     if (ClipboardFull != ClipboardHoldsLine)
         return;
     insertRecord(LineClipboard.data());
@@ -292,7 +292,7 @@ void ProgramEditor::PasteLine()
 
 void ProgramEditor::CopyLine()
 {
-    m_view.HideCellEditors();
+    program::HideCellEditors(m_c.chooser, m_c.entry);
     const int n = lineCount();
     const int r = selectedLine();
     const std::uint8_t *record = program::Record(m_state.ProgramImage, r);
@@ -306,7 +306,7 @@ void ProgramEditor::CopyLine()
 
 void ProgramEditor::DeleteLine()
 {
-    m_view.HideCellEditors();
+    program::HideCellEditors(m_c.chooser, m_c.entry);
     if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
         return;
     const int n = lineCount();
@@ -327,7 +327,7 @@ void ProgramEditor::DeleteLine()
     } else {
         m_c.SelectedRow = std::int16_t(m_c.SelectedRow - 1);
     }
-    m_c.lineCount.setText(QString::number(n - 1));
+    m_program.setCount(n - 1);
     program::RebuildGrid(m_c.grid, n - 1);
     refresh(n - 1);
     emit programChanged();

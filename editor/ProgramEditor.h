@@ -7,11 +7,11 @@
 #include <array>
 #include <cstdint>
 
-#include "editor/Instructions.h"
+#include "core/Instructions.h"
 
 class FlexGrid;
 struct LinkState;
-class MainView;
+class ProgramModel;
 class Prompter;
 class QComboBox;
 class QLineEdit;
@@ -21,7 +21,6 @@ struct EditorControls {
     FlexGrid &grid;          // MSFlexGrid1
     QComboBox &chooser;      // Combo1
     QLineEdit &entry;        // Text2
-    QLineEdit &lineCount;    // Text1
     QLineEdit &selectedRow;  // Text3, refreshed from SelectedRow by the main window's timer
     std::int16_t &SelectedRow;
     std::int16_t &SelectedColumn;
@@ -34,7 +33,7 @@ public:
     static constexpr int Escape = keys::Escape;
     static constexpr int Backspace = keys::Backspace;
 
-    ProgramEditor(LinkState &state, MainView &view, Prompter &prompter, const EditorControls &controls,
+    ProgramEditor(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                   QObject *parent = nullptr);
 
     // Cell editing.
@@ -72,7 +71,7 @@ private:
     void placeOverCell(QWidget &editor);
     void closeChooser();
     void closeEntry();
-    // The line count in Text1 and the selected line in Text3, as whole numbers.
+    // The line count and the selected line in Text3, as whole numbers.
     int lineCount() const;
     int selectedLine() const;
     // Insert and paste: a new line after the selected one, holding `record`.
@@ -80,7 +79,7 @@ private:
     void refresh(int lines);
 
     LinkState &m_state;
-    MainView &m_view;
+    ProgramModel &m_program;
     Prompter &m_prompter;
     EditorControls m_c;
 

@@ -1,10 +1,11 @@
 #include "editor/ProgramGrid.h"
 
+#include <QWidget>
 #include <algorithm>
 
-#include "editor/Instructions.h"
+#include "core/Instructions.h"
 #include "ui/FlexGrid.h"
-#include "ui/Texts.h"
+#include "core/Texts.h"
 
 namespace program {
 
@@ -54,6 +55,14 @@ void RebuildGrid(FlexGrid &grid, int lines)
     grid.selectionModel()->reset();
     LayOutGridColumns(grid);
     LayOutGridRows(grid, lines);
+}
+
+void HideCellEditors(QWidget &chooser, QWidget &entry)
+{
+    chooser.hide();
+    entry.hide();
+    chooser.move(-100, -100);
+    entry.move(-100, -100);
 }
 
 void RetranslateNames(FlexGrid &grid)

@@ -1,49 +1,47 @@
 #include "link/Connection.h"
 
 #include "link/LinkState.h"
-#include "link/MainView.h"
+#include "core/ControllerStatus.h"
 #include "link/ModbusLink.h"
 #include "link/ProgramRead.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
-#include "ui/CommPort.h"
-#include "ui/Dialogs.h"
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "link/CommPort.h"
+#include "core/Prompter.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 
 #include <algorithm>
 
 void Connection::commonTail()
 {
-    m_ctx.view.setTimerEnabled(1, true);
-    m_ctx.view.setTimerEnabled(2, true);
+    m_ctx.timers.enable(1, true);
+    m_ctx.timers.enable(2, true);
     m_ctx.state.PortErrorFlag = 0;
     m_ctx.state.NoReplyTicks = 0;
 }
 
 void Connection::Cmd1Click()
 {
-    m_ctx.view.HideCellEditors();
     if (m_ctx.state.MainWaiting) {
         ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
         return;
     }
-    m_ctx.view.setTimerEnabled(2, false);
-    m_ctx.view.setTimerEnabled(1, false);
-    if (m_ctx.view.text(MainView::ConnectButton) == text::Disconnect()) {
+    m_ctx.timers.enable(2, false);
+    m_ctx.timers.enable(1, false);
+    if (m_ctx.status.connected()) {
         // Nothing is sent: the controller simply stops hearing from us. An open screen goes
         // quietly, as its return button would take it, and a transfer ends as it would on a
         // port failure.
         if (beforeDisconnect)
             beforeDisconnect();
         m_ctx.port.close();
-        m_ctx.view.setTimerEnabled(1, false);
-        m_ctx.view.setText(MainView::ConnectButton, text::Connect());
-        m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
+        m_ctx.timers.enable(1, false);
+        m_ctx.status.show(false);
         commonTail();
         return;
     }
-    if (m_ctx.view.text(MainView::ConnectButton) == text::Connect() && ConnectController() == Outcome::Connected)
+    if (ConnectController() == Outcome::Connected)
         commonTail();
 }
 
@@ -63,7 +61,7 @@ bool Connection::probe(int tag, int address)
     }
     if (!m_ctx.port.isOpen())
         return false;  // the port failed meanwhile, and the user has been told
-    m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
+    m_ctx.status.setLabel(ControllerStatus::Label::NotConnected);
     m_ctx.port.close();
     m_ctx.prompter.message(text::NoController());
     return false;
@@ -89,7 +87,7 @@ Connection::Outcome Connection::ConnectController()
     if (!opened) {
         m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "没有找到有效的串口！"), Prompter::Buttons::Ok,
                                QStringLiteral(""));
-        m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
+        m_ctx.status.setLabel(ControllerStatus::Label::NotConnected);
         return Outcome::NoPort;
     }
     m_ctx.state.PortOpenFlag = 1;

@@ -1,12 +1,10 @@
 #include "link/EmergencyStop.h"
 
-#include "link/MainView.h"
 #include "link/ModbusLink.h"
 #include "link/Tags.h"
-#include "ui/Colors.h"
-#include "ui/CommPort.h"
-#include "ui/Dialogs.h"
-#include "ui/Texts.h"
+#include "link/CommPort.h"
+#include "core/Prompter.h"
+#include "core/Texts.h"
 
 #include <cmath>
 
@@ -14,7 +12,7 @@ EmergencyStop::EmergencyStop(const LinkContext &ctx) : m_ctx(ctx)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EmergencyStop::resend);
-    m_ctx.link.stopConfirmed = [this] { confirmed(); };
+    m_ctx.link.stopConfirmed = [this] { onConfirmed(); };
     // A stop can neither be echoed nor sent again through a closed port: whatever is opened
     // next starts without it.
     connect(&m_ctx.port, &CommPort::closed, this, &EmergencyStop::cancel);
@@ -36,19 +34,17 @@ bool EmergencyStop::stop(int tag)
     m_tag = tag;
     m_sends = 1;
     m_ctx.link.setStopAwaited(true);
-    if (m_tag == tag::Stop)
-        m_ctx.view.setButtonColor(MainView::Button::Command14, colors::Green);
+    emit sent(m_tag);
     // The 300 ms count from the moment the frame leaves, which may be after the frame on the
     // line has gone.
     m_timer.start(ResendMs + int(std::ceil(m_ctx.port.msUntilQuiet())));
     return true;
 }
 
-void EmergencyStop::confirmed()
+void EmergencyStop::onConfirmed()
 {
     m_timer.stop();
-    if (m_tag == tag::Stop)
-        m_ctx.view.setButtonColor(MainView::Button::Command14, colors::Red);
+    emit confirmed(m_tag);
 }
 
 void EmergencyStop::cancel()

@@ -22,8 +22,13 @@ public:
     bool pending() const;
     int sends() const { return m_sends; }
 
+signals:
+    // The stop of `tag` has gone out (its first send), and the controller has echoed it.
+    void sent(int tag);
+    void confirmed(int tag);
+
 private:
-    void confirmed();
+    void onConfirmed();
     void resend();
     void cancel();
 

@@ -1,14 +1,31 @@
 #pragma once
 // Everything that talks to the controller works with the same few objects, all owned by the
-// main window: the shared state, the port, the request path, the emergency stop, the message
-// boxes and the main window itself.
+// tool's core: the shared state, the port, the request path, the emergency stop, the message
+// boxes, what is known of the controller, the program, and the two link timers.
+#include <QTimer>
 
 struct LinkState;
 class CommPort;
+class ControllerStatus;
 class EmergencyStop;
-class MainView;
 class ModbusLink;
+class ProgramModel;
 class Prompter;
+
+// The link's two timers (100 ms each): Timer1 takes the block transfers a step further, Timer2
+// is the watchdog of the main window's requests.
+struct LinkTimers {
+    QTimer Timer1, Timer2;
+    QTimer &timer(int n) { return n == 1 ? Timer1 : Timer2; }
+    // Enabling a timer that was off starts its period afresh; one that runs keeps its period.
+    void enable(int n, bool on)
+    {
+        if (on && !timer(n).isActive())
+            timer(n).start();
+        else if (!on)
+            timer(n).stop();
+    }
+};
 
 struct LinkContext {
     LinkState &state;
@@ -16,5 +33,7 @@ struct LinkContext {
     ModbusLink &link;
     EmergencyStop &stop;
     Prompter &prompter;
-    MainView &view;
+    ControllerStatus &status;
+    ProgramModel &program;
+    LinkTimers &timers;
 };

@@ -58,6 +58,8 @@ struct LinkState {
     // the source of the grid's texts.
     ProgramBytes ProgramImage{};
     ProgramBytes DisplayImage{};
+    // The controller's program as a verify reads it, laid out as the program image.
+    ProgramBytes VerifyImage{};
 };
 
 // Marks a wait of the main window for a reply, for as long as it lasts.

@@ -1,13 +1,13 @@
 #include "link/ModbusLink.h"
 
 #include "link/Crc.h"
-#include "link/MainView.h"
+#include "core/ControllerStatus.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
-#include "ui/CommPort.h"
-#include "ui/Dialogs.h"
-#include "ui/Texts.h"
-#include "ui/WaitMs.h"
+#include "link/CommPort.h"
+#include "core/Prompter.h"
+#include "core/Texts.h"
+#include "link/WaitMs.h"
 
 #include <algorithm>
 #include <utility>
@@ -162,8 +162,7 @@ bool ModbusLink::fail()
     m_rx.clear();
     m_abandoned.reset();
     m_ctx.state.PortErrorFlag = 0;
-    m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
-    m_ctx.view.setText(MainView::ConnectButton, text::Connect());
+    m_ctx.status.show(false);
     if (!m_ctx.state.PortLostReported)
         m_ctx.prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
     return false;

@@ -1,13 +1,11 @@
 #include "link/ProgramRead.h"
 
 #include "link/LinkState.h"
-#include "link/MainView.h"
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
-#include "ui/Colors.h"
-#include "ui/Dialogs.h"
-#include "ui/Texts.h"
+#include "core/Prompter.h"
+#include "core/Texts.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -19,7 +17,7 @@ int blockCountFor(int lines)
     return lines / program::LinesPerBlock + (lines % program::LinesPerBlock > 0 ? 1 : 0);
 }
 
-bool requestFirstBlock(LinkState &state, ModbusLink &link, MainView &view, int lines)
+bool requestFirstBlock(LinkState &state, ModbusLink &link, int lines)
 {
     if (lines < 1 || lines > program::MaxLines)
         return true;
@@ -29,7 +27,6 @@ bool requestFirstBlock(LinkState &state, ModbusLink &link, MainView &view, int l
     state.BlockIndex = 1;
     state.BlocksDone = 0;
     state.BlockCount = std::int16_t(blockCountFor(lines));
-    view.setButtonColor(MainView::Button::Cmd5, colors::Green);
     return true;
 }
 

@@ -4,14 +4,13 @@
 // program while it is on its way.
 
 struct LinkState;
-class MainView;
 class ModbusLink;
 class Prompter;
 
 namespace ProgramRead {
 int blockCountFor(int lines);
 // Returns false when the send failed (the port has then been closed and the tag cleared).
-bool requestFirstBlock(LinkState &state, ModbusLink &link, MainView &view, int lines);
+bool requestFirstBlock(LinkState &state, ModbusLink &link, int lines);
 // The controller reported more lines than the tool can hold: say so.
 void reportRejectedCount(const LinkState &state, Prompter &prompter);
 

@@ -2,13 +2,13 @@
 
 #include "link/Crc.h"
 #include "link/LinkState.h"
-#include "link/MainView.h"
+#include "core/ControllerStatus.h"
+#include "core/ProgramModel.h"
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
-#include "ui/Colors.h"
-#include "ui/CommPort.h"
-#include "ui/Texts.h"
+#include "link/CommPort.h"
+#include "core/Texts.h"
 
 #include <algorithm>
 
@@ -26,6 +26,8 @@ constexpr Rule Rules[] = {
     {tag::ReadBlock, 0x03, Decided},
     {tag::WriteBlock, 0x10, Decided},
     {tag::WriteLineCount, 0x06, tag::BlocksDue},
+    {tag::VerifyLineCount, 0x03, tag::Idle},
+    {tag::VerifyBlock, 0x03, tag::Idle},
     {tag::SaveData, 0x05, tag::Idle},
     {tag::WriteRunMode, 0x06, tag::Idle},
     {tag::ReadRunMode, 0x03, tag::Idle},
@@ -224,10 +226,7 @@ bool ReceiveHandler::handleReply(const QByteArray &b)
     const int next = apply(tag, b);
     m_ctx.state.RequestTag = std::int16_t(rule->next == Decided ? next : rule->next);
     m_ctx.link.markAnswered(m_ctx.link.current().serial);
-    if (tag >= tag::ManualRead && screenReplyAccepted)
-        screenReplyAccepted(tag);
-    if ((tag == tag::ReadBlock || tag == tag::WriteBlock) && blockDone)
-        blockDone();
+    emit accepted(tag);
     return true;
 }
 
@@ -239,26 +238,19 @@ int ReceiveHandler::apply(int tag, const QByteArray &b)
         // Kept aside: whoever asked decides whether the program takes it (a count above 500
         // is no program this tool can hold).
         m_ctx.state.ReportedLineCount = (std::uint8_t(b[3]) << 8) | std::uint8_t(b[4]);
-        m_ctx.view.setText(MainView::ConnectionLabel, text::Connected());
-        m_ctx.view.setText(MainView::ConnectButton, text::Disconnect());
+        m_ctx.status.show(true);
         return tag::Idle;
     }
+    case tag::VerifyLineCount: m_ctx.state.ReportedLineCount = (std::uint8_t(b[3]) << 8) | std::uint8_t(b[4]); break;
+    case tag::VerifyBlock: storeBlock(b, m_ctx.state.VerifyImage, false); break;
     case tag::ReadBlock:
         m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;
-        storeBlock(b);
+        storeBlock(b, m_ctx.state.ProgramImage, true);
         return m_ctx.state.BlockIndex < m_ctx.state.BlockCount ? tag::ReadBlockDue : tag::Idle;
     case tag::WriteBlock:
         m_ctx.state.BlocksDone = m_ctx.state.BlockIndex;
-        if (m_ctx.state.BlockIndex < m_ctx.state.BlockCount)
-            return tag::WriteBlockDue;
-        m_ctx.view.setButtonColor(MainView::Button::Command8, colors::LightYellow);
-        return tag::Idle;
-    case tag::WriteLineCount: m_ctx.view.setButtonColor(MainView::Button::Command8, colors::Green); break;
-    case tag::SaveData: m_ctx.view.setButtonColor(MainView::Button::Command12, colors::Apricot); break;
-    case tag::ReadRunMode:
-        m_ctx.view.setText(MainView::RunModeButton, std::uint8_t(b[4]) == 1 ? text::AutoRunOn() : text::AutoRunOff());
-        break;
-    case tag::Stop: m_ctx.view.setButtonColor(MainView::Button::Command14, colors::Red); break;
+        return m_ctx.state.BlockIndex < m_ctx.state.BlockCount ? tag::WriteBlockDue : tag::Idle;
+    case tag::ReadRunMode: m_ctx.status.setAutoRun(std::uint8_t(b[4]) == 1); break;
     case tag::ManualRead: copyData(m_ctx.state.ManualReplyBytes, b); break;
     case tag::ParamsRead:
     case tag::AccelRead: copyData(m_ctx.state.ParamReplyBytes, b); break;
@@ -269,7 +261,7 @@ int ReceiveHandler::apply(int tag, const QByteArray &b)
     return tag::Idle;
 }
 
-void ReceiveHandler::storeBlock(const QByteArray &b)
+void ReceiveHandler::storeBlock(const QByteArray &b, ProgramBytes &image, bool shown)
 {
     // Lines 1 to 500 only: nothing past the last line's record is ever written.
     constexpr int ProgramEnd = program::CountWordSize + program::RecordSize * program::MaxLines;
@@ -278,16 +270,14 @@ void ReceiveHandler::storeBlock(const QByteArray &b)
     for (int k = 0; k < n; ++k) {
         const long at = base + k;
         if (at >= program::CountWordSize && at < ProgramEnd)
-            m_ctx.state.ProgramImage[std::size_t(at)] = std::uint8_t(b[3 + k]);
-        if (k < program::ImageSize)
+            image[std::size_t(at)] = std::uint8_t(b[3 + k]);
+        if (shown && k < program::ImageSize)
             m_ctx.state.DisplayImage[std::size_t(k)] = std::uint8_t(b[3 + k]);
     }
+    if (!shown)
+        return;
     const int lines = std::min(std::uint8_t(b[2]) / program::RecordSize, program::LinesPerBlock);
-    m_ctx.view.RenderLines(lines, m_ctx.state.BlockIndex);
-    if (m_ctx.state.BlockIndex >= m_ctx.state.BlockCount) {
-        m_ctx.view.setButtonColor(MainView::Button::Cmd5, colors::LightYellow);
-        m_ctx.view.setReadButtonEnabled(true);
-    }
+    m_ctx.program.render(lines, m_ctx.state.BlockIndex);
 }
 
 void ReceiveHandler::watchdogTick()

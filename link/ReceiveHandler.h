@@ -3,11 +3,14 @@
 // function, CRC, length) against the request outstanding, its data is stored for whoever
 // asked, and RequestTag moves on. The main window's watchdog tick lives here too.
 #include "link/LinkContext.h"
+#include "link/LinkState.h"
 #include "link/ModbusLink.h"
 #include <QByteArray>
+#include <QObject>
 #include <functional>
 
-class ReceiveHandler {
+class ReceiveHandler : public QObject {
+    Q_OBJECT
 public:
     explicit ReceiveHandler(const LinkContext &ctx) : m_ctx(ctx) {}
 
@@ -21,14 +24,12 @@ public:
     // The main window's Timer2 tick: abandons a request unanswered for six ticks.
     void watchdogTick();
 
-    // Called when a reply has been accepted for a sub-screen tag (20 .. 158) after the
-    // shared state has been updated; screens use it for their button colours and watchdogs.
-    std::function<void(int tag)> screenReplyAccepted;
-
-    // Called when a program block has been stored or acknowledged (the transfer may be over).
-    std::function<void()> blockDone;
-
     static constexpr int WatchdogLimit = 6;
+
+signals:
+    // A reply to the request outstanding has been taken for `tag`, its data stored and
+    // RequestTag moved on.
+    void accepted(int tag);
 
 private:
     bool takeAtStop(QByteArray &rx);
@@ -36,7 +37,8 @@ private:
     bool takeAwaited(QByteArray &rx);
     bool acceptsAwaited(ModbusLink::Request &r, const QByteArray &b);
     int apply(int tag, const QByteArray &b);
-    void storeBlock(const QByteArray &b);
+    // A block's data into `image` at the block's place; a block of the program is also shown.
+    void storeBlock(const QByteArray &b, ProgramBytes &image, bool shown);
 
     LinkContext m_ctx;
 };

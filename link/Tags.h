@@ -14,6 +14,8 @@ enum Tag : std::int16_t {
     // The download: the line count written, the step "blocks due", the blocks with the step
     // "next block due".
     WriteLineCount = 7, BlocksDue = 8, WriteBlock = 4, WriteBlockDue = 5,
+    // Program verify: the controller's line count, its blocks, and the step "next block due".
+    VerifyLineCount = 70, VerifyBlock = 71, VerifyBlockDue = 72,
     // Run control: save data (coil 34), the power-on auto-run (8573), the emergency stop.
     SaveData = 10, WriteRunMode = 11, Stop = 13,
     // Manual screen: the status read with its steps "received" and "read due"; the run mode,

@@ -10,12 +10,12 @@
 #include "screens/interpolation/InterpolationScreen.h"
 #include "screens/parameters/ParamScreen.h"
 #include "ui/Colors.h"
-#include "ui/CommPort.h"
+#include "link/CommPort.h"
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
 #include "ui/Language.h"
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 #include "ui/Widgets.h"
 #include "editor/EditHistory.h"
 #include "editor/ProgramEditor.h"
@@ -51,6 +51,7 @@ const ButtonSpec Buttons[] = {
     {&Mainfrm::Cmd1, "Cmd1", text::Connect.source, &colors::LightYellow},
     {&Mainfrm::Cmd5, "Cmd5", QT_TRANSLATE_NOOP("Trelmo", "工程读取"), &colors::LightYellow},
     {&Mainfrm::Command8, "Command8", QT_TRANSLATE_NOOP("Trelmo", "下载工程"), &colors::LightYellow},
+    {&Mainfrm::Command15, "Command15", QT_TRANSLATE_NOOP("Trelmo", "程序校验"), &colors::LightYellow},
     {&Mainfrm::Cmd3, "Cmd3", QT_TRANSLATE_NOOP("Trelmo", "手动操作界面"), nullptr},
     {&Mainfrm::Cmd4, "Cmd4", QT_TRANSLATE_NOOP("Trelmo", "参数配置界面"), nullptr},
     {&Mainfrm::Command9, "Command9", QT_TRANSLATE_NOOP("Trelmo", "插补操作界面"), nullptr},
@@ -109,33 +110,30 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &device
 {}
 
 Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent)
-    : QMainWindow(parent), MSComm(new CommPort(this)), m_state(state),
-      m_prompter(prompter), m_ctx{state, *MSComm, m_link, m_stop, prompter, *this}, m_link(m_ctx), m_stop(m_ctx),
-      m_connection(m_ctx), m_receive(m_ctx), m_transfer(m_ctx), m_runControl(m_ctx), m_wheel(new WheelHook(this))
+    : QMainWindow(parent), m_state(state), m_prompter(prompter), m_core(state, prompter, std::move(catalogue)),
+      m_runControl(m_core.ctx, *this), m_wheel(new WheelHook(this))
 {
     setObjectName(QStringLiteral("Mainfrm"));
     setWindowTitle(QStringLiteral("Trelmo"));
-    MSComm->setObjectName(QStringLiteral("MSComm"));
-    MSComm->setCatalogueSource(std::move(catalogue));
+    MSComm = &m_core.port;
+    Timer1 = &m_core.timers.Timer1;
+    Timer2 = &m_core.timers.Timer2;
     buildControls();
 
-    Timer1 = MakeTimer(this, "Timer1", 100);
-    Timer2 = MakeTimer(this, "Timer2", 100);
-    connect(Timer1, &QTimer::timeout, this, &Mainfrm::onTimer1);
-    connect(Timer2, &QTimer::timeout, this, &Mainfrm::onTimer2);
-    connect(MSComm, &CommPort::received, this, [this] { m_receive.onReceive(); });
-    connect(MSComm, &CommPort::failed, this, &Mainfrm::onPortFailed);
-
-    connect(Cmd1, &QPushButton::clicked, this, [this] { m_connection.Cmd1Click(); });
+    connect(Cmd1, &QPushButton::clicked, this, [this] {
+        HideCellEditors();
+        m_core.connection.Cmd1Click();
+    });
     connect(Command11, &QPushButton::clicked, this, &Mainfrm::showAbout);
     connect(Cmd6, &QPushButton::clicked, this, &Mainfrm::switchLanguage);
 
     // The program editor works on the grid and its two cell editors; the project buttons and
     // the line buttons act on the program through it and through the project files.
-    const EditorControls controls{*MSFlexGrid1, *Combo1, *Text2, *Text1, *Text3, SelectedRow, SelectedColumn};
-    m_editor = std::make_unique<ProgramEditor>(state, *this, prompter, controls);
-    m_projects = std::make_unique<ProjectFiles>(state, *this, *MSFlexGrid1, prompter);
-    m_history = std::make_unique<EditHistory>(state, *this, prompter, controls, *this);
+    const EditorControls controls{*MSFlexGrid1, *Combo1, *Text2, *Text3, SelectedRow, SelectedColumn};
+    m_editor = std::make_unique<ProgramEditor>(state, m_core.program, prompter, controls);
+    m_projects = std::make_unique<ProjectFiles>(state, m_core.program, *MSFlexGrid1, prompter,
+                                                [this] { HideCellEditors(); });
+    m_history = std::make_unique<EditHistory>(state, m_core.program, prompter, controls, *this);
     ProgramEditor *editor = m_editor.get();
     ProjectFiles *projects = m_projects.get();
     EditHistory *history = m_history.get();
@@ -153,32 +151,37 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(editor, &ProgramEditor::aboutToChange, history, &EditHistory::begin);
     connect(editor, &ProgramEditor::programChanged, history, &EditHistory::commit);
     connect(projects, &ProjectFiles::programReplaced, history, &EditHistory::clear);
-    m_transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
+    m_core.transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
+    // A connect that would read the controller's program over an edited one asks first.
+    m_core.connection.confirmReplace = [projects] { return projects->confirmDiscard(); };
     // The grid takes a program read from the controller whole: only then does the history
-    // start afresh.
-    connect(&m_transfer, &Transfer::finished, history, [history, projects](Transfer::Kind kind) {
+    // start afresh, from a program that is as the controller holds it.
+    connect(&m_core.transfer, &Transfer::finished, history, [history, this](Transfer::Kind kind) {
         if (kind != Transfer::Kind::Upload)
             return;
         history->clear();
-        projects->setBaseline();
+        m_core.program.setBaseline();
     });
-    // A connect that would read the controller's program over an edited one asks first.
-    m_connection.confirmReplace = [projects] { return projects->confirmDiscard(); };
-    connect(&m_transfer, &Transfer::started, m_progress, &TransferProgress::started);
     connect(Command8, &QPushButton::clicked, this, [this] {
+        HideCellEditors();
         m_progress->clicked();
-        m_transfer.DownloadClick();
+        m_core.transfer.DownloadClick();
     });
     connect(Cmd5, &QPushButton::clicked, this, [this] {
+        HideCellEditors();
         m_progress->clicked();
-        m_transfer.UploadClick();
+        m_core.transfer.UploadClick();
     });
-    m_connection.beginUpload = [this](int lines) { return m_transfer.beginUpload(lines); };
-    m_receive.blockDone = [this] { m_transfer.checkEnded(); };
-    m_connection.beforeDisconnect = [this] {
+    connect(Command15, &QPushButton::clicked, this, [this] {
+        HideCellEditors();
+        m_progress->clicked();
+        if (m_core.verify.start())
+            SetBackColor(Command15, colors::Green);
+    });
+    m_core.connection.beforeDisconnect = [this] {
         for (const auto &screen : m_screens)
             screen->unloadScreen();
-        m_transfer.disconnected();
+        m_core.transfer.disconnected();
     };
     // The line-count box takes no typing while the program may not change.
     Text1->installEventFilter(this);
@@ -189,18 +192,69 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(Cmd4, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Parameters); });
     connect(Command9, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Interpolation); });
 
-    m_receive.screenReplyAccepted = [this](int tag) {
-        for (const auto &s : m_screens)
-            if (s->isLoaded())
-                s->replyAccepted(tag);
-    };
-
     // The three screens live as long as the main window; the guards load and unload them.
-    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(m_ctx);
-    m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(m_ctx);
-    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(m_ctx);
+    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(m_core.ctx);
+    m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(m_core.ctx);
+    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(m_core.ctx);
     for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
         m_runControl.setScreen(RunControl::Screen(i), m_screens[std::size_t(i)].get());
+    wireCore();
+}
+
+// What the window shows of the core: the connection and the run mode, the line count, the
+// program's rows and texts, and the buttons' colours that follow the transfers and the stop.
+void Mainfrm::wireCore()
+{
+    ToolCore &c = m_core;
+    connect(&c, &ToolCore::ticked, this, &Mainfrm::onTimer1);
+    connect(&c.status, &ControllerStatus::changed, this, &Mainfrm::showStatus);
+    connect(&c.program, &ProgramModel::countChanged, this, &Mainfrm::showCount);
+    connect(Text1, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_core.program.takeTyped(ProgramModel::Parse(text));
+    });
+    connect(&c.program, &ProgramModel::rowsLaidOut, this,
+            [this](int lines) { program::LayOutGridRows(*MSFlexGrid1, lines); });
+    connect(&c.program, &ProgramModel::rendered, this, &Mainfrm::RenderLines);
+    connect(&c.transfer, &Transfer::uploadBeginning, this, &Mainfrm::saveProgramView);
+    connect(&c.transfer, &Transfer::cutShort, this, [this](Transfer::Kind kind) {
+        if (kind == Transfer::Kind::Upload)
+            restoreProgramView();
+    });
+    connect(&c.transfer, &Transfer::countAcknowledged, this, [this] { SetBackColor(Command8, colors::Green); });
+    connect(&c.transfer, &Transfer::lastBlockAcknowledged, this,
+            [this] { SetBackColor(Command8, colors::LightYellow); });
+    connect(&c.transfer, &Transfer::blockNotSent, this, [this] { SetBackColor(Command8, colors::Red); });
+    connect(&c.transfer, &Transfer::readStarted, this, [this] { SetBackColor(Cmd5, colors::Green); });
+    connect(&c.transfer, &Transfer::lastBlockStored, this, [this] {
+        SetBackColor(Cmd5, colors::LightYellow);
+        Cmd5->setEnabled(true);
+    });
+    connect(&c.transfer, &Transfer::started, m_progress, [this](Transfer::Kind kind, int lines) {
+        m_progress->started(kind == Transfer::Kind::Download ? TransferProgress::Kind::Download
+                                                             : TransferProgress::Kind::Upload,
+                            lines);
+    });
+    connect(&c.verify, &Verify::started, m_progress,
+            [this](int lines) { m_progress->started(TransferProgress::Kind::Verify, lines); });
+    connect(&c.verify, &Verify::finished, this, [this] { SetBackColor(Command15, colors::LightYellow); });
+    connect(&c.stop, &EmergencyStop::sent, this, [this](int tag) {
+        if (tag == tag::Stop)
+            SetBackColor(Command14, colors::Green);
+    });
+    connect(&c.stop, &EmergencyStop::confirmed, this, [this](int tag) {
+        if (tag == tag::Stop)
+            SetBackColor(Command14, colors::Red);
+    });
+    connect(&c.receive, &ReceiveHandler::accepted, this, [this](int tag) {
+        if (tag == tag::SaveData)
+            SetBackColor(Command12, colors::Apricot);
+        else if (tag == tag::Stop)
+            SetBackColor(Command14, colors::Red);
+        else if (tag >= tag::ManualRead)
+            for (const auto &s : m_screens)
+                if (s->isLoaded())
+                    s->replyAccepted(tag);
+    });
 }
 
 Mainfrm::~Mainfrm() = default;
@@ -278,7 +332,7 @@ void Mainfrm::buildControls()
             v->addWidget(w);
         return box;
     };
-    side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "控制器连接"), {Cmd1, Cmd5, Command8}));
+    side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "控制器连接"), {Cmd1, Cmd5, Command8, Command15}));
     side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "操作界面"), {Cmd3, Cmd4, Command9}));
     side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "运行控制"), {Command14, Label6, Command13, Command12}));
     side->addStretch(1);
@@ -328,29 +382,11 @@ void Mainfrm::layoutGridColumns()
 void Mainfrm::Form_Load()
 {
     m_wheel->InstallWheelHook(this);
-    Timer2->stop();
-    Timer1->stop();
-    m_state.SlaveAddress = 1;
-
     MSFlexGrid1->setRows(program::MaxLines + 1);
     layoutGridColumns();
     for (int r = 0; r <= program::MaxLines; ++r)
         MSFlexGrid1->setRowHeightTwips(r, 400);
-
-    switch (m_connection.ConnectController()) {
-    case Connection::Outcome::Connected:
-        Timer1->start();
-        Timer2->start();
-        m_state.PortErrorFlag = 0;
-        m_state.NoReplyTicks = 0;
-        break;
-    case Connection::Outcome::NoPort:
-        Label3->setText(text::NotConnected());
-        Timer1->start();
-        m_state.PortErrorFlag = 0;
-        break;
-    default: break;  // the port is closed again; both timers stay off
-    }
+    m_core.start();
 }
 
 void Mainfrm::closeEvent(QCloseEvent *event)
@@ -362,7 +398,7 @@ void Mainfrm::closeEvent(QCloseEvent *event)
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible())
             w->close();
-    MSComm->close();
+    m_core.port.close();
     Timer1->stop();
     Timer2->stop();
     event->accept();
@@ -378,65 +414,21 @@ void Mainfrm::resizeEvent(QResizeEvent *event)
 
 void Mainfrm::HideCellEditors()
 {
-    Combo1->hide();
-    Text2->hide();
-    Combo1->move(-100, -100);
-    Text2->move(-100, -100);
+    program::HideCellEditors(*Combo1, *Text2);
 }
 
-void Mainfrm::setTimerEnabled(int timer, bool on)
+void Mainfrm::showStatus()
 {
-    QTimer *t = timer == 1 ? Timer1 : Timer2;
-    if (on && !t->isActive())
-        t->start();
-    else if (!on)
-        t->stop();
+    const ControllerStatus &st = m_core.status;
+    using L = ControllerStatus::Label;
+    Label3->setText(st.label() == L::None ? QString() : st.label() == L::Connected ? text::Connected() : text::NotConnected());
+    Cmd1->setText(st.connected() ? text::Disconnect() : text::Connect());
+    Command13->setText(st.autoRun() ? text::AutoRunOn() : text::AutoRunOff());
 }
 
-bool Mainfrm::timerEnabled(int timer) const
+void Mainfrm::showCount(double count)
 {
-    return (timer == 1 ? Timer1 : Timer2)->isActive();
-}
-
-// The widgets the link may read and write.
-QWidget *Mainfrm::field(Field f) const
-{
-    switch (f) {
-    case ConnectionLabel: return Label3;
-    case ConnectButton: return Cmd1;
-    case LineCountBox: return Text1;
-    case RunModeButton: return Command13;
-    }
-    return nullptr;
-}
-
-QString Mainfrm::text(Field f) const
-{
-    return field(f)->property("text").toString();
-}
-
-void Mainfrm::setText(Field f, const QString &text)
-{
-    field(f)->setProperty("text", text);
-}
-
-void Mainfrm::setReadButtonEnabled(bool on)
-{
-    Cmd5->setEnabled(on);
-}
-
-void Mainfrm::setButtonColor(Button button, const QColor &color)
-{
-    QPushButton *b = button == Button::Cmd5        ? Cmd5
-                     : button == Button::Command8  ? Command8
-                     : button == Button::Command12 ? Command12
-                                                   : Command14;
-    SetBackColor(b, color);
-}
-
-void Mainfrm::layoutProgramRows(int lines)
-{
-    program::LayOutGridRows(*MSFlexGrid1, lines);
+    SetTextIfChanged(Text1, QString::number(count, 'g', 10));
 }
 
 void Mainfrm::RenderLines(int count, int block)
@@ -446,13 +438,11 @@ void Mainfrm::RenderLines(int count, int block)
 
 void Mainfrm::onTimer1()
 {
-    if (!m_transfer.timerStep())
-        return;
     SetTextIfChanged(Text3, QString::number(SelectedRow));
     SetTextIfChanged(Text4, QString::number(SelectedColumn));
     if (m_state.GridRefreshRequest == 1) {
         m_state.GridRefreshRequest = 0;
-        RenderLines(int(RoundHalfEven(NumericValue(Text1->text()))), 1);
+        RenderLines(m_core.program.lines(), 1);
     }
     Text5->setText(QString::number(m_state.RequestTag));
     m_progress->tick();
@@ -501,25 +491,6 @@ bool Mainfrm::eventFilter(QObject *watched, QEvent *event)
     if (edits && event->type() != QEvent::MouseButtonRelease)
         ProgramRead::refuseWhileLocked(m_state, m_prompter);
     return edits;
-}
-
-void Mainfrm::onTimer2()
-{
-    m_receive.watchdogTick();
-}
-
-void Mainfrm::onPortFailed()
-{
-    // The port failed under us (the adapter was pulled out): say so once, as a failed send
-    // would, and forget the request; the port is already closed.
-    m_state.PortLostReported = true;
-    m_transfer.portFailed();
-    m_state.RequestTag = tag::Idle;
-    m_state.PortErrorFlag = 0;
-    setText(ConnectionLabel, text::NotConnected());
-    setText(ConnectButton, text::Connect());
-    m_prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
-    m_transfer.checkEnded();
 }
 
 void Mainfrm::showAbout()

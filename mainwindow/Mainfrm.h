@@ -8,14 +8,8 @@
 #include <functional>
 #include <memory>
 
-#include "link/Connection.h"
-#include "link/EmergencyStop.h"
-#include "link/LinkState.h"
-#include "link/MainView.h"
-#include "link/ModbusLink.h"
-#include "link/ReceiveHandler.h"
+#include "core/ToolCore.h"
 #include "mainwindow/RunControl.h"
-#include "projects/Transfer.h"
 #include "ui/Language.h"
 
 class AboutForm;
@@ -35,7 +29,7 @@ class ProjectFiles;
 class EditHistory;
 class TransferProgress;
 
-class Mainfrm : public QMainWindow, public MainView {
+class Mainfrm : public QMainWindow {
     Q_OBJECT
 public:
     // `catalogue` gives the devices that port numbers 1 to 20 stand for; it is asked afresh at
@@ -48,29 +42,27 @@ public:
     // Start-up: grid layout, port scan and handshake, timers.
     void Form_Load();
 
-    // MainView
-    void HideCellEditors() override;
-    void setTimerEnabled(int timer, bool on) override;
-    bool timerEnabled(int timer) const override;
-    QString text(Field field) const override;
-    void setText(Field field, const QString &text) override;
-    void setButtonColor(Button button, const QColor &color) override;
-    void setReadButtonEnabled(bool on) override;
-    void layoutProgramRows(int lines) override;
-    void RenderLines(int count, int block) override;
-    void saveProgramView() override;
-    void restoreProgramView() override;
+    // Closes the grid's chooser and entry box without storing what they hold: the first step of
+    // every command of the window.
+    void HideCellEditors();
+    // Writes the texts of `count` lines from the start of the display image into the rows of
+    // block `block`.
+    void RenderLines(int count, int block);
 
     // Lays out the grid's columns, alignment and header texts (row count untouched).
     void layoutGridColumns();
 
+    ToolCore &core() { return m_core; }
     LinkState &state() { return m_state; }
-    CommPort &port() { return *MSComm; }
-    ModbusLink &link() { return m_link; }
-    Connection &connection() { return m_connection; }
-    ReceiveHandler &receiveHandler() { return m_receive; }
-    EmergencyStop &emergencyStop() { return m_stop; }
-    Transfer &transfer() { return m_transfer; }
+    CommPort &port() { return m_core.port; }
+    ModbusLink &link() { return m_core.link; }
+    Connection &connection() { return m_core.connection; }
+    ReceiveHandler &receiveHandler() { return m_core.receive; }
+    EmergencyStop &emergencyStop() { return m_core.stop; }
+    Transfer &transfer() { return m_core.transfer; }
+    Verify &verify() { return m_core.verify; }
+    ProgramModel &program() { return m_core.program; }
+    ControllerStatus &status() { return m_core.status; }
     RunControl &runControl() { return m_runControl; }
     Prompter &prompter() { return m_prompter; }
     AboutForm *aboutForm() const { return m_about.get(); }
@@ -83,6 +75,7 @@ public:
     QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6;
     QPushButton *Cmd1, *Cmd5, *Cmd3, *Cmd4, *Command9, *Command14, *Command13, *Command12;
     QPushButton *Command5, *Command10, *Command7, *Command6, *Command8;
+    QPushButton *Command15;  // "程序校验"
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command11, *Cmd6;
     QLineEdit *Text1, *Text3, *Text4;
     DisplayBox *Text5;
@@ -90,7 +83,7 @@ public:
     QComboBox *Combo1;
     QLineEdit *Text2;
     CommPort *MSComm;
-    QTimer *Timer1, *Timer2;
+    QTimer *Timer1, *Timer2;  // the core's link timers
 
     // Main-window fields of the grid editor.
     std::int16_t SelectedRow = 0;
@@ -107,23 +100,20 @@ protected:
 
 private:
     void buildControls();
-    QWidget *field(Field f) const;
+    void wireCore();
     void onTimer1();
-    void onTimer2();
-    void onPortFailed();
+    void showStatus();
+    void showCount(double count);
     void showAbout();
     void switchLanguage();
+    void saveProgramView();
+    void restoreProgramView();
 
     // Chinese from the start; Qt's own texts in Chinese too.
     LanguageSwitch m_language;
     LinkState &m_state;
     Prompter &m_prompter;
-    LinkContext m_ctx;
-    ModbusLink m_link;
-    EmergencyStop m_stop;
-    Connection m_connection;
-    ReceiveHandler m_receive;
-    Transfer m_transfer;
+    ToolCore m_core;
     RunControl m_runControl;
     WheelHook *m_wheel;
     std::unique_ptr<AboutForm> m_about;

@@ -12,6 +12,7 @@ void Mainfrm::switchLanguage()
     m_language.use(m_language.language() == Language::Chinese ? Language::English : Language::Chinese);
     // The captions are in the new language; the commands beside the grid may have grown or
     // shrunk with them, so the columns are laid out afresh, their titles with them.
+    showStatus();
     centralWidget()->layout()->activate();
     layoutGridColumns();
     program::RetranslateNames(*MSFlexGrid1);

@@ -2,16 +2,20 @@
 
 #include "link/EmergencyStop.h"
 #include "link/LinkState.h"
-#include "link/MainView.h"
+#include "core/ControllerStatus.h"
+#include "mainwindow/Mainfrm.h"
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
 #include "screens/SubScreen.h"
 #include "ui/Colors.h"
-#include "ui/CommPort.h"
+#include "ui/Widgets.h"
+
+#include <QPushButton>
+#include "link/CommPort.h"
 #include "ui/Dialogs.h"
-#include "ui/Texts.h"
-#include "ui/WaitMs.h"
+#include "core/Texts.h"
+#include "link/WaitMs.h"
 
 // A single command: refused while the port is closed or another request is outstanding;
 // otherwise Timer1 stands still while RequestTag is set and the line pauses for 50 ms, so that
@@ -19,7 +23,7 @@
 // between.
 void RunControl::command(const QString &portClosedMessage, int tag, const std::function<bool()> &send)
 {
-    m_ctx.view.HideCellEditors();
+    m_window.HideCellEditors();
     if (!m_ctx.port.isOpen()) {
         m_ctx.prompter.message(portClosedMessage);
         return;
@@ -28,7 +32,7 @@ void RunControl::command(const QString &portClosedMessage, int tag, const std::f
         m_ctx.prompter.message(text::NotDone());
         return;
     }
-    m_ctx.view.setTimerEnabled(1, false);
+    m_ctx.timers.enable(1, false);
     const ModbusLink::Setup setup = m_ctx.link.setUp(tag);
     WaitMs(50);
     // After a failed send Timer1 stays off; otherwise it runs again once the reply had a
@@ -37,12 +41,12 @@ void RunControl::command(const QString &portClosedMessage, int tag, const std::f
         return;
     if (!m_ctx.link.lastDropped())
         WaitMs(50);
-    m_ctx.view.setTimerEnabled(1, true);
+    m_ctx.timers.enable(1, true);
 }
 
 void RunControl::EmergencyStopClick()
 {
-    m_ctx.view.HideCellEditors();
+    m_window.HideCellEditors();
     if (!m_ctx.port.isOpen()) {
         m_ctx.prompter.message(text::PortInvalidCommand());
         return;
@@ -57,7 +61,7 @@ void RunControl::SaveDataClick()
         if (!m_ctx.link.SendCoilOn(tag::SaveData, reg::coil::SaveData))
             return false;
         if (!m_ctx.link.lastDropped())
-            m_ctx.view.setButtonColor(MainView::Button::Command12, colors::Green);
+            SetBackColor(m_window.Command12, colors::Green);
         return true;
     });
 }
@@ -67,23 +71,18 @@ void RunControl::PowerOnRunClick()
     command(text::PortInvalidDownload(), tag::WriteRunMode, [this] {
         // The caption changes once the write has gone to the line, before the controller
         // acknowledges it.
-        const QString caption = m_ctx.view.text(MainView::RunModeButton);
-        const bool on = caption == text::AutoRunOff();
-        if (!on && caption != text::AutoRunOn())
-            return true;
+        const bool on = !m_ctx.status.autoRun();
         if (!m_ctx.link.SendRegister(tag::WriteRunMode, reg::PowerOnRun, on ? 1 : 0))
             return false;
-        m_ctx.link.whenWritten(&m_ctx.link, [this, on] {
-            m_ctx.view.setText(MainView::RunModeButton, on ? text::AutoRunOn() : text::AutoRunOff());
-        });
+        m_ctx.link.whenWritten(&m_ctx.status, [this, on] { m_ctx.status.setAutoRun(on); });
         return true;
     });
 }
 
 void RunControl::OpenScreen(Screen which)
 {
-    m_ctx.view.HideCellEditors();
-    if (m_ctx.view.text(MainView::RunModeButton) == text::AutoRunOn()) {
+    m_window.HideCellEditors();
+    if (m_ctx.status.autoRun()) {
         m_ctx.prompter.message(
             QCoreApplication::translate("Trelmo", "请将运行设置：更改为上电不自动运行，再进入参数设置界面！"));
         return;

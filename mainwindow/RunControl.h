@@ -6,13 +6,14 @@
 #include <array>
 #include <functional>
 
+class Mainfrm;
 class SubScreen;
 
 class RunControl {
 public:
     enum Screen { Manual = 0, Parameters = 1, Interpolation = 2 };
 
-    explicit RunControl(const LinkContext &ctx) : m_ctx(ctx) {}
+    RunControl(const LinkContext &ctx, Mainfrm &window) : m_ctx(ctx), m_window(window) {}
 
     void setScreen(Screen which, SubScreen *screen) { m_screens[which] = screen; }
     SubScreen *screen(Screen which) const { return m_screens[which]; }
@@ -30,5 +31,6 @@ private:
     void command(const QString &portClosedMessage, int tag, const std::function<bool()> &send);
 
     LinkContext m_ctx;
+    Mainfrm &m_window;
     std::array<SubScreen *, 3> m_screens{};
 };

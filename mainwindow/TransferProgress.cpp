@@ -32,6 +32,8 @@ bool TransferProgress::transferring() const
     const int t = m_state.RequestTag;
     if (m_kind == Kind::Download)
         return t == tag::WriteLineCount || t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue;
+    if (m_kind == Kind::Verify)
+        return t == tag::VerifyBlock || t == tag::VerifyBlockDue;
     return t == tag::ReadBlock || t == tag::ReadBlockDue;
 }
 
@@ -82,7 +84,8 @@ void TransferProgress::showDone(int lines)
 {
     m_done = lines;
     const QString format = m_kind == Kind::Download ? QCoreApplication::translate("Trelmo", "下载 %1/%2")
-                                                    : QCoreApplication::translate("Trelmo", "读取 %1/%2");
+                           : m_kind == Kind::Upload ? QCoreApplication::translate("Trelmo", "读取 %1/%2")
+                                                    : QCoreApplication::translate("Trelmo", "校验 %1/%2");
     // As wide as the widest count, so that the bar stands still while the numbers grow.
     m_label->setMinimumWidth(m_label->fontMetrics().horizontalAdvance(format.arg(m_lines).arg(m_lines)));
     m_label->setText(format.arg(lines).arg(m_lines));

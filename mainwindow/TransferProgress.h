@@ -1,12 +1,10 @@
 #pragma once
-// How far a download ("下载工程") or an upload ("工程读取") has got, in the main window's
-// bottom row: "下载 120/500" with a bar, lines done against the lines in all, a block (ten
-// lines) at a time. It goes when the transfer ends with its last block; a transfer that ends
+// How far a download ("下载工程"), an upload ("工程读取") or a verify ("程序校验") has got, in the
+// main window's bottom row: "下载 120/500" with a bar, lines done against the lines in all, a
+// block (ten lines) at a time. It goes when the transfer ends with its last block; a transfer that ends
 // early (an emergency stop, the watchdog, a port error) stays shown where it stopped until a
 // transfer button is clicked again. It only watches: the transfer runs as it would without it.
 #include <QWidget>
-
-#include "projects/Transfer.h"
 
 class QLabel;
 class QProgressBar;
@@ -15,7 +13,7 @@ struct LinkState;
 class TransferProgress : public QWidget {
     Q_OBJECT
 public:
-    using Kind = Transfer::Kind;
+    enum class Kind { Download, Upload, Verify };
 
     TransferProgress(const LinkState &state, QWidget *parent);
 
@@ -23,7 +21,7 @@ public:
     void clicked();
     // A transfer has started (from a button, or the read of the stored program when the
     // controller is connected) with `lines` lines.
-    void started(Transfer::Kind kind, int lines);
+    void started(Kind kind, int lines);
     // The main window's Timer1 tick, after the transfer's own step.
     void tick();
 

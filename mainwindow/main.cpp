@@ -1,7 +1,7 @@
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Dialogs.h"
-#include "ui/PortCatalogue.h"
+#include "link/PortCatalogue.h"
 #include "ui/Widgets.h"
 
 #include <QApplication>

@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editor/Instructions.h"
+#include "core/Instructions.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
-#include "ui/NumberText.h"
+#include "core/NumberText.h"
 
 namespace {
 // A control of the window, named as the window calls it, with its caption if it has one.

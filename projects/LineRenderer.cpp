@@ -1,6 +1,6 @@
 #include "projects/LineRenderer.h"
 
-#include "editor/Instructions.h"
+#include "core/Instructions.h"
 #include "ui/FlexGrid.h"
 
 namespace {

@@ -4,10 +4,11 @@
 // window: new, open, save and clear.
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct LinkState;
-class MainView;
+class ProgramModel;
 class Prompter;
 class FlexGrid;
 class Form4;
@@ -15,7 +16,8 @@ class Form4;
 class ProjectFiles : public QObject {
     Q_OBJECT
 public:
-    ProjectFiles(LinkState &state, MainView &view, FlexGrid &grid, Prompter &prompter, QObject *parent = nullptr);
+    ProjectFiles(LinkState &state, ProgramModel &program, FlexGrid &grid, Prompter &prompter,
+                 std::function<void()> hideEditors, QObject *parent = nullptr);
     ~ProjectFiles() override;
 
     void NewProject();    // "新建工程": shows the new-project window
@@ -23,10 +25,8 @@ public:
     bool SaveProject();   // "保存工程"; true when the project was written
     void ClearProject();  // "清除工程"
 
-    // The program as it is now is the one on disk or in the controller: it was opened, saved,
-    // created, cleared, or read from the controller whole.
-    void setBaseline();
-    // The program differs from that baseline: its line count, or any line the grid shows.
+    // The program differs from the one last opened, saved, created, cleared or read from the
+    // controller whole: its line count, or any line the grid shows.
     bool changed() const;
     // Before the program is replaced or dropped: when it has changed, asks whether to save it
     // first. False when the user cancels or the save fails: then nothing may go on.
@@ -43,10 +43,6 @@ public:
 
     static QString fileFilter();
     static constexpr int FilterIndex = 2;
-    static constexpr int FileSize = 12025;
-    // An open reads the count word and the records of lines 1 to 499 and the first byte of
-    // line 500 (offsets 0 to 12000); the rest of the image keeps what it held.
-    static constexpr int BytesRead = 12001;
 
 signals:
     // The program has been replaced by a new, an opened or a cleared one.
@@ -55,15 +51,12 @@ signals:
 private:
     QString choosePath(bool save);
     LinkState &m_state;
-    MainView &m_view;
+    ProgramModel &m_program;
     Prompter &m_prompter;
     FlexGrid &m_grid;
+    std::function<void()> m_hideEditors;
     std::unique_ptr<Form4> m_form4;
     // Where the file dialogs start: the folder of the project last opened or saved in this
     // run, until then the folder the tool was started from.
     QString m_folder;
-    struct Baseline {
-        int lines = 0;
-        QByteArray records;
-    } m_baseline;
 };

@@ -1,6 +1,6 @@
 #include "screens/ScreenIo.h"
 
-#include "ui/NumberText.h"
+#include "core/NumberText.h"
 
 void FillStaging(StagingBuffer &staging, std::int64_t value)
 {

@@ -6,8 +6,8 @@
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
-#include "ui/Texts.h"
-#include "ui/WaitMs.h"
+#include "core/Texts.h"
+#include "link/WaitMs.h"
 #include "ui/Widgets.h"
 
 #include <QCloseEvent>

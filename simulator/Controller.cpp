@@ -142,8 +142,10 @@ Access Controller::writeRegisters(std::uint16_t start, std::span<const std::uint
         if (!valueAllowed(static_cast<std::uint16_t>(start + i), values[i]))
             return Access::BadValue;
     }
-    for (std::size_t i = 0; i < values.size(); ++i)
-        at(static_cast<std::uint16_t>(start + i)) = values[i];
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::uint32_t a = start + i;
+        at(static_cast<std::uint16_t>(a)) = values[i] ^ (int(a) == m_faulty ? 1 : 0);
+    }
     if (start <= reg::AxisParamsLast && start + values.size() > reg::AxisParams)
         updatePulseEquivalents();
     return Access::Ok;

@@ -86,6 +86,9 @@ public:
     double positionMm(int axis) const { return m_pos[axis] / 1000.0; }
     bool isMoving() const;
     void setInput(int number, bool active);  // IN1..IN4
+    // A memory fault: register `address` keeps every value written to it with its lowest bit
+    // flipped (-1: none).
+    void setFaultyRegister(int address) { m_faulty = address; }
 
     // Non-volatile memory. Coil 34 writes it to the state file, if one is set.
     void setStateFile(std::string path) { m_stateFile = std::move(path); }
@@ -155,6 +158,7 @@ private:
     std::array<AxisState, AxisCount> m_axes{};
     Path m_path;
     std::string m_stateFile;
+    int m_faulty = -1;
     std::function<void(const std::string &)> m_notice;
 };
 

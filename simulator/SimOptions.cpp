@@ -26,6 +26,8 @@ const char *usageText()
            "  --delay-ms MS     how long a held-back reply waits (default 1000)\n"
            "  --corrupt P       probability that a reply's CRC is damaged\n"
            "  --exception P     probability of an exception reply 04 instead of the answer\n"
+           "  --faulty-register N  a memory fault: register N (0-65535) keeps every value\n"
+           "                    written to it with its lowest bit flipped\n"
            "Standard input takes commands: 'in N V' sets an input, 'status' prints the\n"
            "positions and signals, 'quit' stops. The device path is printed on the first\n"
            "line of standard output. SIGINT or SIGTERM stops the simulator.\n";
@@ -124,6 +126,13 @@ std::string parseOne(std::span<const std::string> args, std::size_t &i, ParsedOp
         if (!takeValue() || !parseNumber(value, ms) || ms < 0 || ms > 600000)
             return "--delay-ms wants 0 to 600000";
         o.rates.delayMs = ms;
+        return {};
+    }
+    if (name == "--faulty-register") {
+        double n = 0;
+        if (!takeValue() || !parseNumber(value, n) || n < 0 || n > 65535 || n != std::floor(n))
+            return "--faulty-register wants a register 0 to 65535";
+        o.faultyRegister = int(n);
         return {};
     }
     if (name == "--input") {

@@ -21,6 +21,7 @@ struct SimOptions {
     std::uint32_t seed = 1;
     FaultRates rates;
     std::vector<std::pair<int, bool>> inputs;  // IN<n> = on, in the order given
+    int faultyRegister = -1;                   // keeps what is written with bit 0 flipped
 };
 
 struct ParsedOptions {

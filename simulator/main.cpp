@@ -139,6 +139,7 @@ bool Simulator::prepareController()
     }
     for (const auto &[n, on] : m_options.inputs)
         m_controller.setInput(n, on);
+    m_controller.setFaultyRegister(m_options.faultyRegister);
     return true;
 }
 

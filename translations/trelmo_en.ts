@@ -691,5 +691,125 @@
         <source>%1 文件</source>
         <translation>%1 File</translation>
     </message>
+    <message>
+        <source>程序校验一致：共 %1 行。</source>
+        <translation>Verify passed: %1 lines, all equal.</translation>
+    </message>
+    <message>
+        <source>程序校验不一致：%1。共 %2 行不同。</source>
+        <translation>Verify found differences: %1. Lines that differ: %2.</translation>
+    </message>
+    <message>
+        <source>行数：工程 %1，控制器 %2</source>
+        <translation>line count: project %1, controller %2</translation>
+    </message>
+    <message>
+        <source>第 %1 行 %2：工程 %3，控制器 %4</source>
+        <translation>line %1, %2: project %3, controller %4</translation>
+    </message>
+    <message>
+        <source>程序校验没有完成！</source>
+        <translation>The verify did not finish!</translation>
+    </message>
+    <message>
+        <source>程序校验</source>
+        <translation>Verify program</translation>
+    </message>
+    <message>
+        <source>校验 %1/%2</source>
+        <translation>Verify %1/%2</translation>
+    </message>
+    <message>
+        <source>不是可用的工程文件（无法读取、不足 2 字节，或行数不在 1 至 500 之间）：%1</source>
+        <translation>Not a usable project file (unreadable, under 2 bytes, or a line count outside 1 to 500): %1</translation>
+    </message>
+    <message>
+        <source>下载完成：共 %1 行。</source>
+        <translation>Downloaded: %1 lines.</translation>
+    </message>
+    <message>
+        <source>读取完成：共 %1 行，已保存到 %2。</source>
+        <translation>Read: %1 lines, saved to %2.</translation>
+    </message>
+    <message>
+        <source>已中断。</source>
+        <translation>Interrupted.</translation>
+    </message>
+    <message>
+        <source>%1：控制器应答，程序 %2 行</source>
+        <translation>%1: a controller answers, its program has %2 lines</translation>
+    </message>
+    <message>
+        <source>%1：没有控制器应答</source>
+        <translation>%1: no controller answers</translation>
+    </message>
+    <message>
+        <source>%1：无法打开</source>
+        <translation>%1: cannot be opened</translation>
+    </message>
+    <message>
+        <source>没有串口设备。</source>
+        <translation>No serial devices.</translation>
+    </message>
+    <message>
+        <source>第 %1 台：通过（%2 秒）。请换下一台控制器。</source>
+        <translation>Unit %1: passed (%2 s). Connect the next controller.</translation>
+    </message>
+    <message>
+        <source>第 %1 台：失败：%2</source>
+        <translation>Unit %1: failed: %2</translation>
+    </message>
+    <message>
+        <source>等待控制器……</source>
+        <translation>Waiting for a controller...</translation>
+    </message>
+    <message>
+        <source>共 %1 台：通过 %2 台，失败 %3 台。</source>
+        <translation>%1 units: %2 passed, %3 failed.</translation>
+    </message>
+    <message>
+        <source>用法：trelmo-cli 命令 [选项]
+
+命令：
+  download 工程文件   连接控制器，下载工程，然后校验
+  verify 工程文件     比较控制器中的程序与工程
+  upload 工程文件     读取控制器中的程序，保存为工程文件
+  ports               列出串口，以及哪个串口上有控制器应答
+
+选项：
+  --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）
+  --no-verify         下载后不校验
+  --repeat            生产线循环：每台控制器编程后等它断开，再等下一台
+  --log 文件.csv      每台一行记录，追加写入
+  --json              在标准输出打印一个结果对象
+
+退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；
+3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；
+7 控制器设为上电自运行（没有发送任何数据）；130 按了 Ctrl+C。
+</source>
+        <translation>Usage: trelmo-cli COMMAND [OPTIONS]
+
+Commands:
+  download PROJECT    connect to the controller, download the project, then verify it
+  verify PROJECT      compare the controller's program with the project
+  upload PROJECT      read the controller's program and save it as a project file
+  ports               list the serial ports, and on which of them a controller answers
+
+Options:
+  --port DEVICE       use this serial device (default: the system's ports, tried in turn as the window does)
+  --no-verify         do not verify after the download
+  --repeat            production loop: program each controller, wait until it is unplugged, then wait for the next
+  --log FILE.csv      append one line per unit
+  --json              print one result object on standard output
+
+Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing, unreadable or not a project;
+3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
+7 the controller is set to run at power-on (nothing was sent); 130 Ctrl+C.
+</translation>
+    </message>
+    <message>
+        <source>命令行有误：%1</source>
+        <translation>Wrong command line: %1</translation>
+    </message>
 </context>
 </TS>

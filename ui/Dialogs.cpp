@@ -12,7 +12,7 @@ const QString ProgramTitle = QStringLiteral("Trelmo");
 #include <QIdentityProxyModel>
 #include <QMessageBox>
 
-#include "ui/Texts.h"
+#include "core/Texts.h"
 
 namespace {
 QLocale LocaleInUse()

@@ -1,33 +1,12 @@
 #pragma once
-// Every message box and file dialog of the tool goes through Prompter, so that tests can
-// install a recorder that notes the texts and answers without a modal loop.
+// The message boxes and file dialogs of the desktop.
 #include <QString>
 #include <QStringList>
 
+#include "core/Prompter.h"
+
 class QFileDialog;
 class QMessageBox;
-
-struct FileDialogRequest {
-    QString filter;       // "All Files (*.*)|*.*|..." as the original list gives it
-    int filterIndex = 1;  // 1-based
-    QString initialName;  // a file name in `folder`
-    QString folder;       // where the dialog starts
-    bool hideReadOnly = true;
-};
-
-class Prompter {
-public:
-    enum class Buttons { Ok, OkCancel, YesNoCancel };
-    enum class Answer { Ok, Cancel, Yes, No };
-
-    virtual ~Prompter() = default;
-    // Shows a modal message box with `text`. A null title means the program's title; an
-    // empty (non-null) one an empty title bar.
-    virtual Answer message(const QString &text, Buttons buttons = Buttons::Ok, const QString &title = QString()) = 0;
-    // Modal file dialogs; an empty result means nothing was chosen.
-    virtual QString openFileName(const FileDialogRequest &request) = 0;
-    virtual QString saveFileName(const FileDialogRequest &request) = 0;
-};
 
 // The real dialogs of the desktop.
 class DesktopPrompter : public Prompter {

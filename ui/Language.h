@@ -7,7 +7,7 @@
 #include <QTranslator>
 #include <initializer_list>
 
-#include "ui/Texts.h"
+#include "core/Texts.h"
 
 class QWidget;
 

@@ -7,8 +7,8 @@
 #include "ui/Dialogs.h"
 #include "ui/KeyAscii.h"
 #include "ui/Language.h"
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 #include "ui/Widgets.h"
 
 #include <QEvent>

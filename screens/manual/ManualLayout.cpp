@@ -3,7 +3,7 @@
 
 #include "ui/Colors.h"
 #include "ui/Language.h"
-#include "ui/Texts.h"
+#include "core/Texts.h"
 #include "ui/Widgets.h"
 
 #include <QCheckBox>

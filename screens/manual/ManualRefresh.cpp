@@ -3,11 +3,11 @@
 #include "screens/manual/ManualScreen.h"
 
 #include "link/LinkState.h"
-#include "link/MainView.h"
+#include "core/ControllerStatus.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
 #include "screens/manual/ManualStatus.h"
-#include "ui/Texts.h"
+#include "core/Texts.h"
 #include "ui/Widgets.h"
 
 #include <QCheckBox>
@@ -41,7 +41,7 @@ void ManualScreen::showStatus()
     }
     const QString runMode = st.autoRun ? text::AutoRunOn() : text::AutoRunOff();
     Command3->setText(runMode);
-    m_ctx.view.setText(MainView::RunModeButton, runMode);
+    m_ctx.status.setAutoRun(st.autoRun);
     Check1[1]->setChecked(st.stepMode);
     for (int i = 0; i < 4; ++i)
         Shape1[std::size_t(i)]->setLit(st.inputs[std::size_t(i)]);

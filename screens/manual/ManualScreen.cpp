@@ -4,10 +4,10 @@
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
-#include "ui/CommPort.h"
+#include "link/CommPort.h"
 #include "ui/KeyAscii.h"
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 #include "ui/Widgets.h"
 
 #include <QEvent>

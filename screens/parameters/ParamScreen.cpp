@@ -4,7 +4,7 @@
 #include "link/ModbusLink.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
-#include "screens/parameters/ParameterEntry.h"
+#include "core/ParameterEntry.h"
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
 #include "ui/KeyAscii.h"

@@ -67,7 +67,7 @@ private slots:
         QVERIFY(!w.MSFlexGrid1->textMatrix(37, 3).isEmpty());
 
         // Edit: a program of 23 lines with new records, downloaded into the slave.
-        w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        w.status().setAutoRun(false);
         for (int i = 2; i < 2 + 24 * 23; ++i)
             state.ProgramImage[std::size_t(i)] = std::uint8_t(255 - i % 251);
         w.Text1->setText(QStringLiteral("23"));

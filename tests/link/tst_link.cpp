@@ -11,8 +11,8 @@
 #include "link/Tags.h"
 #include "mainwindow/TransferProgress.h"
 #include "ui/Colors.h"
-#include "ui/CommPort.h"
-#include "ui/PortCatalogue.h"
+#include "link/CommPort.h"
+#include "link/PortCatalogue.h"
 #include "ui/FlexGrid.h"
 
 using namespace Qt::StringLiterals;
@@ -206,7 +206,7 @@ private slots:
             QVERIFY(!h.handleReply(b));
         QCOMPARE(rig.state.RequestTag, std::int16_t(12));
         QCOMPARE(rig.state.NoReplyTicks, std::int16_t(0));  // any bytes show the line is alive
-        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        rig.w.status().setAutoRun(false);
         rig.w.receiveHandler().receive(good.left(4));  // a reply in two pieces is seen once, whole
         rig.w.receiveHandler().receive(good.mid(4));
         QCOMPARE(rig.state.RequestTag, std::int16_t(0));
@@ -315,7 +315,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(QString, message);
         ToolRig rig(3);
-        rig.w.Command13->setText(how == "autorun" ? "上电自运行" : "上电后不自动运行");
+        rig.w.status().setAutoRun(how == "autorun");
         rig.w.Text1->setText(how == "0" || how == "501" ? how : "3");
         if (how == "closed")
             QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
@@ -347,7 +347,7 @@ private slots:
     void runControlCommands()
     {
         ToolRig rig;
-        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        rig.w.status().setAutoRun(false);
         const int from = rig.mark();
         QTest::mouseClick(rig.w.Command13, Qt::LeftButton);
         QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电自运行"));
@@ -571,7 +571,7 @@ private slots:
         QFETCH(QString, during);
         QFETCH(QString, click);
         ToolRig rig(30, during != "probe");
-        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        rig.w.status().setAutoRun(false);
         const QByteArray program = image(rig.state);
         rig.prompter.fileNames.enqueue(QStringLiteral("/nonexistent/x"));
         // The click comes while the second block (or the count, or a probe) is on its way.
@@ -627,7 +627,7 @@ private slots:
         QFETCH(int, screen);
         QFETCH(QString, message);
         ToolRig rig(30);
-        rig.w.Command13->setText(QStringLiteral("上电后不自动运行"));
+        rig.w.status().setAutoRun(false);
         const QByteArray program = image(rig.state);
         rig.storeProgram(20);
         if (screen >= 0)
@@ -643,6 +643,53 @@ private slots:
         for (RunControl::Screen s : {RunControl::Manual, RunControl::Parameters, RunControl::Interpolation})
             QVERIFY(!rig.w.runControl().screen(s)->isLoaded());
         QCOMPARE(image(rig.state), program);
+    }
+    // "程序校验" reads the controller's program into a buffer of its own and compares: the count,
+    // then each line; a stop or a port failure ends it, said so. The program is never touched.
+    void verifyInTheWindow_data()
+    {
+        columns<QString, QString>("how", "message");
+        row("equal", "equal", "程序校验一致：共 25 行。");
+        row("the controller holds more lines", "count", "程序校验不一致：行数：工程 25，控制器 27。共 2 行不同。");
+        row("a record differs", "record", "程序校验不一致：第 13 行 参数1：工程 278073.49，控制器 278073.494。共 1 行不同。");
+        row("stopped", "stop", "程序校验没有完成！");
+        row("the port fails", "port", "程序校验没有完成！");
+    }
+    void verifyInTheWindow()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, message);
+        ToolRig rig(25);
+        const QByteArray program = image(rig.state);
+        if (how == "count")
+            rig.storeProgram(27);
+        if (how == "record")
+            rig.registers[12 * 12 + 2] = quint16(rig.registers.value(12 * 12 + 2) + 4);
+        auto *row = rig.w.findChild<TransferProgress *>();
+        QStringList shown;
+        QSignalSpy ticks(rig.w.Timer1, &QTimer::timeout);
+        QList<int> ticksAt;  // Timer1's ticks so far at each request
+        rig.filter = [&](const QByteArray &request, const QByteArray &reply) {
+            shown << (row->isHidden() ? QString() : row->label()->text());
+            ticksAt << int(ticks.count());
+            if (request.startsWith(fromHex("01 03 00 78")) && how == "stop")
+                QTimer::singleShot(0, &rig.controller(), [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
+            if (request.startsWith(fromHex("01 03 00 78")) && how == "port")
+                QTimer::singleShot(0, &rig.controller(), [&] { rig.hangUp(); });
+            return reply;
+        };
+        const int from = rig.mark();
+        QTest::mouseClick(rig.w.Command15, Qt::LeftButton);
+        QCOMPARE(BackColor(rig.w.Command15), colors::Green);
+        QTRY_VERIFY(!rig.w.verify().running());
+        QCOMPARE(rig.prompter.messages.last(), message);
+        QCOMPARE(BackColor(rig.w.Command15), colors::LightYellow);
+        QCOMPARE(image(rig.state), program);
+        QCOMPARE(rig.since(from).value(0), QStringLiteral("01 03 21 9C 00 01 4E 18"));
+        if (how == "equal") {  // shown, and each block asked for once the one before is in, not on a tick
+            QCOMPARE(shown.value(1), QStringLiteral("校验 0/25"));
+            QVERIFY2(ticksAt.size() == 4 && ticksAt[3] - ticksAt[1] < 2, qPrintable(QString::number(ticksAt.size())));
+        }
     }
 };
 

@@ -11,7 +11,7 @@
 #include "mainwindow/AboutForm.h"
 #include "projects/Form4.h"
 #include "projects/ProjectFiles.h"
-#include "ui/CommPort.h"
+#include "link/CommPort.h"
 #include "ui/FlexGrid.h"
 #include "ui/Language.h"
 

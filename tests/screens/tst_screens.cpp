@@ -7,7 +7,7 @@
 #include <QtTest>
 
 #include "Rigs.h"
-#include "ui/CommPort.h"
+#include "link/CommPort.h"
 
 using namespace Qt::StringLiterals;
 
@@ -525,7 +525,7 @@ private slots:
         QFETCH(int, command);
         QFETCH(bool, stopped);
         ToolRig rig;
-        rig.w.Command13->setText(u"上电后不自动运行"_s);
+        rig.w.status().setAutoRun(false);
         if (which >= 0)
             QVERIFY(rig.open(RunControl::Screen(which)));
         SubScreen *sub = which >= 0 ? screen(rig, which) : nullptr;

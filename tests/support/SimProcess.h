@@ -14,10 +14,12 @@ public:
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
 
-    bool start(const QStringList &args = {})
+    bool start(const QStringList &args = {}, const QString &log = QString())
     {
-        process.setStandardErrorFile(qEnvironmentVariableIsSet("SIMLOG") ? qEnvironmentVariable("SIMLOG")
-                                                                         : QProcess::nullDevice());
+        process.setStandardErrorFile(!log.isEmpty()                        ? log
+                                     : qEnvironmentVariableIsSet("SIMLOG") ? qEnvironmentVariable("SIMLOG")
+                                                                           : QProcess::nullDevice(),
+                                     QIODevice::Append);
         process.start(QStringLiteral(TRELMO_SIM_PATH), args);
         if (!process.waitForStarted(5000))
             return false;

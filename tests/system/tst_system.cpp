@@ -13,7 +13,7 @@
 #include "editor/EditHistory.h"
 #include "mainwindow/TransferProgress.h"
 #include "ui/Colors.h"
-#include "ui/CommPort.h"
+#include "link/CommPort.h"
 #include "ui/FlexGrid.h"
 
 namespace {
@@ -150,7 +150,7 @@ private slots:
                    false);
         QVERIFY(rig.ok());
         for (int attempt = 0; attempt < 10 && rig.w.Label3->text() != QStringLiteral("控制器已经连接！"); ++attempt) {
-            rig.w.Cmd1->setText(QStringLiteral("连接控制器"));
+            rig.w.status().setConnected(false);
             QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
             rig.idle();
         }
@@ -187,7 +187,7 @@ private slots:
         SimProcess again;
         QVERIFY(again.start());
         rig.devices = {again.device};
-        rig.w.Cmd1->setText(QStringLiteral("连接控制器"));
+        rig.w.status().setConnected(false);
         QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
         QVERIFY(rig.idle());
         QCOMPARE(rig.w.Label3->text(), QStringLiteral("控制器已经连接！"));

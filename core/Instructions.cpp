@@ -1,7 +1,7 @@
-#include "editor/Instructions.h"
+#include "core/Instructions.h"
 
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 
 #include <QLocale>
 #include <algorithm>

@@ -1,8 +1,8 @@
-#include "screens/parameters/ParameterEntry.h"
+#include "core/ParameterEntry.h"
 
 #include "link/RegisterMap.h"
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 
 namespace param {
 

@@ -1,4 +1,4 @@
-#include "ui/WaitMs.h"
+#include "link/WaitMs.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

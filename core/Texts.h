@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QString>
 
-// The tool speaks Chinese, in which its texts are written, or English (ui/Language.h).
+// The tool speaks Chinese, in which its texts are written, or English.
 enum class Language { Chinese, English };
 
 namespace text {
@@ -22,8 +22,11 @@ struct Text {
     bool matches(const QString &shown, int arg = -1) const;
 };
 
-// The language the tool speaks now.
+// The language the tool speaks now; set when the tool's translation has been put in place.
 Language CurrentLanguage();
+void SetCurrentLanguage(Language language);
+// Where the English texts are kept, in the tool's resources.
+QString EnglishCatalogue();
 
 // Counts the changes of the texts' language (a translation installed or removed), so that a
 // text looked up once can be kept until the next change.

@@ -16,7 +16,7 @@
 class Transfer : public QObject {
     Q_OBJECT
 public:
-    explicit Transfer(const LinkContext &ctx) : m_ctx(ctx) {}
+    explicit Transfer(const LinkContext &ctx);
 
     enum class Kind { Download, Upload };
 
@@ -44,8 +44,8 @@ public:
     void NextBlock();
     void NextReadBlock();
 
-    // The line count of the program in the grid (the line-count box), rounded.
-    int lineCount() const;
+    // A reply of the transfer has been taken (see ReceiveHandler::accepted).
+    void replyAccepted(int tag);
     // A download has started and has not yet ended.
     bool downloading() const { return m_ctx.state.Transferring == LinkState::Transfer::Download; }
     bool uploading() const { return m_ctx.state.Transferring == LinkState::Transfer::Upload; }
@@ -55,7 +55,17 @@ signals:
     // cut short.
     void started(Transfer::Kind kind, int lines);
     void finished(Transfer::Kind kind);
+    // Cut short: an upload has put the program, the images and the line count back as they
+    // were when it began (the grid shows them again, as uploadBeginning found it).
     void cutShort(Transfer::Kind kind);
+    void uploadBeginning();
+    // The download's line count acknowledged, its last block acknowledged, a block that could
+    // not go out; the upload's first block asked for, its last block stored.
+    void countAcknowledged();
+    void lastBlockAcknowledged();
+    void blockNotSent();
+    void readStarted();
+    void lastBlockStored();
 
 private:
     bool nextBlock(int tag, int &start, int &registers);
@@ -69,4 +79,5 @@ private:
     // The program as it was before an upload began, to be put back if it does not complete.
     ProgramBytes m_beforeImage{};
     ProgramBytes m_beforeDisplay{};
+    double m_beforeCount = 0;
 };

@@ -1,16 +1,16 @@
-#include "projects/Transfer.h"
+#include "core/Transfer.h"
 
 #include "link/LinkState.h"
-#include "link/MainView.h"
+#include "core/ControllerStatus.h"
+#include "core/ProgramModel.h"
 #include "link/ModbusLink.h"
 #include "link/ProgramRead.h"
 #include "link/RegisterMap.h"
 #include "link/Tags.h"
-#include "ui/Colors.h"
-#include "ui/CommPort.h"
-#include "ui/Dialogs.h"
-#include "ui/NumberText.h"
-#include "ui/Texts.h"
+#include "link/CommPort.h"
+#include "core/Prompter.h"
+#include "core/NumberText.h"
+#include "core/Texts.h"
 
 #include <algorithm>
 
@@ -30,25 +30,35 @@ bool isUploadStep(int t)
 
 }  // namespace
 
-int Transfer::lineCount() const
+Transfer::Transfer(const LinkContext &ctx) : m_ctx(ctx)
 {
-    const double v = RoundHalfEven(NumericValue(m_ctx.view.text(MainView::LineCountBox)));
-    return int(std::clamp(v, -1.0, 32767.0));
+}
+
+void Transfer::replyAccepted(int acceptedTag)
+{
+    const bool last = m_ctx.state.RequestTag == tag::Idle;
+    if (acceptedTag == tag::WriteLineCount)
+        emit countAcknowledged();
+    else if (acceptedTag == tag::WriteBlock && last)
+        emit lastBlockAcknowledged();
+    else if (acceptedTag == tag::ReadBlock && last)
+        emit lastBlockStored();
+    if (acceptedTag == tag::WriteBlock || acceptedTag == tag::ReadBlock)
+        checkEnded();
 }
 
 void Transfer::DownloadClick()
 {
-    m_ctx.view.HideCellEditors();
     if (uploading() || m_ctx.state.MainWaiting) {
         ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
         return;
     }
-    if (m_ctx.view.text(MainView::RunModeButton) == text::AutoRunOn()) {
+    if (m_ctx.status.autoRun()) {
         m_ctx.prompter.message(QCoreApplication::translate(
             "Trelmo", "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"));
         return;
     }
-    const double value = NumericValue(m_ctx.view.text(MainView::LineCountBox));
+    const double value = m_ctx.program.count();
     if (!m_ctx.port.isOpen()) {
         m_ctx.prompter.message(text::PortInvalidDownload());
     } else if (m_ctx.state.RequestTag != tag::Idle) {
@@ -56,7 +66,7 @@ void Transfer::DownloadClick()
     } else if (value >= 1 && value <= program::MaxLines) {
         // What goes to the controller is the program as it stands now.
         m_sent = m_ctx.state.ProgramImage;
-        m_lines = lineCount();
+        m_lines = m_ctx.program.lines();
         if (!m_ctx.link.SendRegister(tag::WriteLineCount, reg::LineCount, m_lines))
             return;
         m_ctx.state.BlockCount = 0;
@@ -65,7 +75,7 @@ void Transfer::DownloadClick()
     } else {
         m_ctx.prompter.message(BadLineCount());
     }
-    m_ctx.view.setTimerEnabled(1, true);
+    m_ctx.timers.enable(1, true);
 }
 
 void Transfer::StartBlocks()
@@ -135,7 +145,7 @@ bool Transfer::timerStep()
 // although the controller acknowledged the line count.
 void Transfer::blockWriteFailed()
 {
-    m_ctx.view.setButtonColor(MainView::Button::Command8, colors::Red);
+    emit blockNotSent();
     checkEnded();
 }
 
@@ -143,7 +153,7 @@ void Transfer::portFailed()
 {
     const int t = m_ctx.state.RequestTag;
     if (downloading() && (t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue))
-        m_ctx.view.setButtonColor(MainView::Button::Command8, colors::Red);
+        emit blockNotSent();
 }
 
 void Transfer::disconnected()
@@ -161,18 +171,20 @@ bool Transfer::beginUpload(int lines)
     // does not complete.
     m_beforeImage = m_ctx.state.ProgramImage;
     m_beforeDisplay = m_ctx.state.DisplayImage;
-    m_ctx.view.saveProgramView();
+    m_beforeCount = m_ctx.program.count();
+    emit uploadBeginning();
     m_lines = lines;
-    m_ctx.view.setText(MainView::LineCountBox, QString::number(lines));
-    m_ctx.state.ProgramImage[0] = std::uint8_t(lines >> 8);
-    m_ctx.state.ProgramImage[1] = std::uint8_t(lines & 0xFF);
-    m_ctx.view.layoutProgramRows(lines);
+    m_ctx.program.setCount(lines);
+    m_ctx.program.setCountWord(lines);
+    m_ctx.program.layOutRows(lines);
     m_ctx.state.BlockCount = std::int16_t(ProgramRead::blockCountFor(lines));
     m_ctx.state.BlocksDone = 0;
     m_ctx.state.Transferring = LinkState::Transfer::Upload;
     if (lines >= 1)
         emit started(Kind::Upload, lines);
-    const bool sent = ProgramRead::requestFirstBlock(m_ctx.state, m_ctx.link, m_ctx.view, lines);
+    const bool sent = ProgramRead::requestFirstBlock(m_ctx.state, m_ctx.link, lines);
+    if (sent && lines >= 1)
+        emit readStarted();
     checkEnded();
     return sent;
 }
@@ -201,7 +213,7 @@ void Transfer::end(bool complete)
     if (kind == Kind::Upload) {
         m_ctx.state.ProgramImage = m_beforeImage;
         m_ctx.state.DisplayImage = m_beforeDisplay;
-        m_ctx.view.restoreProgramView();
+        m_ctx.program.setCount(m_beforeCount);
     }
     emit cutShort(kind);
     m_ctx.prompter.message(kind == Kind::Download ? DownloadUnfinished() : UploadUnfinished());
@@ -209,7 +221,6 @@ void Transfer::end(bool complete)
 
 void Transfer::UploadClick()
 {
-    m_ctx.view.HideCellEditors();
     if (downloading() || m_ctx.state.MainWaiting) {
         ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
         return;
@@ -240,7 +251,7 @@ void Transfer::UploadClick()
     if (!answered) {
         if (!m_ctx.port.isOpen())
             return;  // the port failed meanwhile, and the user has been told
-        m_ctx.view.setText(MainView::ConnectionLabel, text::NotConnected());
+        m_ctx.status.setLabel(ControllerStatus::Label::NotConnected);
         m_ctx.port.close();
         m_ctx.prompter.message(text::NoController());
         return;

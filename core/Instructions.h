@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "link/LinkState.h"
-#include "ui/NumberText.h"
+#include "core/NumberText.h"
 
 namespace program {
 

@@ -1,4 +1,4 @@
-#include "ui/CommPort.h"
+#include "link/CommPort.h"
 
 #include <QSerialPort>
 #include <QTimer>

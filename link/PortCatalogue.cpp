@@ -1,4 +1,4 @@
-#include "ui/PortCatalogue.h"
+#include "link/PortCatalogue.h"
 
 #include <QRegularExpression>
 #include <QSerialPortInfo>

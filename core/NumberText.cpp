@@ -1,4 +1,4 @@
-#include "ui/NumberText.h"
+#include "core/NumberText.h"
 
 #include <cmath>
 

@@ -1,0 +1,74 @@
+#include "core/ToolCore.h"
+
+#include "core/Prompter.h"
+#include "core/Texts.h"
+#include "link/Tags.h"
+
+ToolCore::ToolCore(LinkState &state_, Prompter &prompter_, std::function<QStringList()> catalogue)
+    : state(state_), prompter(prompter_), program(state_),
+      ctx{state_, port, link, stop, prompter_, status, program, timers}, link(ctx), stop(ctx), receive(ctx),
+      connection(ctx), transfer(ctx), verify(ctx)
+{
+    port.setObjectName(QStringLiteral("MSComm"));
+    port.setCatalogueSource(std::move(catalogue));
+    for (int n : {1, 2}) {
+        QTimer &t = timers.timer(n);
+        t.setObjectName(n == 1 ? QStringLiteral("Timer1") : QStringLiteral("Timer2"));
+        t.setInterval(100);
+    }
+    connect(&timers.Timer1, &QTimer::timeout, this, &ToolCore::onTimer1);
+    connect(&timers.Timer2, &QTimer::timeout, &receive, &ReceiveHandler::watchdogTick);
+    connect(&port, &CommPort::received, &receive, &ReceiveHandler::onReceive);
+    connect(&port, &CommPort::failed, this, &ToolCore::onPortFailed);
+    connect(&receive, &ReceiveHandler::accepted, &transfer, &Transfer::replyAccepted);
+    connect(&receive, &ReceiveHandler::accepted, &verify, &Verify::replyAccepted);
+    // A stop ends a verify at once.
+    connect(&stop, &EmergencyStop::sent, &verify, &Verify::checkEnded);
+    // A connection reads the stored program into the tool, unless the front end says otherwise.
+    connection.beginUpload = [this](int lines) { return transfer.beginUpload(lines); };
+}
+
+Connection::Outcome ToolCore::start()
+{
+    timers.enable(2, false);
+    timers.enable(1, false);
+    state.SlaveAddress = 1;
+    const Connection::Outcome outcome = connection.ConnectController();
+    switch (outcome) {
+    case Connection::Outcome::Connected:
+        timers.enable(1, true);
+        timers.enable(2, true);
+        state.PortErrorFlag = 0;
+        state.NoReplyTicks = 0;
+        break;
+    case Connection::Outcome::NoPort:
+        status.setLabel(ControllerStatus::Label::NotConnected);
+        timers.enable(1, true);
+        state.PortErrorFlag = 0;
+        break;
+    default: break;  // the port is closed again; both timers stay off
+    }
+    return outcome;
+}
+
+void ToolCore::onTimer1()
+{
+    const bool goOn = transfer.timerStep();
+    verify.checkEnded();
+    if (goOn)
+        emit ticked();
+}
+
+void ToolCore::onPortFailed()
+{
+    // The port failed under us (the adapter was pulled out): say so once, as a failed send
+    // would, and forget the request; the port is already closed.
+    state.PortLostReported = true;
+    transfer.portFailed();
+    verify.portFailed();
+    state.RequestTag = tag::Idle;
+    state.PortErrorFlag = 0;
+    status.show(false);
+    prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
+    transfer.checkEnded();
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The tool without its windows: the port, the request path and the reply handler, the
+// emergency stop, finding the controller, the program and its transfers, and the two link
+// timers they run on. The main window and the command line are two front ends on it: they show
+// its state and pass the user's requests in.
+#include <QObject>
+#include <QStringList>
+#include <functional>
+
+#include "core/ControllerStatus.h"
+#include "core/ProgramModel.h"
+#include "core/Transfer.h"
+#include "core/Verify.h"
+#include "link/CommPort.h"
+#include "link/Connection.h"
+#include "link/EmergencyStop.h"
+#include "link/LinkContext.h"
+#include "link/ModbusLink.h"
+#include "link/ReceiveHandler.h"
+
+class Prompter;
+
+class ToolCore : public QObject {
+    Q_OBJECT
+public:
+    // `catalogue` gives the devices that port numbers 1 to 20 stand for; it is asked afresh at
+    // every connect.
+    ToolCore(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue);
+
+    // The start-up connect: port scan, handshake, the read of the stored program, the timers.
+    Connection::Outcome start();
+
+    LinkState &state;
+    Prompter &prompter;
+    CommPort port;
+    LinkTimers timers;
+    ControllerStatus status;
+    ProgramModel program;
+    LinkContext ctx;
+    ModbusLink link;
+    EmergencyStop stop;
+    ReceiveHandler receive;
+    Connection connection;
+    Transfer transfer;
+    Verify verify;
+
+signals:
+    // Timer1 has taken the transfers a step further, and the tick goes on (it ends at once when
+    // a send failed and the port was closed).
+    void ticked();
+
+private:
+    void onTimer1();
+    void onPortFailed();
+};
