@@ -118,6 +118,15 @@ public:
     // Builds a request header without sending it (used by the senders; public for benchmarks).
     static bool buildHeader(QByteArray &frame, int slave, int function, int a, int b);
 
+signals:
+    // For listeners only (the traffic record); nothing here depends on them.
+    // A request goes to the port as `serial` (the id it is written with) under `tag`.
+    void sending(quint32 serial, int tag);
+    // A send took the error path.
+    void sendFailed(int tag);
+    // A watchdog has given the request outstanding up and thrown away what waited at the port.
+    void givenUp();
+
 private:
     bool request(int tag, bool built, bool urgent = false);
     void ComputeCrc();

@@ -11,6 +11,7 @@
 #include "Pty.h"
 #include "RecordingPrompter.h"
 #include "SimProcess.h"
+#include "core/Traffic.h"
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -32,6 +33,9 @@ bool ticks(QTimer *timer, int n);
 // A line record: category, command, then parameters in thousandths, each stored low word
 // first, every word high byte first.
 QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {});
+
+// The traffic record's rows from `from` on, each with `columns` in words, joined by "|".
+QStringList trafficRows(const Traffic &t, quint64 from, std::initializer_list<int> columns);
 
 // The columns of a data table, and one row of it with its values in the order of the columns.
 template <typename... T> void columns(const auto &...names)
@@ -77,6 +81,7 @@ struct ToolRig : Pty, FakeController, Tool {
 
 struct SimRig : Tool {
     std::unique_ptr<SimProcess> sim;
-    explicit SimRig(const QStringList &simArgs = {}, bool start = true);
+    // `log`: the simulator's standard error (its --log) goes there.
+    explicit SimRig(const QStringList &simArgs = {}, bool start = true, const QString &log = {});
     bool ok() const { return sim && sim->ok(); }
 };
