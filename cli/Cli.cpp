@@ -87,6 +87,9 @@ QString Help()
         "  verify 工程文件     比较控制器中的程序与工程\n"
         "  upload 工程文件     读取控制器中的程序，保存为工程文件\n"
         "  ports               列出串口，以及哪个串口上有控制器应答\n"
+        "  params save 参数文件     读取控制器的轴参数，保存到文件\n"
+        "  params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）\n"
+        "  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）\n"
         "\n"
         "选项：\n"
         "  --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）\n"
@@ -94,6 +97,7 @@ QString Help()
         "  --repeat            生产线循环：每台控制器编程后等它断开，再等下一台\n"
         "  --log 文件.csv      每台一行记录，追加写入\n"
         "  --json              在标准输出打印一个结果对象\n"
+        "  --yes               params restore 不询问，直接写入\n"
         "\n"
         "退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；\n"
         "3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；\n"
@@ -118,6 +122,8 @@ std::optional<Options> Parse(const QStringList &arguments, QString &error)
             o.repeat = true;
         } else if (a == QLatin1String("--json")) {
             o.json = true;
+        } else if (a == QLatin1String("--yes")) {
+            o.yes = true;
         } else if (a.startsWith(u'-')) {
             error = a;
             return std::nullopt;
@@ -129,7 +135,12 @@ std::optional<Options> Parse(const QStringList &arguments, QString &error)
     o.file = positional.value(1);
     const bool takesFile = o.command == QLatin1String("download") || o.command == QLatin1String("verify") ||
                            o.command == QLatin1String("upload");
-    const bool valid = takesFile ? positional.size() == 2 : o.command == QLatin1String("ports") && positional.size() == 1;
+    bool valid = takesFile ? positional.size() == 2 : o.command == QLatin1String("ports") && positional.size() == 1;
+    if (o.command == QLatin1String("params")) {
+        o.sub = positional.value(1);
+        o.file = positional.value(2);
+        valid = positional.size() == 3 && QStringList{"save", "diff", "restore"}.contains(o.sub);
+    }
     if (!valid || (o.repeat && o.command != QLatin1String("download") && o.command != QLatin1String("verify"))) {
         error = positional.join(u' ');
         return std::nullopt;
@@ -156,6 +167,8 @@ int Runner::run()
         return ports();
     if (m_options.command == QLatin1String("upload"))
         return upload();
+    if (m_options.command == QLatin1String("params"))
+        return params();
     return m_options.repeat ? repeat() : finish(unit());
 }
 

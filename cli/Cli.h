@@ -33,12 +33,14 @@ enum Exit {
 };
 
 struct Options {
-    QString command;  // download, verify, upload, ports
+    QString command;  // download, verify, upload, ports, params
+    QString sub;      // params: save, diff, restore
     QString file;
     QString port;     // a device; empty: the system's ports, as the window scans them
     bool verify = true;
     bool repeat = false;
     bool json = false;
+    bool yes = false;  // params restore: without asking
     QString log;
 };
 
@@ -76,6 +78,7 @@ private:
     int program();
     int upload();
     int ports();
+    int params();
     int repeat();
     // Connects as the window does; an exit code when no controller answers.
     std::optional<int> connect();

@@ -768,6 +768,146 @@
         <translation>%1 units: %2 passed, %3 failed.</translation>
     </message>
     <message>
+        <source>命令行有误：%1</source>
+        <translation>Wrong command line: %1</translation>
+    </message>
+    <message>
+        <source>不是参数文件</source>
+        <translation>not a parameter file</translation>
+    </message>
+    <message>
+        <source>参数文件格式 %1 无法读取</source>
+        <translation>parameter file format %1 cannot be read</translation>
+    </message>
+    <message>
+        <source>无法识别的行</source>
+        <translation>unknown line</translation>
+    </message>
+    <message>
+        <source>%1 %2 出现两次</source>
+        <translation>%1 %2 given twice</translation>
+    </message>
+    <message>
+        <source>缺少 %1 %2</source>
+        <translation>%1 %2 missing</translation>
+    </message>
+    <message>
+        <source>%1 %2 的寄存器应为 %3</source>
+        <translation>%1 %2: the registers are %3</translation>
+    </message>
+    <message>
+        <source>%1 %2 的值不是数字</source>
+        <translation>%1 %2: not a number</translation>
+    </message>
+    <message>
+        <source>%1 %2 的值超出范围</source>
+        <translation>%1 %2: the value does not fit</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2</source>
+        <translation>line %1: %2</translation>
+    </message>
+    <message>
+        <source>轴</source>
+        <translation>Axis</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>控制器</source>
+        <translation>Controller</translation>
+    </message>
+    <message>
+        <source>不同</source>
+        <translation>differs</translation>
+    </message>
+    <message>
+        <source>不同，不写入</source>
+        <translation>differs, not written</translation>
+    </message>
+    <message>
+        <source>%1 %2：已写入 %3，读回一致</source>
+        <translation>%1 %2: %3 written and read back</translation>
+    </message>
+    <message>
+        <source>%1 %2：已写入 %3，读回为 %4</source>
+        <translation>%1 %2: %3 written, read back as %4</translation>
+    </message>
+    <message>
+        <source>%1 %2：没有写入</source>
+        <translation>%1 %2: not written</translation>
+    </message>
+    <message>
+        <source>%1 %2：文件中的 %3 不能写入，保持 %4</source>
+        <translation>%1 %2: the file&apos;s %3 cannot be written; it stays %4</translation>
+    </message>
+    <message>
+        <source>参数文件 (*.trelmo-params)|*.trelmo-params|All Files (*.*)|*.*</source>
+        <translation>Parameter files (*.trelmo-params)|*.trelmo-params|All Files (*.*)|*.*</translation>
+    </message>
+    <message>
+        <source>参数已保存到 %1。</source>
+        <translation>Parameters saved to %1.</translation>
+    </message>
+    <message>
+        <source>参数文件保存出错！</source>
+        <translation>The parameter file could not be saved!</translation>
+    </message>
+    <message>
+        <source>参数文件无法使用：%1</source>
+        <translation>The parameter file cannot be used: %1</translation>
+    </message>
+    <message>
+        <source>没有读到控制器的参数，请重试！</source>
+        <translation>The controller&apos;s parameters could not be read; try again!</translation>
+    </message>
+    <message>
+        <source>比较参数</source>
+        <translation>Compare with file…</translation>
+    </message>
+    <message>
+        <source>导入参数</source>
+        <translation>Restore from file…</translation>
+    </message>
+    <message>
+        <source>文件与控制器的参数全部相同。</source>
+        <translation>The file and the controller hold the same parameters.</translation>
+    </message>
+    <message>
+        <source>有 %1 个参数不同。</source>
+        <translation>%1 parameters differ.</translation>
+    </message>
+    <message>
+        <source>有 %1 个参数不同，将写入其中 %2 个。写入吗？</source>
+        <translation>%1 parameters differ; %2 of them will be written. Write them?</translation>
+    </message>
+    <message>
+        <source>没有要写入的参数。</source>
+        <translation>Nothing to write.</translation>
+    </message>
+    <message>
+        <source>参数写入结果：
+%1</source>
+        <translation>Parameters written:
+%1</translation>
+    </message>
+    <message>
+        <source>参数写入没有完成：
+%1</source>
+        <translation>The parameters were not all written:
+%1</translation>
+    </message>
+    <message>
+        <source>参数已写入。现在让控制器保存数据吗？</source>
+        <translation>The parameters are written. Let the controller save its data now?</translation>
+    </message>
+    <message>
+        <source>导出参数</source>
+        <translation>Save parameters…</translation>
+    </message>
+    <message>
         <source>用法：trelmo-cli 命令 [选项]
 
 命令：
@@ -775,6 +915,9 @@
   verify 工程文件     比较控制器中的程序与工程
   upload 工程文件     读取控制器中的程序，保存为工程文件
   ports               列出串口，以及哪个串口上有控制器应答
+  params save 参数文件     读取控制器的轴参数，保存到文件
+  params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）
+  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）
 
 选项：
   --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）
@@ -782,6 +925,7 @@
   --repeat            生产线循环：每台控制器编程后等它断开，再等下一台
   --log 文件.csv      每台一行记录，追加写入
   --json              在标准输出打印一个结果对象
+  --yes               params restore 不询问，直接写入
 
 退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；
 3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；
@@ -791,16 +935,20 @@
 
 Commands:
   download PROJECT    connect to the controller, download the project, then verify it
-  verify PROJECT      compare the controller's program with the project
-  upload PROJECT      read the controller's program and save it as a project file
+  verify PROJECT      compare the controller&apos;s program with the project
+  upload PROJECT      read the controller&apos;s program and save it as a project file
   ports               list the serial ports, and on which of them a controller answers
+  params save FILE        read the controller&apos;s axis parameters and save them to a file
+  params diff FILE        compare the file&apos;s axis parameters with the controller&apos;s (exit 0 equal, 5 different)
+  params restore FILE     write the file&apos;s parameters that differ into the controller (--yes: without asking)
 
 Options:
-  --port DEVICE       use this serial device (default: the system's ports, tried in turn as the window does)
+  --port DEVICE       use this serial device (default: the system&apos;s ports, tried in turn as the window does)
   --no-verify         do not verify after the download
   --repeat            production loop: program each controller, wait until it is unplugged, then wait for the next
   --log FILE.csv      append one line per unit
   --json              print one result object on standard output
+  --yes               params restore: write without asking
 
 Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing, unreadable or not a project;
 3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
@@ -808,8 +956,32 @@ Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing,
 </translation>
     </message>
     <message>
-        <source>命令行有误：%1</source>
-        <translation>Wrong command line: %1</translation>
+        <source>[y/N] </source>
+        <translation>[y/N] </translation>
+    </message>
+    <message>
+        <source>没有写入任何参数。</source>
+        <translation>No parameter was written.</translation>
+    </message>
+    <message>
+        <source>参数在控制器的工作存储中；要永久保存，请用“控制器保存数据”。</source>
+        <translation>The parameters are in the controller&apos;s working memory; to keep them, use “Save in controller”.</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>差异</source>
+        <translation>Difference</translation>
+    </message>
+    <message>
+        <source>%1 %2：已写入 %3，没有读回</source>
+        <translation>%1 %2: %3 written, not read back</translation>
+    </message>
+    <message>
+        <source>%1 %2：已发出 %3，控制器没有应答</source>
+        <translation>%1 %2: %3 sent, the controller did not answer</translation>
     </message>
 </context>
 </TS>

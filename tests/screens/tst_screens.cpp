@@ -4,9 +4,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "Rigs.h"
+#include "core/ParameterFile.h"
 #include "link/CommPort.h"
 
 using namespace Qt::StringLiterals;
@@ -665,6 +667,57 @@ private slots:
         else
             QVERIFY(menuPaste(edit));
         QCOMPARE(edit->text(), clipboard == u"9.5"_s ? clipboard : QString());
+    }
+    // The parameter screen's file buttons: a file compared (its differing rows marked), restored (the
+    // differing values written one after the other, the user then offered the controller's save),
+    // and a restore cut short by a stop or a port failure, which says what was written and what not.
+    void parameterFiles_data()
+    {
+        columns<QString, QString>("how", "report");
+        row("compared", "compare", "");
+        row("restored", "restore",
+            "X 导程/：已写入 5，读回一致\nY 细分：已写入 3200，读回一致\nZ 手动加速度：已写入 7，读回一致");
+        row("stopped at the second write", "stop",
+            "X 导程/：已写入 5，没有读回\nY 细分：已发出 3200，控制器没有应答\nZ 手动加速度：没有写入");
+        row("the port fails at the second write", "port",
+            "X 导程/：已写入 5，没有读回\nY 细分：已发出 3200，控制器没有应答\nZ 手动加速度：没有写入");
+    }
+    void parameterFiles()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, report);
+        ToolRig rig;
+        QVERIFY(rig.open(RunControl::Parameters));
+        ParamScreen *p = rig.params();
+        param::Values values{};
+        values[1] = 5000, values[9] = 3200, values[23] = 7000;  // X lead, Y microstep, Z acceleration
+        QTemporaryDir dir;
+        QFile file(dir.filePath(u"p.trelmo-params"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(param::WriteFile(values)) > 0);
+        file.close();
+        rig.prompter.fileNames.enqueue(file.fileName());
+        rig.prompter.answers << Prompter::Answer::Ok << Prompter::Answer::Ok << Prompter::Answer::Cancel;
+        int written = 0;
+        rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
+            if (q[1] != 0x10 || ++written != 2 || how == "restore")
+                return reply;
+            QTimer::singleShot(0, &rig, [&] {
+                how == "stop" ? QTest::mouseClick(rig.w.Command14, Qt::LeftButton) : rig.hangUp();
+            });
+            return QByteArray();
+        };
+        const int from = rig.mark();
+        QTest::mouseClick(how == "compare" ? p->Command4 : p->Command5, Qt::LeftButton);
+        QCOMPARE(rig.prompter.tables.size(), 1);
+        QCOMPARE(rig.prompter.tables[0].marked.count(true), 3);
+        for (int r : {1, 10, 19})  // X lead, Y microstep, Z acceleration in the table's rows
+            QVERIFY(rig.prompter.tables[0].marked[r]);
+        QCOMPARE(written, how == "compare" ? 0 : how == "restore" ? 3 : 2);
+        if (how == "compare")
+            return;
+        QVERIFY2(rig.prompter.messages.filter(report).size() == 1, qPrintable(rig.prompter.messages.join(u'|')));
+        QCOMPARE(rig.prompter.messages.contains(u"参数已写入。现在让控制器保存数据吗？"_s), how == "restore");
+        QCOMPARE(writes(rig, from).value(0), u"01 10 20 02 00 02 04 13 88 00 00 6F 19"_s);
     }
 };
 

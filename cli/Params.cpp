@@ -1,0 +1,94 @@
+// trelmo-cli params: the axis parameters saved to a file, compared with a controller, restored.
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/Cli.h"
+#include "core/ParameterIo.h"
+#include "core/ToolCore.h"
+
+namespace cli {
+
+namespace {
+const text::Text Saved{QT_TRANSLATE_NOOP("Trelmo", "参数已保存到 %1。")};
+const text::Text SaveFailed{QT_TRANSLATE_NOOP("Trelmo", "参数文件保存出错！")};
+const text::Text Unreadable{QT_TRANSLATE_NOOP("Trelmo", "参数文件无法使用：%1")};
+const text::Text ReadFailed{QT_TRANSLATE_NOOP("Trelmo", "没有读到控制器的参数，请重试！")};
+const text::Text AllEqual{QT_TRANSLATE_NOOP("Trelmo", "文件与控制器的参数全部相同。")};
+const text::Text SomeDiffer{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同。")};
+const text::Text WriteThem{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同，将写入其中 %2 个。写入吗？")};
+const text::Text Answer{QT_TRANSLATE_NOOP("Trelmo", "[y/N] ")};
+const text::Text NothingWritten{QT_TRANSLATE_NOOP("Trelmo", "没有写入任何参数。")};
+const text::Text Stored{QT_TRANSLATE_NOOP("Trelmo", "参数在控制器的工作存储中；要永久保存，请用“控制器保存数据”。")};
+const text::Text ScreenGuard{QT_TRANSLATE_NOOP("Trelmo", "请将运行设置：更改为上电不自动运行，再进入参数设置界面！")};
+
+void Print(const QString &line)
+{
+    std::fputs(qPrintable(line + u'\n'), stdout);
+}
+}  // namespace
+
+int Runner::params()
+{
+    const auto fail = [](int exit, const QString &why) {
+        std::fputs(qPrintable(why + u'\n'), stderr);
+        return exit;
+    };
+    std::optional<param::FileContents> file;
+    if (m_options.sub != QLatin1String("save")) {
+        QFile f(m_options.file);
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.read(1 << 16) : QByteArray();
+        file = param::ReadFile(bytes);
+        if (!f.isOpen() || !file->ok())
+            return fail(BadProject, Unreadable().arg(f.isOpen() ? file->error : m_options.file));
+    }
+    if (const auto failed = connect())
+        return fail(*failed, lastMessage({}));
+    // The values are written only where the parameter screen would open.
+    if (m_options.sub == QLatin1String("restore") && m_core->status.autoRun())
+        return fail(AutoRun, ScreenGuard());
+    param::ParameterIo io(m_core->ctx);
+    param::Values values{};
+    const auto outcome = io.read(values);
+    m_state->RequestTag = 0;
+    if (outcome != param::ParameterIo::Outcome::Done)
+        return fail(m_core->port.isOpen() ? CutShort : PortFailed, ReadFailed());
+
+    if (m_options.sub == QLatin1String("save")) {
+        QSaveFile out(m_options.file);
+        const QByteArray bytes = param::WriteFile(values);
+        const QFileInfo target(m_options.file);
+        if ((target.exists() && !target.isFile()) || !out.open(QIODevice::WriteOnly) ||
+            out.write(bytes) != bytes.size() || !out.commit())
+            return fail(BadProject, SaveFailed());
+        return fail(Done, Saved().arg(m_options.file));
+    }
+
+    const auto rows = param::ParameterIo::Compare(*file, values);
+    const int differing = int(std::count_if(rows.cbegin(), rows.cend(), [](const auto &r) { return r.differs; }));
+    const int toWrite = int(std::count_if(rows.cbegin(), rows.cend(), [](const auto &r) { return r.written; }));
+    Print(param::ParameterIo::Headers().join(u'\t'));
+    for (const auto &row : rows)
+        Print(param::ParameterIo::Texts(row).join(u'\t'));
+    if (m_options.sub == QLatin1String("diff"))
+        return fail(differing ? Different : Done, differing ? SomeDiffer(differing) : AllEqual());
+    if (!toWrite)
+        return fail(differing ? Different : Done, differing ? SomeDiffer(differing) : AllEqual());
+    if (!m_options.yes) {
+        std::fputs(qPrintable(WriteThem().arg(differing).arg(toWrite) + u' ' + Answer()), stderr);
+        std::string reply;
+        std::getline(std::cin, reply);
+        if (reply != "y" && reply != "Y" && reply != "yes")
+            return fail(Done, NothingWritten());
+    }
+    const param::ParameterIo::Restored done = io.restore(*file, values);
+    std::fputs(qPrintable(done.report() + u'\n'), stderr);
+    if (done.outcome == param::ParameterIo::Outcome::PortFailed || done.outcome == param::ParameterIo::Outcome::Stopped)
+        return fail(m_interrupted ? Interrupted : CutShort, QString());
+    return fail(done.complete() && done.left.isEmpty() ? Done : Different, Stored());
+}
+
+}  // namespace cli
