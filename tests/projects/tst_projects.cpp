@@ -315,6 +315,8 @@ private slots:
         QCOMPARE(icons->type(QFileInfo(pipe)) + "|" + icons->type(QFileInfo(p.dir.filePath("job.txt"))) + "|" +
                      icons->type(QFileInfo(p.dir.path())),
                  QStringLiteral("文件|TXT 文件|文件夹"));
+        if (QFileInfo(QStringLiteral("/proc/kmsg")).isFile())  // a file whose reading waits for the kernel
+            QCOMPARE(icons->type(QFileInfo(QStringLiteral("/proc/kmsg"))), QStringLiteral("文件"));
         const QModelIndex job = dialog.proxyModel()->mapFromSource(model->index(p.dir.filePath("job.txt"), 3));
         QVERIFY2(QRegularExpression("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{2}$").match(job.data().toString()).hasMatch(),
                  qPrintable(job.data().toString()));
