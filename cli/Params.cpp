@@ -13,13 +13,6 @@
 namespace cli {
 
 namespace {
-const text::Text Saved{QT_TRANSLATE_NOOP("Trelmo", "参数已保存到 %1。")};
-const text::Text SaveFailed{QT_TRANSLATE_NOOP("Trelmo", "参数文件保存出错！")};
-const text::Text Unreadable{QT_TRANSLATE_NOOP("Trelmo", "参数文件无法使用：%1")};
-const text::Text ReadFailed{QT_TRANSLATE_NOOP("Trelmo", "没有读到控制器的参数，请重试！")};
-const text::Text AllEqual{QT_TRANSLATE_NOOP("Trelmo", "文件与控制器的参数全部相同。")};
-const text::Text SomeDiffer{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同。")};
-const text::Text WriteThem{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同，将写入其中 %2 个。写入吗？")};
 const text::Text Answer{QT_TRANSLATE_NOOP("Trelmo", "[y/N] ")};
 const text::Text NothingWritten{QT_TRANSLATE_NOOP("Trelmo", "没有写入任何参数。")};
 const text::Text Stored{QT_TRANSLATE_NOOP("Trelmo", "参数在控制器的工作存储中；要永久保存，请用“控制器保存数据”。")};
@@ -43,7 +36,7 @@ int Runner::params()
         const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.read(1 << 16) : QByteArray();
         file = param::ReadFile(bytes);
         if (!f.isOpen() || !file->ok())
-            return fail(BadProject, Unreadable().arg(f.isOpen() ? file->error : m_options.file));
+            return fail(BadProject, param::FileUnusable().arg(f.isOpen() ? file->error : m_options.file));
     }
     if (const auto failed = connect())
         return fail(*failed, lastMessage({}));
@@ -55,7 +48,7 @@ int Runner::params()
     const auto outcome = io.read(values);
     m_state->RequestTag = 0;
     if (outcome != param::ParameterIo::Outcome::Done)
-        return fail(m_core->port.isOpen() ? CutShort : PortFailed, ReadFailed());
+        return fail(m_core->port.isOpen() ? CutShort : PortFailed, param::NotRead());
 
     if (m_options.sub == QLatin1String("save")) {
         QSaveFile out(m_options.file);
@@ -63,22 +56,19 @@ int Runner::params()
         const QFileInfo target(m_options.file);
         if ((target.exists() && !target.isFile()) || !out.open(QIODevice::WriteOnly) ||
             out.write(bytes) != bytes.size() || !out.commit())
-            return fail(BadProject, SaveFailed());
-        return fail(Done, Saved().arg(m_options.file));
+            return fail(BadProject, param::FileNotSaved());
+        return fail(Done, param::FileSaved().arg(m_options.file));
     }
 
     const auto rows = param::ParameterIo::Compare(*file, values);
-    const int differing = int(std::count_if(rows.cbegin(), rows.cend(), [](const auto &r) { return r.differs; }));
-    const int toWrite = int(std::count_if(rows.cbegin(), rows.cend(), [](const auto &r) { return r.written; }));
+    const param::ParameterIo::Summary summary = param::ParameterIo::Summarise(rows);
     Print(param::ParameterIo::Headers().join(u'\t'));
     for (const auto &row : rows)
         Print(param::ParameterIo::Texts(row).join(u'\t'));
-    if (m_options.sub == QLatin1String("diff"))
-        return fail(differing ? Different : Done, differing ? SomeDiffer(differing) : AllEqual());
-    if (!toWrite)
-        return fail(differing ? Different : Done, differing ? SomeDiffer(differing) : AllEqual());
+    if (m_options.sub == QLatin1String("diff") || !summary.toWrite)
+        return fail(summary.differing ? Different : Done, summary.text(false));
     if (!m_options.yes) {
-        std::fputs(qPrintable(WriteThem().arg(differing).arg(toWrite) + u' ' + Answer()), stderr);
+        std::fputs(qPrintable(summary.text(true) + u' ' + Answer()), stderr);
         std::string reply;
         std::getline(std::cin, reply);
         if (reply != "y" && reply != "Y" && reply != "yes")

@@ -23,6 +23,9 @@ const text::Text ReadOtherwise{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：已写入 %3
 const text::Text NotReadBack{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：已写入 %3，没有读回")};
 const text::Text Unanswered{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：已发出 %3，控制器没有应答")};
 const text::Text NotWritten{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：没有写入")};
+const text::Text AllEqual{QT_TRANSLATE_NOOP("Trelmo", "文件与控制器的参数全部相同。")};
+const text::Text SomeDiffer{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同。")};
+const text::Text WriteThem{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同，将写入其中 %2 个。写入吗？")};
 const text::Text NotRestorable{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：文件中的 %3 不能写入，保持 %4")};
 }  // namespace
 
@@ -75,6 +78,23 @@ QList<ParameterIo::Row> ParameterIo::Compare(const FileContents &file, const Val
             rows << Row{box, v.text, Shown(box, held), differs, differs && v.restorable};
         }
     return rows;
+}
+
+ParameterIo::Summary ParameterIo::Summarise(const QList<Row> &rows)
+{
+    Summary s;
+    for (const Row &row : rows) {
+        s.differing += row.differs;
+        s.toWrite += row.written;
+    }
+    return s;
+}
+
+QString ParameterIo::Summary::text(bool asking) const
+{
+    if (!differing)
+        return AllEqual();
+    return asking && toWrite ? WriteThem().arg(differing).arg(toWrite) : SomeDiffer(differing);
 }
 
 QStringList ParameterIo::Headers()

@@ -11,6 +11,12 @@
 
 namespace param {
 
+// What the window and the command line say of parameter files alike.
+inline constexpr text::Text FileSaved{QT_TRANSLATE_NOOP("Trelmo", "参数已保存到 %1。")};
+inline constexpr text::Text FileNotSaved{QT_TRANSLATE_NOOP("Trelmo", "参数文件保存出错！")};
+inline constexpr text::Text FileUnusable{QT_TRANSLATE_NOOP("Trelmo", "参数文件无法使用：%1")};
+inline constexpr text::Text NotRead{QT_TRANSLATE_NOOP("Trelmo", "没有读到控制器的参数，请重试！")};
+
 class ParameterIo {
 public:
     explicit ParameterIo(const LinkContext &ctx) : m_ctx(ctx) {}
@@ -30,6 +36,14 @@ public:
         bool written;
     };
     static QList<Row> Compare(const FileContents &file, const Values &controller);
+    // What a comparison comes to: how many values differ, how many a restore writes, and the
+    // sentence that says so (asking, when `asking` and there is something to write).
+    struct Summary {
+        int differing = 0;
+        int toWrite = 0;
+        QString text(bool asking) const;
+    };
+    static Summary Summarise(const QList<Row> &rows);
     // The table's headers and texts, in the language in use.
     static QStringList Headers();
     static QStringList Texts(const Row &row);

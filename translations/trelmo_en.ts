@@ -884,10 +884,6 @@
         <translation>%1 parameters differ; %2 of them will be written. Write them?</translation>
     </message>
     <message>
-        <source>没有要写入的参数。</source>
-        <translation>Nothing to write.</translation>
-    </message>
-    <message>
         <source>参数写入结果：
 %1</source>
         <translation>Parameters written:

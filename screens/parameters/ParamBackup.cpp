@@ -19,17 +19,9 @@
 
 namespace {
 const text::Text Filter{QT_TRANSLATE_NOOP("Trelmo", "参数文件 (*.trelmo-params)|*.trelmo-params|All Files (*.*)|*.*")};
-const text::Text Saved{QT_TRANSLATE_NOOP("Trelmo", "参数已保存到 %1。")};
-const text::Text SaveFailed{QT_TRANSLATE_NOOP("Trelmo", "参数文件保存出错！")};
 const text::Text NoFile{QT_TRANSLATE_NOOP("Trelmo", "没有选择文件！")};
-const text::Text Unreadable{QT_TRANSLATE_NOOP("Trelmo", "参数文件无法使用：%1")};
-const text::Text ReadFailed{QT_TRANSLATE_NOOP("Trelmo", "没有读到控制器的参数，请重试！")};
 const text::Text CompareTitle{QT_TRANSLATE_NOOP("Trelmo", "比较参数")};
 const text::Text RestoreTitle{QT_TRANSLATE_NOOP("Trelmo", "导入参数")};
-const text::Text AllEqual{QT_TRANSLATE_NOOP("Trelmo", "文件与控制器的参数全部相同。")};
-const text::Text SomeDiffer{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同。")};
-const text::Text WriteThem{QT_TRANSLATE_NOOP("Trelmo", "有 %1 个参数不同，将写入其中 %2 个。写入吗？")};
-const text::Text NothingToWrite{QT_TRANSLATE_NOOP("Trelmo", "没有要写入的参数。")};
 const text::Text Written{QT_TRANSLATE_NOOP("Trelmo", "参数写入结果：\n%1")};
 const text::Text Interrupted{QT_TRANSLATE_NOOP("Trelmo", "参数写入没有完成：\n%1")};
 const text::Text SaveNow{QT_TRANSLATE_NOOP("Trelmo", "参数已写入。现在让控制器保存数据吗？")};
@@ -62,7 +54,7 @@ bool ParamScreen::readFresh(param::Values &values)
     if (io.read(values) == param::ParameterIo::Outcome::Done)
         return true;
     if (m_ctx.port.isOpen())
-        showMessage(ReadFailed());
+        showMessage(param::NotRead());
     return false;
 }
 
@@ -90,7 +82,7 @@ std::optional<param::FileContents> ParamScreen::readFile()
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.read(1 << 16) : QByteArray();
     param::FileContents contents = param::ReadFile(bytes);
     if (!file.isOpen() || !contents.ok()) {
-        showMessage(Unreadable().arg(file.isOpen() ? contents.error : QFileInfo(path).fileName()));
+        showMessage(param::FileUnusable().arg(file.isOpen() ? contents.error : QFileInfo(path).fileName()));
         return std::nullopt;
     }
     return contents;
@@ -111,10 +103,10 @@ void ParamScreen::SaveParameters()
         const QByteArray bytes = param::WriteFile(values);
         const bool ok = QFileInfo(path).isFile() || !QFileInfo::exists(path);
         if (!ok || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-            showMessage(SaveFailed());
+            showMessage(param::FileNotSaved());
             return;
         }
-        showMessage(Saved().arg(QDir::toNativeSeparators(path)));
+        showMessage(param::FileSaved().arg(QDir::toNativeSeparators(path)));
     });
 }
 
@@ -137,8 +129,7 @@ void ParamScreen::CompareParameters()
         if (!file || !readFresh(values))
             return;
         const auto rows = param::ParameterIo::Compare(*file, values);
-        const auto differing = std::count_if(rows.cbegin(), rows.cend(), [](const auto &r) { return r.differs; });
-        m_ctx.prompter.table(Table(CompareTitle(), differing ? SomeDiffer(int(differing)) : AllEqual(), rows));
+        m_ctx.prompter.table(Table(CompareTitle(), param::ParameterIo::Summarise(rows).text(false), rows));
     });
 }
 
@@ -151,14 +142,12 @@ void ParamScreen::RestoreParameters()
         if (!file || !readFresh(values))
             return;
         const auto rows = param::ParameterIo::Compare(*file, values);
-        const auto differing = std::count_if(rows.cbegin(), rows.cend(), [](const auto &r) { return r.differs; });
-        const auto toWrite = std::count_if(rows.cbegin(), rows.cend(), [](const auto &r) { return r.written; });
-        if (!toWrite) {
-            m_ctx.prompter.table(Table(RestoreTitle(), differing ? SomeDiffer(int(differing)) : AllEqual(), rows));
+        const param::ParameterIo::Summary summary = param::ParameterIo::Summarise(rows);
+        if (!summary.toWrite) {
+            m_ctx.prompter.table(Table(RestoreTitle(), summary.text(false), rows));
             return;
         }
-        const QString question = WriteThem().arg(differing).arg(toWrite);
-        if (m_ctx.prompter.table(Table(RestoreTitle(), question, rows), Prompter::Buttons::OkCancel) !=
+        if (m_ctx.prompter.table(Table(RestoreTitle(), summary.text(true), rows), Prompter::Buttons::OkCancel) !=
             Prompter::Answer::Ok)
             return;
         param::ParameterIo io(m_ctx);
