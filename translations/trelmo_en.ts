@@ -768,6 +768,54 @@
         <translation>%1 units: %2 passed, %3 failed.</translation>
     </message>
     <message>
+        <source>命令行有误：%1</source>
+        <translation>Wrong command line: %1</translation>
+    </message>
+    <message>
+        <source>行号</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>共有 %1 行代码，这里最多还能容纳 %2 行（一个程序最多 500 行）。</source>
+        <translation>%1 lines, but only %2 more fit here (a program has at most 500 lines).</translation>
+    </message>
+    <message>
+        <source>第 %1 行有 %2 列，应有 7 列（指令集、命令、参数1 至 参数5），或前面再加一列行号共 8 列。</source>
+        <translation>Row %1 has %2 cells; a line has 7 (Category, Command, Parameter 1 to Parameter 5), or 8 with a line number in front.</translation>
+    </message>
+    <message>
+        <source>第 %1 行有 %2 列，应与第一行一样有 %3 列。</source>
+        <translation>Row %1 has %2 cells; like the first row, it should have %3.</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是指令集的名称或代码。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a category name or code.</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是这一行的指令集中的命令名称或代码。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a command name or code of the row&apos;s category.</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：代码“%4”超出范围（0 至 65535）。</source>
+        <translation>Row %1, column %2 (%3): the code &quot;%4&quot; is out of range (0 to 65535).</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是数（可带负号，最多三位小数）。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a number (an optional minus, at most three decimals).</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”超出范围（-2147483.648 至 2147483.647）。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is out of range (-2147483.648 to 2147483.647).</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是行号。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a line number.</translation>
+    </message>
+    <message>
+        <source>其余出错的行：%1</source>
+        <translation>Other rows refused: %1</translation>
+    </message>
+    <message>
         <source>用法：trelmo-cli 命令 [选项]
 
 命令：
@@ -806,10 +854,6 @@ Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing,
 3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
 7 the controller is set to run at power-on (nothing was sent); 130 Ctrl+C.
 </translation>
-    </message>
-    <message>
-        <source>命令行有误：%1</source>
-        <translation>Wrong command line: %1</translation>
     </message>
 </context>
 </TS>
