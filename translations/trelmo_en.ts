@@ -816,6 +816,18 @@
         <translation>Other rows refused: %1</translation>
     </message>
     <message>
+        <source>剪贴板中的内容不是程序，没有粘贴：</source>
+        <translation>The clipboard holds no program; nothing was pasted:</translation>
+    </message>
+    <message>
+        <source>剪贴板中没有代码行！</source>
+        <translation>The clipboard holds no program lines!</translation>
+    </message>
+    <message>
+        <source>粘贴后将有 %1 行，一个程序最多 500 行，没有粘贴！</source>
+        <translation>The program would have %1 lines; a program has at most 500. Nothing was pasted!</translation>
+    </message>
+    <message>
         <source>用法：trelmo-cli 命令 [选项]
 
 命令：
