@@ -50,6 +50,9 @@ signals:
 
 private:
     QString choosePath(bool save);
+    void openPath(const QString &path);
+    // Lines 1 to n as a CSV table; the program's baseline stays.
+    bool exportSheet(const QString &path);
     LinkState &m_state;
     ProgramModel &m_program;
     Prompter &m_prompter;

@@ -828,6 +828,14 @@
         <translation>The program would have %1 lines; a program has at most 500. Nothing was pasted!</translation>
     </message>
     <message>
+        <source>CSV 表格 (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
+    </message>
+    <message>
+        <source>%1 不是可以打开的程序，没有打开：</source>
+        <translation>%1 is not a program that can be opened; it was not opened:</translation>
+    </message>
+    <message>
         <source>用法：trelmo-cli 命令 [选项]
 
 命令：
