@@ -27,6 +27,7 @@ const text::Text ClearQuestion{QT_TRANSLATE_NOOP("Trelmo", "确定要将工程�
 const text::Text UnsavedQuestion{QT_TRANSLATE_NOOP("Trelmo", "工程已修改，是否保存？")};
 const text::Text CsvFilter{QT_TRANSLATE_NOOP("Trelmo", "CSV 表格 (*.csv)")};
 const text::Text NotAProgram{QT_TRANSLATE_NOOP("Trelmo", "%1 不是可以打开的程序，没有打开：")};
+const text::Text FileGone{QT_TRANSLATE_NOOP("Trelmo", "文件已不存在，已从最近打开的工程中删除：%1")};
 
 // Spaces (only spaces) are trimmed from both ends of a chosen path.
 QString TrimSpaces(const QString &path)
@@ -146,6 +147,19 @@ void ProjectFiles::OpenProject()
         openPath(path);
 }
 
+void ProjectFiles::OpenProjectFile(const QString &path)
+{
+    m_hideEditors();
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
+        return;
+    if (!QFileInfo::exists(path)) {
+        emit fileMissing(path);
+        m_prompter.message(FileGone().arg(path));
+        return;
+    }
+    openPath(path);
+}
+
 void ProjectFiles::openPath(const QString &path)
 {
     // Everything is read and checked before any of it is taken over: a file that cannot be
@@ -177,6 +191,7 @@ void ProjectFiles::openPath(const QString &path)
     m_program.render(lines, 1);
     m_program.setBaseline();
     emit programReplaced();
+    emit fileUsed(path);
 }
 
 bool ProjectFiles::SaveProject()
@@ -209,6 +224,7 @@ bool ProjectFiles::SaveProject()
     ProjectFileName = QFileInfo(path).fileName();
     m_folder = QFileInfo(path).absolutePath();
     m_program.setBaseline();
+    emit fileUsed(path);
     return true;
 }
 
@@ -221,6 +237,7 @@ bool ProjectFiles::exportSheet(const QString &path)
         return false;
     }
     m_folder = QFileInfo(path).absolutePath();
+    emit fileUsed(path);
     return true;
 }
 

@@ -836,6 +836,14 @@
         <translation>%1 is not a program that can be opened; it was not opened:</translation>
     </message>
     <message>
+        <source>文件已不存在，已从最近打开的工程中删除：%1</source>
+        <translation>The file is gone and has been removed from the recent projects: %1</translation>
+    </message>
+    <message>
+        <source>（还没有最近打开的工程）</source>
+        <translation>(no recent projects yet)</translation>
+    </message>
+    <message>
         <source>用法：trelmo-cli 命令 [选项]
 
 命令：

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QMenu>
 #include <QStringEncoder>
 #include <QtTest>
 #include <csignal>
@@ -76,6 +77,22 @@ struct Projects : Pty, FakeController, Tool {
         return s;
     }
     QString row(int r) const { return seen().value(r + 2); }
+    // The entries of the recent projects' menu, from a right click on "打开工程"; the one at
+    // `open` (from 1) chosen.
+    QStringList recent(int open = 0)
+    {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), w.Command10->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w.Command10, &click);
+        auto *menu = w.Command10->findChild<QMenu *>(QStringLiteral("RecentMenu"));
+        QStringList entries;
+        for (QAction *a : menu->actions())
+            entries << a->text().section(u' ', -1);
+        if (open)
+            menu->actions().value(open - 1)->trigger();
+        menu->close();
+        QTest::qWait(0);  // the open follows once the menu has gone
+        return entries;
+    }
     // Types `value` into "参数5" of line 1 and confirms it, as the user does.
     void edit(const QString &value = QStringLiteral("7"))
     {
@@ -501,6 +518,41 @@ private slots:
         QCOMPARE(p.image(), records.isEmpty() ? before : project(int(records.size() / 24), {records}));
         QFETCH(QString, message);
         QCOMPARE(p.prompter.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    }
+
+    // The projects last opened or saved, newest first, once each, eight of them, kept between
+    // runs; a file that is gone leaves the list when chosen, after the question about unsaved work.
+    void recentProjects()
+    {
+        QTemporaryDir settings, files;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QCoreApplication::setOrganizationName(QStringLiteral("trelmo-tests"));
+        const auto forget = qScopeGuard([] { QCoreApplication::setOrganizationName({}); });
+        const auto path = [&](const QString &name) { return files.filePath(name); };
+        {
+            Projects p;
+            QCOMPARE(p.recent(), QStringList{"（还没有最近打开的工程）"});
+            for (int i = 1; i <= 9; ++i) {
+                QFile f(path(QString("p%1.dat").arg(i)));
+                QVERIFY(f.open(QIODevice::WriteOnly) && f.write(project(i, {})) == 12025);
+                f.close();
+                p.click(p.w.Command10, f.fileName());
+            }
+            p.click(p.w.Command7, path("p3.dat"));
+            p.click(p.w.Command7, path("p.csv"));
+        }
+        Projects p;
+        QCOMPARE(p.recent(), (QStringList{path("p.csv"), path("p3.dat"), path("p9.dat"), path("p8.dat"), path("p7.dat"),
+                                          path("p6.dat"), path("p5.dat"), path("p4.dat")}));
+        QFile::remove(path("p8.dat"));
+        p.edit();
+        p.recent(4);  // 否, not saved
+        QCOMPARE(p.prompter.messages,
+                 (QStringList{"工程已修改，是否保存？", "文件已不存在，已从最近打开的工程中删除：" + path("p8.dat")}));
+        p.recent(6);
+        QCOMPARE(p.w.Text1->text(), QStringLiteral("5"));
+        QCOMPARE(p.recent(), (QStringList{path("p5.dat"), path("p.csv"), path("p3.dat"), path("p9.dat"), path("p7.dat"),
+                                          path("p6.dat"), path("p4.dat")}));
     }
 };
 
