@@ -87,6 +87,7 @@ QString Help()
         "  verify 工程文件     比较控制器中的程序与工程\n"
         "  upload 工程文件     读取控制器中的程序，保存为工程文件\n"
         "  ports               列出串口，以及哪个串口上有控制器应答\n"
+        "  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）\n"
         "\n"
         "选项：\n"
         "  --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）\n"
@@ -127,9 +128,14 @@ std::optional<Options> Parse(const QStringList &arguments, QString &error)
     }
     o.command = positional.value(0);
     o.file = positional.value(1);
+    o.target = positional.value(2);
     const bool takesFile = o.command == QLatin1String("download") || o.command == QLatin1String("verify") ||
                            o.command == QLatin1String("upload");
-    const bool valid = takesFile ? positional.size() == 2 : o.command == QLatin1String("ports") && positional.size() == 1;
+    const int wanted = takesFile                               ? 2
+                       : o.command == QLatin1String("convert") ? 3
+                       : o.command == QLatin1String("ports")   ? 1
+                                                               : -1;
+    const bool valid = positional.size() == wanted;
     if (!valid || (o.repeat && o.command != QLatin1String("download") && o.command != QLatin1String("verify"))) {
         error = positional.join(u' ');
         return std::nullopt;
@@ -152,6 +158,8 @@ Runner::~Runner() = default;
 
 int Runner::run()
 {
+    if (m_options.command == QLatin1String("convert"))
+        return Convert(m_options.file, m_options.target);
     if (m_options.command == QLatin1String("ports"))
         return ports();
     if (m_options.command == QLatin1String("upload"))

@@ -33,8 +33,9 @@ enum Exit {
 };
 
 struct Options {
-    QString command;  // download, verify, upload, ports
+    QString command;  // download, verify, upload, ports, convert
     QString file;
+    QString target;   // convert: the file written
     QString port;     // a device; empty: the system's ports, as the window scans them
     bool verify = true;
     bool repeat = false;
@@ -46,6 +47,8 @@ struct Options {
 std::optional<Options> Parse(const QStringList &arguments, QString &error);
 // The help text, exit codes included.
 QString Help();
+// Converts a project file into a CSV table or back, by the extension .csv (Convert.cpp).
+int Convert(const QString &from, const QString &to);
 
 // The messages the core shows: kept, never waited on.
 class QuietPrompter : public Prompter {

@@ -844,6 +844,22 @@
         <translation>(no recent projects yet)</translation>
     </message>
     <message>
+        <source>convert 需要一个工程文件和一个 .csv 文件：%1 → %2</source>
+        <translation>convert takes one project file and one .csv file: %1 → %2</translation>
+    </message>
+    <message>
+        <source>不是可用的工程文件或 CSV 表格：%1</source>
+        <translation>Not a usable project file or CSV table: %1</translation>
+    </message>
+    <message>
+        <source>无法写入：%1</source>
+        <translation>Cannot write: %1</translation>
+    </message>
+    <message>
+        <source>已转换：共 %1 行，已写入 %2。</source>
+        <translation>Converted: %1 lines, written to %2.</translation>
+    </message>
+    <message>
         <source>用法：trelmo-cli 命令 [选项]
 
 命令：
@@ -851,6 +867,7 @@
   verify 工程文件     比较控制器中的程序与工程
   upload 工程文件     读取控制器中的程序，保存为工程文件
   ports               列出串口，以及哪个串口上有控制器应答
+  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）
 
 选项：
   --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）
@@ -867,12 +884,13 @@
 
 Commands:
   download PROJECT    connect to the controller, download the project, then verify it
-  verify PROJECT      compare the controller's program with the project
-  upload PROJECT      read the controller's program and save it as a project file
+  verify PROJECT      compare the controller&apos;s program with the project
+  upload PROJECT      read the controller&apos;s program and save it as a project file
   ports               list the serial ports, and on which of them a controller answers
+  convert FROM TO     convert between a project file and a CSV table (told apart by the extension .csv)
 
 Options:
-  --port DEVICE       use this serial device (default: the system's ports, tried in turn as the window does)
+  --port DEVICE       use this serial device (default: the system&apos;s ports, tried in turn as the window does)
   --no-verify         do not verify after the download
   --repeat            production loop: program each controller, wait until it is unplugged, then wait for the next
   --log FILE.csv      append one line per unit
@@ -882,6 +900,10 @@ Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing,
 3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
 7 the controller is set to run at power-on (nothing was sent); 130 Ctrl+C.
 </translation>
+    </message>
+    <message>
+        <source>%1 不是程序，没有转换：</source>
+        <translation>%1 is not a program; nothing was converted:</translation>
     </message>
 </context>
 </TS>
