@@ -87,6 +87,7 @@ QString Help()
         "  verify 工程文件     比较控制器中的程序与工程\n"
         "  upload 工程文件     读取控制器中的程序，保存为工程文件\n"
         "  ports               列出串口，以及哪个串口上有控制器应答\n"
+        "  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）\n"
         "  params save 参数文件     读取控制器的轴参数，保存到文件\n"
         "  params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）\n"
         "  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）\n"
@@ -133,9 +134,14 @@ std::optional<Options> Parse(const QStringList &arguments, QString &error)
     }
     o.command = positional.value(0);
     o.file = positional.value(1);
+    o.target = positional.value(2);
     const bool takesFile = o.command == QLatin1String("download") || o.command == QLatin1String("verify") ||
                            o.command == QLatin1String("upload");
-    bool valid = takesFile ? positional.size() == 2 : o.command == QLatin1String("ports") && positional.size() == 1;
+    const int wanted = takesFile                               ? 2
+                       : o.command == QLatin1String("convert") ? 3
+                       : o.command == QLatin1String("ports")   ? 1
+                                                               : -1;
+    bool valid = positional.size() == wanted;
     if (o.command == QLatin1String("params")) {
         o.sub = positional.value(1);
         o.file = positional.value(2);
@@ -163,6 +169,8 @@ Runner::~Runner() = default;
 
 int Runner::run()
 {
+    if (m_options.command == QLatin1String("convert"))
+        return Convert(m_options.file, m_options.target);
     if (m_options.command == QLatin1String("ports"))
         return ports();
     if (m_options.command == QLatin1String("upload"))

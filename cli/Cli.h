@@ -33,9 +33,10 @@ enum Exit {
 };
 
 struct Options {
-    QString command;  // download, verify, upload, ports, params
+    QString command;  // download, verify, upload, ports, params, convert
     QString sub;      // params: save, diff, restore
     QString file;
+    QString target;   // convert: the file written
     QString port;     // a device; empty: the system's ports, as the window scans them
     bool verify = true;
     bool repeat = false;
@@ -48,6 +49,8 @@ struct Options {
 std::optional<Options> Parse(const QStringList &arguments, QString &error);
 // The help text, exit codes included.
 QString Help();
+// Converts a project file into a CSV table or back, by the extension .csv (Convert.cpp).
+int Convert(const QString &from, const QString &to);
 
 // The messages the core shows: kept, never waited on.
 class QuietPrompter : public Prompter {

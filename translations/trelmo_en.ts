@@ -900,8 +900,92 @@
         <translation>The parameters are written. Let the controller save its data now?</translation>
     </message>
     <message>
-        <source>导出参数</source>
-        <translation>Save parameters…</translation>
+        <source>行号</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>共有 %1 行代码，这里最多还能容纳 %2 行（一个程序最多 500 行）。</source>
+        <translation>%1 lines, but only %2 more fit here (a program has at most 500 lines).</translation>
+    </message>
+    <message>
+        <source>第 %1 行有 %2 列，应有 7 列（指令集、命令、参数1 至 参数5），或前面再加一列行号共 8 列。</source>
+        <translation>Row %1 has %2 cells; a line has 7 (Category, Command, Parameter 1 to Parameter 5), or 8 with a line number in front.</translation>
+    </message>
+    <message>
+        <source>第 %1 行有 %2 列，应与第一行一样有 %3 列。</source>
+        <translation>Row %1 has %2 cells; like the first row, it should have %3.</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是指令集的名称或代码。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a category name or code.</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是这一行的指令集中的命令名称或代码。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a command name or code of the row&apos;s category.</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：代码“%4”超出范围（0 至 65535）。</source>
+        <translation>Row %1, column %2 (%3): the code &quot;%4&quot; is out of range (0 to 65535).</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是数（可带负号，最多三位小数）。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a number (an optional minus, at most three decimals).</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”超出范围（-2147483.648 至 2147483.647）。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is out of range (-2147483.648 to 2147483.647).</translation>
+    </message>
+    <message>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是行号。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a line number.</translation>
+    </message>
+    <message>
+        <source>其余出错的行：%1</source>
+        <translation>Other rows refused: %1</translation>
+    </message>
+    <message>
+        <source>剪贴板中的内容不是程序，没有粘贴：</source>
+        <translation>The clipboard holds no program; nothing was pasted:</translation>
+    </message>
+    <message>
+        <source>剪贴板中没有代码行！</source>
+        <translation>The clipboard holds no program lines!</translation>
+    </message>
+    <message>
+        <source>粘贴后将有 %1 行，一个程序最多 500 行，没有粘贴！</source>
+        <translation>The program would have %1 lines; a program has at most 500. Nothing was pasted!</translation>
+    </message>
+    <message>
+        <source>CSV 表格 (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
+    </message>
+    <message>
+        <source>%1 不是可以打开的程序，没有打开：</source>
+        <translation>%1 is not a program that can be opened; it was not opened:</translation>
+    </message>
+    <message>
+        <source>文件已不存在，已从最近打开的工程中删除：%1</source>
+        <translation>The file is gone and has been removed from the recent projects: %1</translation>
+    </message>
+    <message>
+        <source>（还没有最近打开的工程）</source>
+        <translation>(no recent projects yet)</translation>
+    </message>
+    <message>
+        <source>convert 需要一个工程文件和一个 .csv 文件：%1 → %2</source>
+        <translation>convert takes one project file and one .csv file: %1 → %2</translation>
+    </message>
+    <message>
+        <source>不是可用的工程文件或 CSV 表格：%1</source>
+        <translation>Not a usable project file or CSV table: %1</translation>
+    </message>
+    <message>
+        <source>无法写入：%1</source>
+        <translation>Cannot write: %1</translation>
+    </message>
+    <message>
+        <source>已转换：共 %1 行，已写入 %2。</source>
+        <translation>Converted: %1 lines, written to %2.</translation>
     </message>
     <message>
         <source>用法：trelmo-cli 命令 [选项]
@@ -911,6 +995,7 @@
   verify 工程文件     比较控制器中的程序与工程
   upload 工程文件     读取控制器中的程序，保存为工程文件
   ports               列出串口，以及哪个串口上有控制器应答
+  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）
   params save 参数文件     读取控制器的轴参数，保存到文件
   params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）
   params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）
@@ -934,6 +1019,7 @@ Commands:
   verify PROJECT      compare the controller&apos;s program with the project
   upload PROJECT      read the controller&apos;s program and save it as a project file
   ports               list the serial ports, and on which of them a controller answers
+  convert FROM TO     convert between a project file and a CSV table (told apart by the extension .csv)
   params save FILE        read the controller&apos;s axis parameters and save them to a file
   params diff FILE        compare the file&apos;s axis parameters with the controller&apos;s (exit 0 equal, 5 different)
   params restore FILE     write the file&apos;s parameters that differ into the controller (--yes: without asking)
@@ -976,8 +1062,16 @@ Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing,
         <translation>%1 %2: %3 written, not read back</translation>
     </message>
     <message>
+        <source>%1 不是程序，没有转换：</source>
+        <translation>%1 is not a program; nothing was converted:</translation>
+    </message>
+    <message>
         <source>%1 %2：已发出 %3，控制器没有应答</source>
         <translation>%1 %2: %3 sent, the controller did not answer</translation>
+    </message>
+    <message>
+        <source>导出参数</source>
+        <translation>Save parameters…</translation>
     </message>
 </context>
 </TS>

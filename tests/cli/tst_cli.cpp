@@ -116,6 +116,37 @@ private slots:
             QCOMPARE(controller.requests.size(), 2);
     }
 
+    // A project to a CSV table and back, byte for byte; the wrong pair of files, or a table that is
+    // no program, refused.
+    void convert_data()
+    {
+        columns<QString, QString, int, QString>("from", "to", "exit", "says");
+        row("to a table", "p.dat", "p.csv", 0, "Converted: 12 lines, written to ");
+        row("back", "p.csv", "back.dat", 0, "Converted: 12 lines, written to ");
+        row("two projects", "p.dat", "back.dat", 1, "convert takes one project file and one .csv file");
+        row("a table that is no program", "bad.csv", "x.dat", 2,
+            "Row 2, column 3 (Parameter 1): \"1.2345\" is not a number");
+        row("no table", "none.csv", "x.dat", 2, "Not a usable project file or CSV table");
+    }
+    void convert()
+    {
+        file(u"p.dat"_s, project(12));
+        file(u"bad.csv"_s, "指令集,命令,参数1,参数2,参数3,参数4,参数5\n1,1,1.2345,0,0,0,0\n");
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        Run cli({u"convert"_s, dir.filePath(from), dir.filePath(to)});
+        QVERIFY(cli.finish());
+        QTEST(cli.exit(), "exit");
+        const QString err = cli.err();
+        QFETCH(QString, says);
+        QVERIFY2(err.contains(says), qPrintable(err));
+        if (to == u"back.dat"_s && cli.exit() == 0) {
+            QFile back(dir.filePath(to));
+            QVERIFY(back.open(QIODevice::ReadOnly));
+            QCOMPARE(back.readAll(), project(12));
+        }
+    }
+
     // The command line writes a program with the window's frames, in the window's order, and its
     // verify passes; killed in the middle, the controller leaves it cut short.
     void theWindowsFrames()

@@ -7,6 +7,7 @@
 #include <termios.h>
 
 #include "Rigs.h"
+#include "editor/LineSelection.h"
 #include "link/ModbusLink.h"
 #include "link/Tags.h"
 #include "mainwindow/TransferProgress.h"
@@ -563,6 +564,8 @@ private slots:
         row("保存工程 during an upload", "upload", "Command7");
         row("清除工程 during an upload", "upload", "Command6");
         row("插入代码行 during an upload", "upload", "Command1");
+        row("lines deleted during a download", "download", "lines:Delete");
+        row("lines pasted during an upload", "upload", "lines:Ctrl+V");
         row("打开工程 inside the read button's wait", "count", "Command10");
         row("连接控制器 inside a probe's wait", "probe", "Cmd1");
     }
@@ -587,6 +590,9 @@ private slots:
                     rig.w.MSFlexGrid1->setCurrentCell(25, 4), emit rig.w.MSFlexGrid1->clicked();
                 else if (click == "Text1")
                     QTest::keyClick(rig.w.Text1, Qt::Key_9);
+                else if (click.startsWith("lines:"))  // lines 3 to 5 selected by their numbers
+                    rig.w.findChild<LineSelection *>()->select(3, 5),
+                        QTest::keySequence(rig.w.MSFlexGrid1, QKeySequence(click.section(u':', 1)));
                 else
                     QTest::mouseClick(rig.w.findChild<QPushButton *>(click), Qt::LeftButton);
             });
