@@ -76,6 +76,12 @@ QuietPrompter::Answer QuietPrompter::message(const QString &text, Buttons button
     return buttons == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
 }
 
+int Say(const QString &line, int exit)
+{
+    Err(line);
+    return exit;
+}
+
 QString Help()
 {
     return QCoreApplication::translate(

@@ -49,6 +49,8 @@ struct Options {
 std::optional<Options> Parse(const QStringList &arguments, QString &error);
 // The help text, exit codes included.
 QString Help();
+// Writes the line to standard error; gives the exit code back.
+int Say(const QString &line, int exit);
 // Converts a project file into a CSV table or back, by the extension .csv (Convert.cpp).
 int Convert(const QString &from, const QString &to);
 

@@ -1,7 +1,6 @@
 // trelmo-cli convert A B: a project file to a CSV table, or a CSV table to a project file, told
 // apart by the extension .csv; the window's own readers and writers on both sides.
 #include <QCoreApplication>
-#include <cstdio>
 
 #include "cli/Cli.h"
 #include "core/ProgramCsv.h"
@@ -15,12 +14,6 @@ const text::Text NotAProgram{QT_TRANSLATE_NOOP("Trelmo", "不是可用的工程�
 const text::Text RowsRefused{QT_TRANSLATE_NOOP("Trelmo", "%1 不是程序，没有转换：")};
 const text::Text NotWritten{QT_TRANSLATE_NOOP("Trelmo", "无法写入：%1")};
 const text::Text Converted{QT_TRANSLATE_NOOP("Trelmo", "已转换：共 %1 行，已写入 %2。")};
-
-int Say(const QString &text, int exit)
-{
-    std::fputs(qPrintable(text + u'\n'), stderr);
-    return exit;
-}
 }  // namespace
 
 int Convert(const QString &from, const QString &to)

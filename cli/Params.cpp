@@ -26,29 +26,25 @@ void Print(const QString &line)
 
 int Runner::params()
 {
-    const auto fail = [](int exit, const QString &why) {
-        std::fputs(qPrintable(why + u'\n'), stderr);
-        return exit;
-    };
     std::optional<param::FileContents> file;
     if (m_options.sub != QLatin1String("save")) {
         QFile f(m_options.file);
         const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.read(1 << 16) : QByteArray();
         file = param::ReadFile(bytes);
         if (!f.isOpen() || !file->ok())
-            return fail(BadProject, param::FileUnusable().arg(f.isOpen() ? file->error : m_options.file));
+            return Say(param::FileUnusable().arg(f.isOpen() ? file->error : m_options.file), BadProject);
     }
     if (const auto failed = connect())
-        return fail(*failed, lastMessage({}));
+        return Say(lastMessage({}), *failed);
     // The values are written only where the parameter screen would open.
     if (m_options.sub == QLatin1String("restore") && m_core->status.autoRun())
-        return fail(AutoRun, ScreenGuard());
+        return Say(ScreenGuard(), AutoRun);
     param::ParameterIo io(m_core->ctx);
     param::Values values{};
     const auto outcome = io.read(values);
     m_state->RequestTag = 0;
     if (outcome != param::ParameterIo::Outcome::Done)
-        return fail(m_core->port.isOpen() ? CutShort : PortFailed, param::NotRead());
+        return Say(param::NotRead(), m_core->port.isOpen() ? CutShort : PortFailed);
 
     if (m_options.sub == QLatin1String("save")) {
         QSaveFile out(m_options.file);
@@ -56,8 +52,8 @@ int Runner::params()
         const QFileInfo target(m_options.file);
         if ((target.exists() && !target.isFile()) || !out.open(QIODevice::WriteOnly) ||
             out.write(bytes) != bytes.size() || !out.commit())
-            return fail(BadProject, param::FileNotSaved());
-        return fail(Done, param::FileSaved().arg(m_options.file));
+            return Say(param::FileNotSaved(), BadProject);
+        return Say(param::FileSaved().arg(m_options.file), Done);
     }
 
     const auto rows = param::ParameterIo::Compare(*file, values);
@@ -66,19 +62,19 @@ int Runner::params()
     for (const auto &row : rows)
         Print(param::ParameterIo::Texts(row).join(u'\t'));
     if (m_options.sub == QLatin1String("diff") || !summary.toWrite)
-        return fail(summary.differing ? Different : Done, summary.text(false));
+        return Say(summary.text(false), summary.differing ? Different : Done);
     if (!m_options.yes) {
         std::fputs(qPrintable(summary.text(true) + u' ' + Answer()), stderr);
         std::string reply;
         std::getline(std::cin, reply);
         if (reply != "y" && reply != "Y" && reply != "yes")
-            return fail(Done, NothingWritten());
+            return Say(NothingWritten(), Done);
     }
     const param::ParameterIo::Restored done = io.restore(*file, values);
     std::fputs(qPrintable(done.report() + u'\n'), stderr);
     if (done.outcome == param::ParameterIo::Outcome::PortFailed || done.outcome == param::ParameterIo::Outcome::Stopped)
-        return fail(m_interrupted ? Interrupted : CutShort, QString());
-    return fail(done.complete() && done.left.isEmpty() ? Done : Different, Stored());
+        return m_interrupted ? Interrupted : CutShort;
+    return Say(Stored(), done.complete() && done.left.isEmpty() ? Done : Different);
 }
 
 }  // namespace cli
