@@ -199,7 +199,22 @@ private slots:
         row("65.536", "", "65.536", enter, "65.536", "00000001", "65.536", none);
         row("-0.0004", "", "-0.0004", enter, "-0.0004", "FFFFFFFF", "-0.001", none);
         row("0.0004", "", "0.0004", enter, "0.0004", "00000000", "0", none);
-        row("a tie to even", "", "0.0025", enter, "0.0025", "00020000", "0.002", none);
+        // Rounded on the digits typed: to the nearest thousandth, a half to the even one; a negative
+        // number's magnitude up to the next thousandth.
+        row("below half, odd", "", "1.0014", enter, "1.0014", "03E90000", "1.001", none);
+        row("half, odd", "", "1.0015", enter, "1.0015", "03EA0000", "1.002", none);
+        row("above half, odd", "", "1.0016", enter, "1.0016", "03EA0000", "1.002", none);
+        row("below half, even", "", "1.0024", enter, "1.0024", "03EA0000", "1.002", none);
+        row("half, even", "", "0.0025", enter, "0.0025", "00020000", "0.002", none);
+        row("above half, even", "", "0.00251", enter, "0.00251", "00030000", "0.003", none);
+        row("half, carried", "", "0.9995", enter, "0.9995", "03E80000", "1", none);
+        row("negative, below half", "", "-1.0014", enter, "-1.0014", "FC16FFFF", "-1.002", none);
+        row("negative, half, even", "", "-1.0025", enter, "-1.0025", "FC15FFFF", "-1.003", none);
+        row("negative, whole", "", "-4.35", enter, "-4.35", "EF02FFFF", "-4.35", none);
+        row("many decimals", "", "1.00149999999", enter, "1.00149999999", "03E90000", "1.001", none);
+        row("longest, below half", "", "2147483.6474", enter, "2147483.6474", "FFFF7FFF", "2147483.647", none);
+        row("longest, half", "", "2147483.6475", enter, "4", "0FA00000", "4", range);
+        row("longest negative", "", "-2147483.6479", enter, "-2147483.6479", "00008000", "-2147483.648", none);
         row("only / . - and digits", "", "a1 b/x2+Z", enter, "1/2", "03E80000", "1", none);
         row("1-2", "", "1-2", enter, "1-2", "03E80000", "1", none);
         row("minus alone", "", "-", enter, "-", "00000000", "0", none);
