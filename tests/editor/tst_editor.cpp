@@ -302,6 +302,8 @@ private slots:
         QTEST(e.prompter.messages, "messages");
         QCOMPARE(e.w.Text1->text(), QString::number(order.size()));
         QCOMPARE(e.grid.rows(), order.size() + 1);
+        for (int r = 0; r <= order.size(); ++r)  // 400 twips: 27 pixels at 96 dpi, read back as 405 twips
+            QCOMPARE(e.grid.rowHeightTwips(r), 405);
         QTRY_COMPARE(e.w.Text3->text(), QString::number(selected));
         for (int at = 1; at <= order.size(); ++at) {
             const int i = order[at - 1];
