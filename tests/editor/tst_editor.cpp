@@ -1,5 +1,6 @@
 // Editing the program in the grid as the user does: clicks on cells, the chooser and the entry
-// box with typed keys, the four line buttons; checked on the grid's texts and the record bytes.
+// box with typed keys, the four line buttons, undo and redo; checked on the grid's texts and the
+// record bytes.
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QComboBox>
@@ -10,6 +11,9 @@
 #include <numeric>
 
 #include "Rigs.h"
+#include "editor/EditHistory.h"
+#include "projects/Form4.h"
+#include "projects/ProjectFiles.h"
 #include "ui/FlexGrid.h"
 
 namespace {
@@ -21,7 +25,7 @@ struct Editor : Tool {
     Editor() : Tool({})
     {
         w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(QTest::qWaitForWindowActive(&w));  // for the undo keys
         start();
     }
     void open(const QList<QByteArray> &records)
@@ -70,6 +74,23 @@ struct Editor : Tool {
     }
     // Renders every line again from the records: a line inserted after the last one.
     void renderAgain() { press(w.Command1, w.Text1->text().toInt()); }
+    // Both images, the line count, the selected cell, every grid text.
+    QStringList shown() const
+    {
+        QStringList s{QByteArray((const char *)state.ProgramImage.data(), 12025).toHex(),
+                      QByteArray((const char *)state.DisplayImage.data(), 12025).toHex(), w.Text1->text(),
+                      QStringLiteral("%1,%2").arg(w.SelectedRow).arg(w.SelectedColumn)};
+        for (int i = 0; i < grid.rows() * FlexGrid::Cols; ++i)
+            s << grid.textMatrix(i / FlexGrid::Cols, i % FlexGrid::Cols);
+        return s;
+    }
+    // Clicks a cell and waits until the line buttons can see its line.
+    void select(int row, int col)
+    {
+        click(row, col);
+        QVERIFY(QTest::qWaitFor([&] { return w.Text3->text() == QString::number(row); }));
+    }
+    void keys(QKeyCombination k) { QTest::keyClick(qApp->focusWidget(), k.key(), k.keyboardModifiers()); }
 };
 
 const auto hexOf = [](const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); };
@@ -341,6 +362,69 @@ private slots:
         Editor e;
         e.open({QByteArray::fromHex(record.toLatin1()).leftJustified(24, '\0')});
         QTEST(e.row(1), "shown");
+    }
+    // Five lines: category L % 6 + 1, command 1, parameter 1 L / 1000.
+    void eachEditIsUndoneAndRedone_data()
+    {
+        // cell: line and column clicked; key: then typed, or 0: clicked; input: into or on this widget, this text
+        columns<QPoint, int, QStringList>("cell", "key", "input");
+        row("parameter entry", QPoint(2, 4), int(Qt::Key_Return), QStringList{"Text2", "-1.5"});
+        row("category choice", QPoint(3, 1), int(Qt::Key_Down), QStringList{"Combo1"});
+        row("command choice", QPoint(4, 2), int(Qt::Key_Down), QStringList{"Combo1"});
+        row("insert", QPoint(2, 3), 0, QStringList{"Command1"});
+        row("delete", QPoint(2, 3), 0, QStringList{"Command2"});
+        row("paste", QPoint(1, 3), 0, QStringList{"Command4"});
+    }
+    void eachEditIsUndoneAndRedone()
+    {
+        QFETCH(QPoint, cell);
+        QFETCH(int, key);
+        QFETCH(QStringList, input);
+        Editor e;
+        e.open({rec(2, 1, {1}), rec(3, 1, {2}), rec(4, 1, {3}), rec(5, 1, {4}), rec(6, 1, {5})});
+        e.press(e.w.Command3, 4);  // a copy changes nothing
+        e.select(cell.x(), cell.y());
+        const QStringList before = e.shown();
+        QWidget *target = e.w.findChild<QWidget *>(input[0]);
+        key ? type(target, input.value(1), key) : QTest::mouseClick(target, Qt::LeftButton);
+        const QStringList after = e.shown();
+        QVERIFY(after != before && e.w.history().stack().count() == 1);
+        const QKeyCombination keys[] = {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::Key_Z,
+                                        Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
+        for (int i = 0; i < 4; ++i) {
+            e.keys(keys[i]);
+            QCOMPARE(e.shown(), i % 2 ? after : before);  // undone, redone, undone, redone
+        }
+    }
+    void aReplacedProgramStartsANewHistory()
+    {
+        Editor e;
+        e.open({rec(1, 1), rec(1, 2)});
+        e.prompter.fileNames << e.dir.filePath(QStringLiteral("project"));
+        QTest::mouseClick(e.w.Command5, Qt::LeftButton);  // the new-project window, filled in
+        Form4 *form = e.w.projects().form4();
+        form->Text1->setText(QStringLiteral("new")), form->Text2->setText(QStringLiteral("3"));
+        e.select(2, 3);
+        for (QPushButton *replace : {e.w.Command10, e.w.Command6, form->Command1}) {  // open, clear, new
+            QTest::mouseClick(e.w.Command1, Qt::LeftButton);
+            QCOMPARE(e.w.history().stack().count(), 1);
+            QTest::mouseClick(replace, Qt::LeftButton);
+            QCOMPARE(e.w.history().stack().count(), 0);
+        }
+    }
+    void ctrlZInTheEntryBoxUndoesTheTypingFirst()
+    {
+        Editor e;
+        e.open({rec(1, 1), rec(1, 2)});
+        e.select(1, 3);
+        const QStringList before = e.shown();
+        type(e.w.Text2, QStringLiteral("7"));
+        e.select(2, 4);
+        type(e.w.Text2, QStringLiteral("12"), 0);
+        e.keys(Qt::CTRL | Qt::Key_Z);
+        QVERIFY(e.w.Text2->isVisible() && e.w.Text2->text() == QStringLiteral("0"));
+        e.keys(Qt::CTRL | Qt::Key_Z);  // no typing left: the grid's undo, the box closed, nothing stored
+        QVERIFY(!e.w.Text2->isVisible() && e.grid.hasFocus() && e.shown() == before);
     }
 };
 
