@@ -143,12 +143,11 @@ private slots:
 
     void startUpReadsTheStoredProgram_data()
     {
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<QStringList>("reads");
-        QTest::newRow("none") << 0 << QStringList{};
-        QTest::newRow("10 lines") << 10 << QStringList{"01 03 00 00 00 78"};
-        QTest::newRow("11 lines") << 11 << QStringList{"01 03 00 00 00 78", "01 03 00 78 00 0C"};
-        QTest::newRow("25 lines") << 25 << QStringList{"01 03 00 00 00 78", "01 03 00 78 00 78", "01 03 00 F0 00 3C"};
+        columns<int, QStringList>("lines", "reads");
+        row("none", 0, QStringList{});
+        row("10 lines", 10, QStringList{"01 03 00 00 00 78"});
+        row("11 lines", 11, QStringList{"01 03 00 00 00 78", "01 03 00 78 00 0C"});
+        row("25 lines", 25, QStringList{"01 03 00 00 00 78", "01 03 00 78 00 78", "01 03 00 F0 00 3C"});
     }
     void startUpReadsTheStoredProgram()
     {
@@ -226,13 +225,10 @@ private slots:
 
     void downloadFromTheButton_data()
     {
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<QStringList>("heads");
-        QTest::newRow("1 line") << 1 << QStringList{"01 06 21 9C 00 01 82 18", "01 10 00 00 00 0C 18"};
-        QTest::newRow("10 lines") << 10 << QStringList{"01 06 21 9C 00 0A C3 DF", "01 10 00 00 00 78 F0"};
-        QTest::newRow("11 lines") << 11
-                                  << QStringList{"01 06 21 9C 00 0B 02 1F", "01 10 00 00 00 78 F0",
-                                                 "01 10 00 78 00 0C 18"};
+        columns<int, QStringList>("lines", "heads");
+        row("1 line", 1, QStringList{"01 06 21 9C 00 01 82 18", "01 10 00 00 00 0C 18"});
+        row("10 lines", 10, QStringList{"01 06 21 9C 00 0A C3 DF", "01 10 00 00 00 78 F0"});
+        row("11 lines", 11, QStringList{"01 06 21 9C 00 0B 02 1F", "01 10 00 00 00 78 F0", "01 10 00 78 00 0C 18"});
     }
     void downloadFromTheButton()
     {
@@ -258,12 +254,7 @@ private slots:
     // The commands that refuse to start, each sending nothing.
     void refusals_data()
     {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("message");
-        const auto row = [](const char *name, const char *button, const char *how, const QString &message) {
-            QTest::newRow(name) << QString(button) << QString(how) << message;
-        };
+        columns<QString, QString, QString>("button", "how", "message");
         row("download, auto-run on", "Command8", "autorun",
             "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！");
         row("download, 0 lines", "Command8", "0", "行数输入不正确！");
@@ -365,9 +356,7 @@ private slots:
     // unanswered probe pass nor an answered one fail.
     void aStopInsideAWaitForAReply_data()
     {
-        QTest::addColumn<QString>("head");  // the request whose reply is late
-        QTest::addColumn<bool>("answered");
-        QTest::addColumn<bool>("upload");
+        columns<QString, bool, bool>("head", "answered", "upload");  // head: the request whose reply is late
         for (bool answered : {true, false}) {
             const char *how = answered ? "answered" : "unanswered";
             QTest::addRow("run mode probe %s", how) << "01 03 21 7D" << answered << false;

@@ -200,12 +200,10 @@ private slots:
 
     void qtsOwnTextsAreChinese_data()
     {
-        QTest::addColumn<int>("buttons");
-        QTest::addColumn<QStringList>("texts");
-        QTest::newRow("OK") << int(Prompter::Buttons::Ok) << QStringList{"确定"};
-        QTest::newRow("OK, Cancel") << int(Prompter::Buttons::OkCancel) << QStringList{"确定", "取消"};
-        QTest::newRow("Yes, No, Cancel") << int(Prompter::Buttons::YesNoCancel)
-                                         << QStringList{"是(&Y)", "否(&N)", "取消"};
+        columns<int, QStringList>("buttons", "texts");
+        row("OK", int(Prompter::Buttons::Ok), QStringList{"确定"});
+        row("OK, Cancel", int(Prompter::Buttons::OkCancel), QStringList{"确定", "取消"});
+        row("Yes, No, Cancel", int(Prompter::Buttons::YesNoCancel), QStringList{"是(&Y)", "否(&N)", "取消"});
     }
     void qtsOwnTextsAreChinese()
     {

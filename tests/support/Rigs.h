@@ -11,6 +11,7 @@
 #include "Pty.h"
 #include "RecordingPrompter.h"
 #include "SimProcess.h"
+#include "Table.h"
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -24,13 +25,6 @@ void type(QWidget *widget, const QString &text, int end = Qt::Key_Return);
 // A line record: category, command, then parameters in thousandths, each stored low word
 // first, every word high byte first.
 QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {});
-
-// The columns of a data table, and one row of it with its values in the order of the columns.
-template <typename... T> void columns(const auto &...names)
-{
-    (QTest::addColumn<T>(names), ...);
-}
-inline const auto row = [](const char *name, auto... values) { (QTest::newRow(name) << ... << values); };
 
 // The tool and what it talks to; `devices` are its ports 1, 2, ... at every connect.
 struct Tool {
