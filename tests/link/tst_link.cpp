@@ -18,17 +18,6 @@ const QString Unfinished = QStringLiteral("程序下载没有完成，控制器�
 const QByteArray StopFrame = fromHex("01 05 00 10 FF 00 8D FF");
 const QColor Green(0, 255, 0), Red(255, 0, 0);
 
-// Replies to requests starting with `head` leave `ms` late (or never, ms < 0).
-auto lateFor(const char *head, int ms, Pty &pty)
-{
-    return [prefix = fromHex(head), ms, &pty](const QByteArray &request, const QByteArray &reply) {
-        if (!request.startsWith(prefix))
-            return reply;
-        if (ms >= 0)
-            QTimer::singleShot(ms, [&pty, reply] { pty.write(reply); });
-        return QByteArray();
-    };
-}
 // Ticks of `timer` from now until `done`, counting `start`'s own.
 int ticksUntil(QTimer *timer, const std::function<void()> &start, const std::function<bool()> &done)
 {
@@ -289,7 +278,7 @@ private slots:
             QVERIFY(rig.w.link().ReadRegisters(tag::ReadRunMode, 8573, 1));
         }
         if (how == "busy later") {  // a command started inside the read button's wait is still unanswered
-            rig.filter = lateFor("01 05 00 22", -1, rig.pty());
+            rig.late("01 05 00 22", -1);
             QTimer::singleShot(100, [&] { QTest::mouseClick(rig.w.Command12, Qt::LeftButton); });
         }
         const int from = rig.mark();
@@ -323,7 +312,7 @@ private slots:
     void emergencyStopWhileATransferRuns()
     {
         ToolRig rig(25);
-        rig.filter = lateFor("01 03 00 78", -1, rig.pty());
+        rig.late("01 03 00 78", -1);
         QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
         QTRY_COMPARE(rig.state.BlockIndex, std::int16_t(2));
         const int from = rig.mark();
@@ -339,7 +328,7 @@ private slots:
     void anUnansweredStopIsSentThreeTimes()
     {
         ToolRig rig;
-        rig.filter = lateFor("01 05 00 10", -1, rig.pty());
+        rig.late("01 05 00 10", -1);
         QList<qint64> at;
         QElapsedTimer clock;
         clock.start();
@@ -376,7 +365,7 @@ private slots:
             QVERIFY(rig.idle());
             rig.storeProgram(5);
         }
-        rig.filter = lateFor(head.toLatin1().constData(), answered ? 150 : -1, rig.pty());
+        rig.late(head, answered ? 150 : -1);
         // The second probe goes out when the first one's 300 ms are over.
         const int clickAt = !upload && head.endsWith("9C") ? 360 : 60;
         QTimer::singleShot(clickAt, [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
@@ -413,9 +402,9 @@ private slots:
         ToolRig rig;
         rig.w.Text1->setText(QStringLiteral("30"));
         if (how == "watchdog")
-            rig.filter = lateFor("01 10 00 78", -1, rig.pty());
+            rig.late("01 10 00 78", -1);
         if (how == "stop")
-            rig.filter = lateFor("01 10 00 78", 300, rig.pty());
+            rig.late("01 10 00 78", 300);
         if (how == "port")  // the line count is echoed, then the controller's end goes away
             rig.filter = [&](const QByteArray &request, const QByteArray &reply) {
                 if (request.startsWith(fromHex("01 06")))

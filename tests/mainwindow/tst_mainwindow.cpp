@@ -127,18 +127,13 @@ private slots:
         QWidget *window =
             screen < 0 ? static_cast<QWidget *>(&rig.w) : rig.w.runControl().screen(RunControl::Screen(screen));
         QTEST(colours(window->findChildren<QWidget *>()), "colours");
-        QByteArray held;
-        rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
-            const bool hold = held.isEmpty() && hex(q).startsWith(request);
-            held = hold ? reply : held;
-            return hold ? QByteArray() : reply;
-        };
+        rig.late(request, -1);
         QFETCH(QString, button);
         QWidget *b = window->findChild<QPushButton *>(button);
         QTest::mouseClick(b, Qt::LeftButton);
-        QVERIFY(QTest::qWaitFor([&] { return !held.isEmpty(); }));
+        QVERIFY(QTest::qWaitFor([&] { return !rig.held.isEmpty(); }));
         QTEST(colours({b}), "during");
-        rig.write(held);
+        rig.write(rig.held);
         QFETCH(QString, after);
         QTRY_COMPARE(colours({b}), after);
     }

@@ -535,12 +535,7 @@ private slots:
             QTest::mouseClick(p->Text7[std::size_t(i)], Qt::LeftButton);
         rig.registers[8194] = 5000;  // X lead 5
         QTRY_COMPARE(p->Text7[1]->text(), u"5"_s);
-        rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
-            if (q[1] != 5)
-                return reply;
-            QTimer::singleShot(300, &rig, [&rig, reply] { rig.write(reply); });  // acknowledged late
-            return QByteArray();
-        };
+        rig.late(u"01 05"_s, 300);  // the save acknowledged late
         QVERIFY(QTest::qWaitFor([&] { return rig.state.RequestTag == 54; }));
         QStringList shown;  // X lead at every shown parameter block
         onShown(p->Timer1, p->Shape1, [&] { shown << p->Text7[1]->text(); });
@@ -574,15 +569,10 @@ private slots:
         QVERIFY(rig.open(RunControl::Screen(b.which)));
         auto *button = screen(rig, b.which)->findChild<QPushButton *>(u"Command1_%1"_s.arg(b.button));
         QCOMPARE(button->text(), QString::fromUtf8(QTest::currentDataTag()));
-        QByteArray held;
-        rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
-            const bool hold = q[1] == 3 && held.isEmpty();
-            held = hold ? reply : held;
-            return hold ? QByteArray() : reply;
-        };
-        QVERIFY(QTest::qWaitFor([&] { return !held.isEmpty(); }));
+        rig.late(u"01 03"_s, -1);
+        QVERIFY(QTest::qWaitFor([&] { return !rig.held.isEmpty(); }));
         const int from = rig.mark();
-        QTimer::singleShot(0, &rig, [&] { rig.write(held); });
+        QTimer::singleShot(0, &rig, [&] { rig.write(rig.held); });
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(button, Qt::LeftButton);
