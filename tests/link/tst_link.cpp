@@ -91,8 +91,6 @@ private slots:
         QVERIFY(!rig.w.Timer1->isActive() && !rig.w.Timer2->isActive());
     }
 
-    // The system's devices are read afresh at every connect: an adapter plugged in after
-    // start-up is found.
     // Ports 1 to 20 stand for the devices named, as named; without names for the system's own,
     // USB adapters first, each group by number.
     void portCatalogue()
@@ -110,12 +108,19 @@ private slots:
         QVERIFY(system.size() <= 20 && system == PortCatalogue::order(system));
     }
 
+    // Started without any serial port: told so, the grid laid out for 500 lines, Timer1 running. The
+    // system's devices are read afresh at every connect: an adapter plugged in after start-up is found.
     void adapterPluggedInLater()
     {
         ToolRig rig(3, false);
         rig.devices.clear();
         rig.start();
         QCOMPARE(rig.prompter.messages, QStringList{QStringLiteral("没有找到有效的串口！")});
+        QCOMPARE(QStringList({rig.w.windowTitle(), rig.w.Label1->text(), rig.w.Label3->text(), rig.w.Cmd1->text()}),
+                 QStringList({"Trelmo", "TrelmoV2.0     (KESTA-MX3)", "控制器没有连接！", "连接控制器"}));
+        QVERIFY(rig.w.Timer1->isActive() && !rig.w.Timer2->isActive());
+        QCOMPARE(rig.w.MSFlexGrid1->rows(), 501);
+        QTRY_COMPARE(rig.w.Text3->text(), QStringLiteral("0"));
         rig.devices = {rig.device()};
         QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
         QVERIFY(rig.idle());

@@ -1,5 +1,5 @@
-// The main window as the user meets it: start-up without a controller, the caption, the wheel
-// over the program grid, the About window, closing, and Qt's own texts in Chinese.
+// The main window as the user meets it: the colours of every window, the wheel over the program
+// grid, the About window, closing, and Qt's own texts in Chinese.
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -55,24 +55,6 @@ QString colours(const QWidgetList &widgets)
 class TstMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void startsWithoutAnySerialPort()
-    {
-        Tool t({});
-        t.w.show();
-        t.start();
-        QCOMPARE(t.prompter.messages, QStringList{"没有找到有效的串口！"});
-        QCOMPARE(t.w.Label3->text(), QStringLiteral("控制器没有连接！"));
-        QVERIFY(t.w.Timer1->isActive());
-        QVERIFY(!t.w.Timer2->isActive());
-        QCOMPARE(t.w.MSFlexGrid1->rows(), 501);
-        QCOMPARE(t.w.windowTitle(), QStringLiteral("Trelmo"));
-        QCOMPARE(t.w.Label1->text(), QStringLiteral("TrelmoV2.0     (KESTA-MX3)"));
-        QCOMPARE(t.w.Cmd1->text(), QStringLiteral("连接控制器"));
-        // Timer1 runs: the selected cell shows in its boxes.
-        QTRY_COMPARE(t.w.Text3->text(), QStringLiteral("0"));
-        QCOMPARE(t.prompter.messages.size(), 1);
-    }
-
     void theWheelScrollsOneRowPerNotch()
     {
         Tool t({});
