@@ -48,7 +48,7 @@ struct Tool {
         return static_cast<InterpolationScreen *>(w.runControl().screen(RunControl::Interpolation));
     }
     // Opens a screen with its main-window button and waits until it has shown a reply (its
-    // communication lamp changed).
+    // communication lamp changed); false if another screen is still loaded.
     bool open(RunControl::Screen which);
     // Waits until `lamp` has changed its colour `times` times.
     static bool lampChanges(Lamp *lamp, int times = 1, int ms = 5000);
