@@ -41,10 +41,7 @@ struct Editor : Tool {
         QCOMPARE(w.Text1->text(), QString::number(records.size()));
         prompter.clear();
     }
-    QByteArray record(int line) const
-    {
-        return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()) + 2 + 24 * (line - 1), 24);
-    }
+    QByteArray record(int line) const { return image(2 + 24 * (line - 1), 24); }
     // The texts of a line's seven cells, blank-separated.
     QString row(int r, int from = 1, int to = 7) const
     {
@@ -77,9 +74,8 @@ struct Editor : Tool {
     // Both images, the line count, the selected cell, every grid text.
     QStringList shown() const
     {
-        QStringList s{QByteArray((const char *)state.ProgramImage.data(), 12025).toHex(),
-                      QByteArray((const char *)state.DisplayImage.data(), 12025).toHex(), w.Text1->text(),
-                      QStringLiteral("%1,%2").arg(w.SelectedRow).arg(w.SelectedColumn)};
+        QStringList s{image().toHex(), QByteArray((const char *)state.DisplayImage.data(), 12025).toHex(),
+                      w.Text1->text(), QStringLiteral("%1,%2").arg(w.SelectedRow).arg(w.SelectedColumn)};
         for (int i = 0; i < grid.rows() * FlexGrid::Cols; ++i)
             s << grid.textMatrix(i / FlexGrid::Cols, i % FlexGrid::Cols);
         return s;

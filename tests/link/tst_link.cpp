@@ -154,8 +154,7 @@ private slots:
         QCOMPARE(blocks, reads);
         QCOMPARE(rig.w.MSFlexGrid1->rows(), lines + 1);
         QCOMPARE(rig.w.MSFlexGrid1->textMatrix(lines, 0), lines ? QString::number(lines) : QString());
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()) + 2, 24 * lines),
-                 rig.program(lines));
+        QCOMPARE(rig.image(2, 24 * lines), rig.program(lines));
         QVERIFY(rig.w.Timer1->isActive() && rig.w.Timer2->isActive());
     }
 
@@ -207,8 +206,7 @@ private slots:
                  QStringList({"01 03 21 9C 00 01 4E 18", "01 03 00 00 00 78 45 E8", "01 03 00 78 00 18 C5 D9"}));
         QCOMPARE(rig.w.Text1->text(), QStringLiteral("12"));
         QCOMPARE(rig.w.MSFlexGrid1->rows(), 13);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()) + 2, 24 * 12),
-                 rig.program(12));
+        QCOMPARE(rig.image(2, 24 * 12), rig.program(12));
         QCOMPARE(rig.state.ProgramImage[2 + 24 * 12], std::uint8_t(0xAB));  // past the new count: kept
         // A controller claiming more than 500 lines is not believed.
         rig.registers[8604] = 501;
@@ -240,8 +238,7 @@ private slots:
         for (const QString &f : rig.since(from))
             seen << f.left(heads.value(seen.size()).size());
         QCOMPARE(seen, heads);
-        QCOMPARE(rig.program(lines),
-                 QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()) + 2, 24 * lines));
+        QCOMPARE(rig.program(lines), rig.image(2, 24 * lines));
         QVERIFY(rig.prompter.messages.isEmpty());
     }
 

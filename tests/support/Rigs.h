@@ -40,6 +40,11 @@ struct Tool {
     {
         return QTest::qWaitFor([this] { return state.RequestTag == 0; }, ms);
     }
+    // `n` bytes of the program image from byte `from`; line r starts at byte 2 + 24 (r - 1).
+    QByteArray image(int from = 0, int n = 12025) const
+    {
+        return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()) + from, n);
+    }
 
     ManualScreen *manual() { return static_cast<ManualScreen *>(w.runControl().screen(RunControl::Manual)); }
     ParamScreen *params() { return static_cast<ParamScreen *>(w.runControl().screen(RunControl::Parameters)); }

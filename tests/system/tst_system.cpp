@@ -14,10 +14,6 @@
 #include "ui/FlexGrid.h"
 
 namespace {
-QByteArray image(const LinkState &s, int lines)
-{
-    return QByteArray(reinterpret_cast<const char *>(s.ProgramImage.data()), 2 + 24 * lines);
-}
 void fill(LinkState &s, int lines, int seed)
 {
     s.ProgramImage[0] = std::uint8_t(lines >> 8);
@@ -50,7 +46,7 @@ private slots:
         auto *row = rig.w.findChild<TransferProgress *>();
         QVERIFY(row->isHidden());  // after the start-up read of the simulator's sample program
         fill(rig.state, 500, 3);
-        const QByteArray written = image(rig.state, 500);
+        const QByteArray written = rig.image(0, 2 + 24 * 500);
         rig.w.Text1->setText(QStringLiteral("500"));
         for (const auto &[button, what] : {std::pair{rig.w.Command8, "下载 "}, std::pair{rig.w.Cmd5, "读取 "}}) {
             if (button == rig.w.Cmd5)
@@ -74,7 +70,7 @@ private slots:
                 QVERIFY2(seen[i].startsWith(what) && lines(i) > lines(i - 1) && lines(i) % 10 == 0,
                          qPrintable(seen[i]));
         }
-        QCOMPARE(image(rig.state, 500), written);
+        QCOMPARE(rig.image(0, 2 + 24 * 500), written);
         QCOMPARE(rig.w.MSFlexGrid1->rows(), 501);
         QVERIFY(rig.prompter.messages.isEmpty());
 
