@@ -59,7 +59,7 @@ private slots:
         rig.w.show();
         QTest::mouseClick(rig.w.Command11, Qt::LeftButton);
         QTest::mouseClick(rig.w.Command5, Qt::LeftButton);
-        for (int which : {RunControl::Manual, RunControl::Parameters, RunControl::Interpolation}) {
+        for (int which : {RunControl::Interpolation, RunControl::Manual, RunControl::Parameters}) {
             QVERIFY(rig.open(RunControl::Screen(which)));
             QTRY_COMPARE(cutOff(), QString());
             const QStringList chinese = shownTexts();

@@ -63,7 +63,6 @@ struct Projects : Pty, FakeController, Tool {
             prompter.fileNames.enqueue(path);
         QTest::mouseClick(button, Qt::LeftButton);
     }
-    QByteArray image() const { return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()), 12025); }
     // What the user sees of the program, the line count and the grid's rows, and the program image.
     QStringList seen() const
     {

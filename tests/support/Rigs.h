@@ -11,6 +11,7 @@
 #include "Pty.h"
 #include "RecordingPrompter.h"
 #include "SimProcess.h"
+#include "Table.h"
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -33,13 +34,6 @@ bool ticks(QTimer *timer, int n);
 // first, every word high byte first.
 QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {});
 
-// The columns of a data table, and one row of it with its values in the order of the columns.
-template <typename... T> void columns(const auto &...names)
-{
-    (QTest::addColumn<T>(names), ...);
-}
-inline const auto row = [](const char *name, auto... values) { (QTest::newRow(name) << ... << values); };
-
 // The tool and what it talks to; `devices` are its ports 1, 2, ... at every connect.
 struct Tool {
     LinkState state;
@@ -54,6 +48,11 @@ struct Tool {
     {
         return QTest::qWaitFor([this] { return state.RequestTag == 0; }, ms);
     }
+    // `n` bytes of the program image from byte `from`; line r starts at byte 2 + 24 (r - 1).
+    QByteArray image(int from = 0, int n = 12025) const
+    {
+        return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()) + from, n);
+    }
 
     ManualScreen *manual() { return static_cast<ManualScreen *>(w.runControl().screen(RunControl::Manual)); }
     ParamScreen *params() { return static_cast<ParamScreen *>(w.runControl().screen(RunControl::Parameters)); }
@@ -62,7 +61,7 @@ struct Tool {
         return static_cast<InterpolationScreen *>(w.runControl().screen(RunControl::Interpolation));
     }
     // Opens a screen with its main-window button and waits until it has shown a reply (its
-    // communication lamp changed).
+    // communication lamp changed); false if another screen is still loaded.
     bool open(RunControl::Screen which);
     // Waits until `lamp` has changed its colour `times` times.
     static bool lampChanges(Lamp *lamp, int times = 1, int ms = 5000);
