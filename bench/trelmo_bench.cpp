@@ -2,7 +2,8 @@
 // model, the CPU the tool's process uses with the manual screen refreshing and with the main
 // window idle (measured from outside, under a display server) beside a bare Qt program woken as
 // often (`--floor DEVICE`, FloorRun.cpp), its peak memory, the
-// start-up of the real binary to its first frame, rendering and frame building.
+// start-up of the real binary to its first frame, rendering and frame building, and a paste and an
+// import of 500 lines from a spreadsheet (`--spreadsheet` measures these alone, Spreadsheet.cpp).
 //
 // `trelmo-bench --tool DEVICE` is the tool itself as a user runs it (ToolRun.cpp); the
 // benchmark starts it as a child process and reads what the kernel counted for it.
@@ -19,6 +20,7 @@
 #include "BenchSupport.h"
 #include "Pty.h"
 #include "SimProcess.h"
+#include "Spreadsheet.h"
 #include "ToolRun.h"
 #include "Transfers.h"
 #include "link/Crc.h"
@@ -241,9 +243,13 @@ int main(int argc, char **argv)
     const QString program = dir.filePath(QStringLiteral("program500.dat"));
     if (!WriteProgram500(program))
         return 1;
-    QList<Row> rows = MeasureTransfers(program);
-    rows << measureTool(program);
-    rows << measureStartUp() << measureRenderLines() << measureFrames();
+    QList<Row> rows;
+    // `--spreadsheet`: the paste and the import alone.
+    if (argc != 2 || QByteArray(argv[1]) != "--spreadsheet") {
+        rows << MeasureTransfers(program) << measureTool(program);
+        rows << measureStartUp() << measureRenderLines() << measureFrames();
+    }
+    rows << MeasureSpreadsheet(program);
 
     QTextStream out(stdout);
     out << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd")) << ", " << QThread::idealThreadCount()

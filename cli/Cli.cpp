@@ -77,6 +77,12 @@ QuietPrompter::Answer QuietPrompter::message(const QString &text, Buttons button
     return buttons == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
 }
 
+int Say(const QString &line, int exit)
+{
+    Err(line);
+    return exit;
+}
+
 QString Help()
 {
     return QCoreApplication::translate(
@@ -88,6 +94,10 @@ QString Help()
         "  verify 工程文件     比较控制器中的程序与工程\n"
         "  upload 工程文件     读取控制器中的程序，保存为工程文件\n"
         "  ports               列出串口，以及哪个串口上有控制器应答\n"
+        "  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）\n"
+        "  params save 参数文件     读取控制器的轴参数，保存到文件\n"
+        "  params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）\n"
+        "  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）\n"
         "\n"
         "选项：\n"
         "  --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）\n"
@@ -95,6 +105,7 @@ QString Help()
         "  --repeat            生产线循环：每台控制器编程后等它断开，再等下一台\n"
         "  --log 文件.csv      每台一行记录，追加写入\n"
         "  --json              在标准输出打印一个结果对象\n"
+        "  --yes               params restore 不询问，直接写入\n"
         "  --trace 文件        把线路上的每一帧写入文本文件：时间、间隔、方向、数据、用途、延迟、故障\n"
         "\n"
         "退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；\n"
@@ -124,6 +135,8 @@ std::optional<Options> Parse(const QStringList &arguments, QString &error)
             o.repeat = true;
         } else if (a == QLatin1String("--json")) {
             o.json = true;
+        } else if (a == QLatin1String("--yes")) {
+            o.yes = true;
         } else if (a.startsWith(u'-')) {
             error = a;
             return std::nullopt;
@@ -133,9 +146,19 @@ std::optional<Options> Parse(const QStringList &arguments, QString &error)
     }
     o.command = positional.value(0);
     o.file = positional.value(1);
+    o.target = positional.value(2);
     const bool takesFile = o.command == QLatin1String("download") || o.command == QLatin1String("verify") ||
                            o.command == QLatin1String("upload");
-    const bool valid = takesFile ? positional.size() == 2 : o.command == QLatin1String("ports") && positional.size() == 1;
+    const int wanted = takesFile                               ? 2
+                       : o.command == QLatin1String("convert") ? 3
+                       : o.command == QLatin1String("ports")   ? 1
+                                                               : -1;
+    bool valid = positional.size() == wanted;
+    if (o.command == QLatin1String("params")) {
+        o.sub = positional.value(1);
+        o.file = positional.value(2);
+        valid = positional.size() == 3 && QStringList{"save", "diff", "restore"}.contains(o.sub);
+    }
     if (!valid || (o.repeat && o.command != QLatin1String("download") && o.command != QLatin1String("verify"))) {
         error = positional.join(u' ');
         return std::nullopt;
@@ -158,10 +181,10 @@ Runner::~Runner() = default;
 
 int Runner::run()
 {
-    if (!m_options.trace.isEmpty() && !m_trace.open(m_options.trace, m_core->traffic)) {
-        Err(TraceFailed().arg(m_options.trace));
-        return Usage;
-    }
+    if (m_options.command == QLatin1String("convert"))
+        return Convert(m_options.file, m_options.target);
+    if (!m_options.trace.isEmpty() && !m_trace.open(m_options.trace, m_core->traffic))
+        return Say(TraceFailed().arg(m_options.trace), Usage);
     const int exit = command();
     m_trace.finish();
     return exit;
@@ -173,6 +196,8 @@ int Runner::command()
         return ports();
     if (m_options.command == QLatin1String("upload"))
         return upload();
+    if (m_options.command == QLatin1String("params"))
+        return params();
     return m_options.repeat ? repeat() : finish(unit());
 }
 

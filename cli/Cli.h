@@ -34,12 +34,15 @@ enum Exit {
 };
 
 struct Options {
-    QString command;  // download, verify, upload, ports
+    QString command;  // download, verify, upload, ports, params, convert
+    QString sub;      // params: save, diff, restore
     QString file;
+    QString target;   // convert: the file written
     QString port;     // a device; empty: the system's ports, as the window scans them
     bool verify = true;
     bool repeat = false;
     bool json = false;
+    bool yes = false;  // params restore: without asking
     QString log;
     QString trace;  // every frame on the line, as text
 };
@@ -48,6 +51,10 @@ struct Options {
 std::optional<Options> Parse(const QStringList &arguments, QString &error);
 // The help text, exit codes included.
 QString Help();
+// Writes the line to standard error; gives the exit code back.
+int Say(const QString &line, int exit);
+// Converts a project file into a CSV table or back, by the extension .csv (Convert.cpp).
+int Convert(const QString &from, const QString &to);
 
 // The messages the core shows: kept, never waited on.
 class QuietPrompter : public Prompter {
@@ -80,6 +87,7 @@ private:
     int program();
     int upload();
     int ports();
+    int params();
     int repeat();
     // Connects as the window does; an exit code when no controller answers.
     std::optional<int> connect();

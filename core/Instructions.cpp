@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace program {
 namespace {
@@ -49,11 +50,42 @@ QString inUse(const char *name)
     return text::Text{name}();
 }
 
+// The catalogue's own (Chinese) names of codes, or null.
+const char *categorySource(int category)
+{
+    return category >= 1 && category <= CategoryCount ? Catalogue[category - 1].name : nullptr;
+}
+const char *commandSource(int category, int command)
+{
+    if (!categorySource(category) || command < 1)
+        return nullptr;
+    const auto &commands = Catalogue[category - 1].commands;
+    return command <= int(commands.size()) ? *(commands.begin() + (command - 1)) : nullptr;
+}
+QString named(const char *source, Language language)
+{
+    return source ? text::Text{source}.in(language) : QString();
+}
+
+const text::Text ColumnTitles[] = {{""},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "指令集")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "命令")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数1")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数2")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数3")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数4")},
+                                   {QT_TRANSLATE_NOOP("Trelmo", "参数5")}};
+
 }  // namespace
 
 QString NoneText()
 {
     return None();
+}
+
+QString NoneText(Language language)
+{
+    return None.in(language);
 }
 
 QStringList CategoryNames()
@@ -90,19 +122,29 @@ int CommandCode(const QString &category, const QString &command)
 
 QString CategoryName(int category)
 {
-    if (category < 1 || category > CategoryCount)
-        return QString();
-    return inUse(Catalogue[category - 1].name);
+    const char *source = categorySource(category);
+    return source ? inUse(source) : QString();
 }
 
 QString CommandName(int category, int command)
 {
-    if (category < 1 || category > CategoryCount || command < 1)
-        return QString();
-    const auto &commands = Catalogue[category - 1].commands;
-    if (command > int(commands.size()))
-        return QString();
-    return inUse(*(commands.begin() + (command - 1)));
+    const char *source = commandSource(category, command);
+    return source ? inUse(source) : QString();
+}
+
+QString CategoryName(int category, Language language)
+{
+    return named(categorySource(category), language);
+}
+
+QString CommandName(int category, int command, Language language)
+{
+    return named(commandSource(category, command), language);
+}
+
+text::Text ColumnTitle(int column)
+{
+    return column >= 1 && column < int(std::size(ColumnTitles)) ? ColumnTitles[column] : ColumnTitles[0];
 }
 
 QString NameInUse(const QString &shown)
@@ -195,6 +237,21 @@ const std::uint8_t *Record(const ProgramBytes &image, int line)
 {
     const int offset = RecordOffset(line);
     return offset < 0 ? nullptr : image.data() + offset;
+}
+
+void InsertLines(ProgramBytes &image, int lines, int after, const std::uint8_t *records, int count)
+{
+    std::uint8_t *at = image.data() + CountWordSize + std::size_t(RecordSize) * std::size_t(after);
+    const std::size_t moved = std::size_t(RecordSize) * std::size_t(lines - after);
+    std::memmove(at + std::size_t(RecordSize) * std::size_t(count), at, moved);
+    std::memcpy(at, records, std::size_t(RecordSize) * std::size_t(count));
+}
+
+void RemoveLines(ProgramBytes &image, int lines, int first, int count)
+{
+    std::uint8_t *at = image.data() + CountWordSize + std::size_t(RecordSize) * std::size_t(first - 1);
+    const std::size_t moved = std::size_t(RecordSize) * std::size_t(lines - first - count + 1);
+    std::memmove(at, at + std::size_t(RecordSize) * std::size_t(count), moved);
 }
 
 void CopyToDisplay(const ProgramBytes &programImage, ProgramBytes &displayImage)

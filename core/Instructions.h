@@ -10,6 +10,7 @@
 
 #include "link/LinkState.h"
 #include "core/NumberText.h"
+#include "core/Texts.h"
 
 namespace program {
 
@@ -17,6 +18,7 @@ constexpr int ParameterCount = 5;
 
 // Shown for a line without a category or command.
 QString NoneText();
+QString NoneText(Language language);
 
 // The six category names in code order.
 QStringList CategoryNames();
@@ -29,6 +31,11 @@ int CommandCode(const QString &category, const QString &command);
 // Names of codes; a null string for a code that has none.
 QString CategoryName(int category);
 QString CommandName(int category, int command);
+// The same names in `language`, whichever language is in use.
+QString CategoryName(int category, Language language);
+QString CommandName(int category, int command, Language language);
+// The titles of a line's cells, columns 1 to 7: "指令集", "命令", "参数1" to "参数5".
+text::Text ColumnTitle(int column);
 // All names are in the language in use. A category or command name, or the text for none, as
 // a cell shows it in either language: the same name in the language in use. Any other text
 // comes back as it is.
@@ -53,6 +60,15 @@ int RecordOffset(int line);
 // Line r's record in the program image, or null for a line the image cannot hold.
 std::uint8_t *Record(ProgramBytes &image, int line);
 const std::uint8_t *Record(const ProgramBytes &image, int line);
+
+// Lines `after` + 1 to `lines` move down by `count` lines and the `count` records at `records`
+// take their place; the records past the new last line keep what they held. The caller keeps
+// 0 <= `after` <= `lines` and `lines` + `count` <= MaxLines.
+void InsertLines(ProgramBytes &image, int lines, int after, const std::uint8_t *records, int count);
+// Lines `first` to `first` + `count` - 1 go and the lines after them move up; the old last
+// `count` records stay in the image, past the new line count. The caller keeps 1 <= `first` and
+// `first` + `count` - 1 <= `lines` <= MaxLines.
+void RemoveLines(ProgramBytes &image, int lines, int first, int count);
 
 // Copies the records into the display image: DisplayImage[i - 2] = ProgramImage[i].
 void CopyToDisplay(const ProgramBytes &programImage, ProgramBytes &displayImage);

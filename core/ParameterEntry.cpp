@@ -2,6 +2,7 @@
 
 #include "link/RegisterMap.h"
 #include "core/NumberText.h"
+#include "core/ScaledValue.h"
 #include "core/Texts.h"
 
 namespace param {
@@ -19,7 +20,82 @@ constexpr Column AxisColumns[AxisBoxes] = {
 constexpr int AxisRegisterOffsets[AxisBoxes] = {
     reg::axis::PulseEquivalent, reg::axis::Lead,        reg::axis::Microstep, reg::axis::Travel,
     reg::axis::OriginDirection, reg::axis::HomingSpeed, reg::axis::BackOff};
+const text::Text Captions[ColumnCount] = {
+    {QT_TRANSLATE_NOOP("Trelmo", "脉冲当量")},     {QT_TRANSLATE_NOOP("Trelmo", "导程/")},
+    {QT_TRANSLATE_NOOP("Trelmo", "细分")},         {QT_TRANSLATE_NOOP("Trelmo", "手动加速度")},
+    {QT_TRANSLATE_NOOP("Trelmo", "行程(mm)")},     {QT_TRANSLATE_NOOP("Trelmo", "原点方向")},
+    {QT_TRANSLATE_NOOP("Trelmo", "二次找零速度")}, {QT_TRANSLATE_NOOP("Trelmo", "原点回退距离")}};
+
+std::int64_t Divisor(Column column)
+{
+    switch (column) {
+    case Column::PulseEquivalent: return 1000000;
+    case Column::Microstep:
+    case Column::OriginDirection: return 1;
+    default: return 1000;
+    }
+}
 }  // namespace
+
+text::Text Caption(Column column)
+{
+    return Captions[int(column)];
+}
+
+QString AxisName(int axis)
+{
+    return QString(QChar(u'X' + axis));
+}
+
+int AxisOf(int box)
+{
+    return box >= AccelBox ? box - AccelBox : box / AxisBoxes;
+}
+
+void DecodeParameterBlock(const std::uint8_t *b, Values &values)
+{
+    for (int axis = 0; axis < 3; ++axis)
+        for (int j = 0; j < AxisBoxes; ++j) {
+            const std::uint8_t *at = b + 2 * (reg::AxisParamStride * axis + AxisRegisterOffsets[j]);
+            values[std::size_t(AxisBoxes * axis + j)] =
+                AxisColumns[j] == Column::OriginDirection ? std::uint32_t(at[0] << 8 | at[1]) : RawScaled(at);
+        }
+}
+
+void DecodeAccelerationBlock(const std::uint8_t *b, Values &values)
+{
+    for (int axis = 0; axis < 3; ++axis)
+        values[std::size_t(AccelBox + axis)] = RawScaled(b + 4 * axis);
+}
+
+QString Shown(int box, std::uint32_t raw)
+{
+    const Column column = ColumnOf(box);
+    return column == Column::OriginDirection ? QString::number(raw) : ScaledText(raw, Divisor(column));
+}
+
+Registers Source(int box)
+{
+    if (box >= AccelBox)
+        return {reg::ManualAccelX + 2 * (box - AccelBox), 2};
+    const int j = box % AxisBoxes;
+    return {reg::AxisParamsX + reg::AxisParamStride * (box / AxisBoxes) + AxisRegisterOffsets[j],
+            AxisColumns[j] == Column::OriginDirection ? 1 : 2};
+}
+
+std::vector<std::uint8_t> WriteData(int box, std::int64_t value)
+{
+    if (ColumnOf(box) == Column::OriginDirection)
+        return {0, std::uint8_t(value)};
+    StagingBuffer staging{};
+    FillStaging(staging, value);
+    return {staging.begin(), staging.end()};
+}
+
+std::uint32_t RawOf(int box, std::int64_t value)
+{
+    return ColumnOf(box) == Column::OriginDirection ? std::uint32_t(value & 0xFF) : std::uint32_t(value);
+}
 
 int BoxIndex(int axis, Column column)
 {

@@ -26,8 +26,10 @@ std::optional<Contents> Read(const QString &path)
 
 void Apply(const Contents &contents, ProgramBytes &image)
 {
-    std::copy(contents.bytes.cbegin(), contents.bytes.cend(), image.begin());
-    std::fill(image.begin() + contents.bytes.size(), image.begin() + BytesRead, 0);
+    const qsizetype size = std::min<qsizetype>(contents.bytes.size(), FileSize);
+    std::copy(contents.bytes.cbegin(), contents.bytes.cbegin() + size, image.begin());
+    if (size < BytesRead)
+        std::fill(image.begin() + size, image.begin() + BytesRead, 0);
 }
 
 void SetCountWord(ProgramBytes &image, double count)
@@ -37,6 +39,11 @@ void SetCountWord(ProgramBytes &image, double count)
 }
 
 bool Write(const QString &path, const ProgramBytes &image)
+{
+    return WriteWhole(path, QByteArrayView(image.data(), FileSize));
+}
+
+bool WriteWhole(const QString &path, QByteArrayView bytes)
 {
     // A device or a pipe is no project file: the safe save would put a file in its place.
     const QFileInfo target(path);
@@ -50,7 +57,7 @@ bool Write(const QString &path, const ProgramBytes &image)
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-                    file.write(reinterpret_cast<const char *>(image.data()), FileSize) == FileSize && file.commit();
+                    file.write(bytes.data(), bytes.size()) == bytes.size() && file.commit();
     if (!ok)
         file.cancelWriting();
     return ok;

@@ -15,7 +15,7 @@ constexpr int FileSize = program::ImageSize;
 // (offsets 0 to 12000); the rest of the image keeps what it held.
 constexpr int BytesRead = 12001;
 
-// What an open takes from a file: its first bytes and the line count they carry.
+// What an open takes from a file: its first bytes (or a whole image) and the line count they carry.
 struct Contents {
     QByteArray bytes;
     int lines = 0;
@@ -32,5 +32,7 @@ void SetCountWord(ProgramBytes &image, double count);
 // Writes `image` to `path`, whole or not at all. A target that exists and is not a regular file
 // (a device, a pipe, a folder) is refused and left as it is.
 bool Write(const QString &path, const ProgramBytes &image);
+// The same for any file the tool writes: `bytes` whole at `path`, or nothing changed there.
+bool WriteWhole(const QString &path, QByteArrayView bytes);
 
 }  // namespace project

@@ -58,6 +58,7 @@ inline constexpr Text Folder{QT_TRANSLATE_NOOP("Trelmo", "文件夹")};
 inline constexpr Text PlainFile{QT_TRANSLATE_NOOP("Trelmo", "文件")};
 inline constexpr Text TypedFile{QT_TRANSLATE_NOOP("Trelmo", "%1 文件")};
 inline constexpr Text TransferRunning{QT_TRANSLATE_NOOP("Trelmo", "程序传输中，请稍候！")};
+inline constexpr Text InvalidLine{QT_TRANSLATE_NOOP("Trelmo", "没有选择有效行！")};
 
 // Captions shared by several windows.
 inline constexpr Text CommLamp{QT_TRANSLATE_NOOP("Trelmo", "通信指示灯")};

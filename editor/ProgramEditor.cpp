@@ -28,7 +28,6 @@ int BoxInteger(const QString &text)
     return int(RoundHalfEven(v));
 }
 
-const text::Text InvalidLine{QT_TRANSLATE_NOOP("Trelmo", "没有选择有效行！")};
 const text::Text ProgramFull{QT_TRANSLATE_NOOP("Trelmo", "程序已有500行，不能再插入代码行！")};
 const text::Text ParameterRange{QT_TRANSLATE_NOOP("Trelmo", "参数超出范围（-2147483.648 至 2147483.647），输入无效！")};
 }  // namespace
@@ -250,7 +249,7 @@ void ProgramEditor::insertRecord(const std::uint8_t *bytes)
         return;
     }
     if (!((r >= 1 && r < n) || (r == n && n >= 0))) {
-        m_prompter.message(InvalidLine());
+        m_prompter.message(text::InvalidLine());
         return;
     }
     // The image ends after line 500: there is nowhere to put line 501.
@@ -297,7 +296,7 @@ void ProgramEditor::CopyLine()
     const int r = selectedLine();
     const std::uint8_t *record = program::Record(m_state.ProgramImage, r);
     if (r < 1 || r > n || !record) {
-        m_prompter.message(InvalidLine());
+        m_prompter.message(text::InvalidLine());
         return;
     }
     std::copy(record, record + program::RecordSize, LineClipboard.begin());
@@ -316,7 +315,7 @@ void ProgramEditor::DeleteLine()
         return;
     }
     if (r < 1 || r > n) {
-        m_prompter.message(InvalidLine());
+        m_prompter.message(text::InvalidLine());
         return;
     }
     emit aboutToChange(Change::Lines);

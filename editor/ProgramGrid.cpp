@@ -12,14 +12,6 @@ namespace program {
 namespace {
 constexpr int RowHeightTwips = 400;
 constexpr int Centred = 4;
-const text::Text ColumnTitles[] = {{""},
-                                   {QT_TRANSLATE_NOOP("Trelmo", "指令集")},
-                                   {QT_TRANSLATE_NOOP("Trelmo", "命令")},
-                                   {QT_TRANSLATE_NOOP("Trelmo", "参数1")},
-                                   {QT_TRANSLATE_NOOP("Trelmo", "参数2")},
-                                   {QT_TRANSLATE_NOOP("Trelmo", "参数3")},
-                                   {QT_TRANSLATE_NOOP("Trelmo", "参数4")},
-                                   {QT_TRANSLATE_NOOP("Trelmo", "参数5")}};
 }  // namespace
 
 void LayOutGridColumns(FlexGrid &grid)
@@ -32,7 +24,7 @@ void LayOutGridColumns(FlexGrid &grid)
         grid.setColAlignment(c, Centred);
     }
     for (int c = 1; c < FlexGrid::Cols; ++c)
-        grid.setTextMatrix(0, c, ColumnTitles[c]());
+        grid.setTextMatrix(0, c, ColumnTitle(c)());
 }
 
 void LayOutGridRows(FlexGrid &grid, int lines)

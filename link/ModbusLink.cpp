@@ -9,6 +9,8 @@
 #include "core/Texts.h"
 #include "link/WaitMs.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 
@@ -307,6 +309,24 @@ void ModbusLink::markAnswered(std::uint32_t serial)
     for (Request &r : m_awaited)
         if (r.serial == serial)
             r.answered = true;
+    emit answered(serial);
+}
+
+bool ModbusLink::WaitForAnswer(double ms)
+{
+    const std::uint32_t serial = m_current.serial;
+    bool answered = false;
+    QEventLoop loop;
+    QTimer::singleShot(int(ms), &loop, &QEventLoop::quit);
+    connect(this, &ModbusLink::answered, &loop, [&](std::uint32_t s) {
+        answered = answered || s == serial;
+        if (answered)
+            loop.quit();
+    });
+    connect(&m_ctx.port, &CommPort::closed, &loop, &QEventLoop::quit);
+    if (m_ctx.port.isOpen() && !m_lastDropped)
+        loop.exec();
+    return answered;
 }
 
 bool ModbusLink::WaitForReply(double ms)

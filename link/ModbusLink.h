@@ -72,6 +72,8 @@ public:
     // Waits `ms`, handling events, for the reply to the request just sent. True when that
     // very reply was accepted, whatever else happened meanwhile.
     bool WaitForReply(double ms);
+    // The same, but over as soon as that reply has been accepted, or the port has closed.
+    bool WaitForAnswer(double ms);
 
     // The length of the reply a request asks for: 5 + 2 x count for function 03, 8 for
     // functions 05, 06 and 16 (0 for anything else). The reply check uses the same rule.
@@ -126,6 +128,8 @@ signals:
     void sendFailed(int tag);
     // A watchdog has given the request outstanding up and thrown away what waited at the port.
     void givenUp();
+    // The reply to the request of `serial` has been accepted.
+    void answered(std::uint32_t serial);
 
 private:
     bool request(int tag, bool built, bool urgent = false);

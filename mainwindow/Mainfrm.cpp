@@ -18,11 +18,14 @@
 #include "core/NumberText.h"
 #include "core/Texts.h"
 #include "ui/Widgets.h"
+#include "editor/BlockClipboard.h"
 #include "editor/EditHistory.h"
+#include "editor/LineSelection.h"
 #include "editor/ProgramEditor.h"
 #include "editor/ProgramGrid.h"
 #include "projects/LineRenderer.h"
 #include "projects/ProjectFiles.h"
+#include "projects/RecentProjects.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -158,6 +161,13 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
     connect(editor, &ProgramEditor::aboutToChange, history, &EditHistory::begin);
     connect(editor, &ProgramEditor::programChanged, history, &EditHistory::commit);
     connect(projects, &ProjectFiles::programReplaced, history, &EditHistory::clear);
+    // Many lines at once, selected by their numbers, through the system clipboard; the recent
+    // projects on a right click of "打开工程".
+    auto *blocks = new BlockClipboard(state, m_core.program, prompter, controls,
+                                      *new LineSelection(*MSFlexGrid1, SelectedRow, this), this);
+    connect(blocks, &BlockClipboard::aboutToChange, history, &EditHistory::begin);
+    connect(blocks, &BlockClipboard::programChanged, history, &EditHistory::commit);
+    new RecentProjects(*Command10, *projects, this);
     m_core.transfer.ConfirmDiscard = [projects] { return projects->confirmDiscard(); };
     // A connect that would read the controller's program over an edited one asks first.
     m_core.connection.confirmReplace = [projects] { return projects->confirmDiscard(); };

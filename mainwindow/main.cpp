@@ -40,6 +40,8 @@ int main(int argc, char *argv[])
     PrepareDisplay();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trelmo"));
+    // The user's settings keep the recent projects under this name.
+    QApplication::setOrganizationName(QStringLiteral("trelmo"));
     // No display name: the desktop would append it to every window's own title.
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("trelmo")));

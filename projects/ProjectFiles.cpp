@@ -11,6 +11,7 @@
 #include "link/LinkState.h"
 #include "link/ProgramRead.h"
 #include "core/ProgramModel.h"
+#include "core/ProgramCsv.h"
 #include "core/ProjectFile.h"
 #include "projects/Form4.h"
 #include "ui/Dialogs.h"
@@ -24,6 +25,9 @@ const text::Text SaveFailed{QT_TRANSLATE_NOOP("Trelmo", "程序保存出错！")
 const text::Text OpenFailed{QT_TRANSLATE_NOOP("Trelmo", "打开文件不成功！")};
 const text::Text ClearQuestion{QT_TRANSLATE_NOOP("Trelmo", "确定要将工程指令全部删除？")};
 const text::Text UnsavedQuestion{QT_TRANSLATE_NOOP("Trelmo", "工程已修改，是否保存？")};
+const text::Text CsvFilter{QT_TRANSLATE_NOOP("Trelmo", "CSV 表格 (*.csv)")};
+const text::Text NotAProgram{QT_TRANSLATE_NOOP("Trelmo", "%1 不是可以打开的程序，没有打开：")};
+const text::Text FileGone{QT_TRANSLATE_NOOP("Trelmo", "文件已不存在，已从最近打开的工程中删除：%1")};
 
 // Spaces (only spaces) are trimmed from both ends of a chosen path.
 QString TrimSpaces(const QString &path)
@@ -56,9 +60,11 @@ Form4 *ProjectFiles::form4() const
 
 QString ProjectFiles::fileFilter()
 {
+    // The project filters, then the spreadsheet's.
     return QCoreApplication::translate("Trelmo",
                                        "All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|"
-                                       "Banary Files (*.dat)|*.dat");
+                                       "Banary Files (*.dat)|*.dat") +
+           u'|' + CsvFilter() + QStringLiteral("|*.csv");
 }
 
 bool ProjectFiles::changed() const
@@ -137,11 +143,39 @@ void ProjectFiles::OpenProject()
     if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
         return;
     const QString path = choosePath(false);
-    if (path.isEmpty())
+    if (!path.isEmpty())
+        openPath(path);
+}
+
+void ProjectFiles::OpenProjectFile(const QString &path)
+{
+    m_hideEditors();
+    if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
         return;
+    if (!QFileInfo::exists(path)) {
+        emit fileMissing(path);
+        m_prompter.message(FileGone().arg(path));
+        return;
+    }
+    openPath(path);
+}
+
+void ProjectFiles::openPath(const QString &path)
+{
     // Everything is read and checked before any of it is taken over: a file that cannot be
-    // used leaves the program, the line-count box and the grid as they were.
-    const std::optional<project::Contents> contents = project::Read(path);
+    // used leaves the program, the line-count box and the grid as they were. A CSV table is
+    // read whole, and every row that is no program line is reported.
+    std::optional<project::Contents> contents;
+    if (!sheet::IsCsvPath(path)) {
+        contents = project::Read(path);
+    } else if (const std::optional<sheet::Reading> reading = sheet::ReadFile(path)) {
+        if (!reading->problems.isEmpty()) {
+            m_prompter.message(NotAProgram().arg(QFileInfo(path).fileName()) + u'\n' +
+                               sheet::Report(reading->problems));
+            return;
+        }
+        contents = sheet::Contents(*reading);
+    }
     if (!contents) {
         m_prompter.message(OpenFailed());
         return;
@@ -157,6 +191,7 @@ void ProjectFiles::OpenProject()
     m_program.render(lines, 1);
     m_program.setBaseline();
     emit programReplaced();
+    emit fileUsed(path);
 }
 
 bool ProjectFiles::SaveProject()
@@ -175,6 +210,8 @@ bool ProjectFiles::SaveProject()
     const QString path = choosePath(true);
     if (path.isEmpty())
         return false;
+    if (sheet::IsCsvPath(path))
+        return exportSheet(path);
     // The file carries the line count of the box; the program takes it once the file is written.
     ProgramBytes bytes = m_state.ProgramImage;
     project::SetCountWord(bytes, count);
@@ -187,6 +224,20 @@ bool ProjectFiles::SaveProject()
     ProjectFileName = QFileInfo(path).fileName();
     m_folder = QFileInfo(path).absolutePath();
     m_program.setBaseline();
+    emit fileUsed(path);
+    return true;
+}
+
+bool ProjectFiles::exportSheet(const QString &path)
+{
+    // A table of the lines is no project: the project's name, its count word and its baseline
+    // stay as they are, and the unsaved mark with them.
+    if (!sheet::WriteFile(path, m_state.ProgramImage, m_program.lines())) {
+        m_prompter.message(SaveFailed());
+        return false;
+    }
+    m_folder = QFileInfo(path).absolutePath();
+    emit fileUsed(path);
     return true;
 }
 

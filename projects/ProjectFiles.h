@@ -24,6 +24,9 @@ public:
     void OpenProject();   // "打开工程"
     bool SaveProject();   // "保存工程"; true when the project was written
     void ClearProject();  // "清除工程"
+    // "打开工程" of a file named beforehand (a recent project): asks about unsaved work first,
+    // as any open does; a file that is gone is reported and nothing changes.
+    void OpenProjectFile(const QString &path);
 
     // The program differs from the one last opened, saved, created, cleared or read from the
     // controller whole: its line count, or any line the grid shows.
@@ -47,9 +50,16 @@ public:
 signals:
     // The program has been replaced by a new, an opened or a cleared one.
     void programReplaced();
+    // A project file (or a CSV table) has been opened or written.
+    void fileUsed(const QString &path);
+    // A file named to be opened is not there any more.
+    void fileMissing(const QString &path);
 
 private:
     QString choosePath(bool save);
+    void openPath(const QString &path);
+    // Lines 1 to n as a CSV table; the program's baseline stays.
+    bool exportSheet(const QString &path);
     LinkState &m_state;
     ProgramModel &m_program;
     Prompter &m_prompter;

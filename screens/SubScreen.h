@@ -19,7 +19,7 @@
 
 #include "link/LinkContext.h"
 #include "link/LinkState.h"
-#include "screens/ScreenIo.h"
+#include "core/ScaledValue.h"
 
 class Lamp;
 class QTimer;

@@ -772,268 +772,220 @@
         <translation>Wrong command line: %1</translation>
     </message>
     <message>
-        <source>时间 (ms)</source>
-        <translation>time (ms)</translation>
+        <source>不是参数文件</source>
+        <translation>not a parameter file</translation>
     </message>
     <message>
-        <source>间隔 (ms)</source>
-        <translation>gap (ms)</translation>
+        <source>参数文件格式 %1 无法读取</source>
+        <translation>parameter file format %1 cannot be read</translation>
     </message>
     <message>
-        <source>方向</source>
-        <translation>way</translation>
+        <source>无法识别的行</source>
+        <translation>unknown line</translation>
     </message>
     <message>
-        <source>帧</source>
-        <translation>frame</translation>
+        <source>%1 %2 出现两次</source>
+        <translation>%1 %2 given twice</translation>
     </message>
     <message>
-        <source>用途</source>
-        <translation>for</translation>
+        <source>缺少 %1 %2</source>
+        <translation>%1 %2 missing</translation>
     </message>
     <message>
-        <source>延迟 (ms)</source>
-        <translation>latency (ms)</translation>
+        <source>%1 %2 的寄存器应为 %3</source>
+        <translation>%1 %2: the registers are %3</translation>
     </message>
     <message>
-        <source>故障</source>
-        <translation>fault</translation>
+        <source>%1 %2 的值不是数字</source>
+        <translation>%1 %2: not a number</translation>
     </message>
     <message>
-        <source>数据（十六进制）</source>
-        <translation>bytes (hex)</translation>
+        <source>%1 %2 的值超出范围</source>
+        <translation>%1 %2: the value does not fit</translation>
     </message>
     <message>
-        <source>CRC 错误</source>
-        <translation>CRC error</translation>
+        <source>第 %1 行：%2</source>
+        <translation>line %1: %2</translation>
     </message>
     <message>
-        <source>长度不对</source>
-        <translation>wrong length</translation>
+        <source>轴</source>
+        <translation>Axis</translation>
     </message>
     <message>
-        <source>异常应答</source>
-        <translation>exception</translation>
+        <source>参数</source>
+        <translation>Parameter</translation>
     </message>
     <message>
-        <source>不成帧</source>
-        <translation>no frame</translation>
+        <source>控制器</source>
+        <translation>Controller</translation>
     </message>
     <message>
-        <source>无应答</source>
-        <translation>no reply</translation>
+        <source>不同</source>
+        <translation>differs</translation>
     </message>
     <message>
-        <source>迟到的应答</source>
-        <translation>late reply</translation>
+        <source>不同，不写入</source>
+        <translation>differs, not written</translation>
     </message>
     <message>
-        <source>未请求的帧</source>
-        <translation>not asked for</translation>
+        <source>%1 %2：已写入 %3，读回一致</source>
+        <translation>%1 %2: %3 written and read back</translation>
     </message>
     <message>
-        <source>急停重发</source>
-        <translation>stop resent</translation>
+        <source>%1 %2：已写入 %3，读回为 %4</source>
+        <translation>%1 %2: %3 written, read back as %4</translation>
     </message>
     <message>
-        <source>串口出错</source>
-        <translation>port error</translation>
+        <source>%1 %2：没有写入</source>
+        <translation>%1 %2: not written</translation>
     </message>
     <message>
-        <source>非法功能</source>
-        <translation>illegal function</translation>
+        <source>%1 %2：文件中的 %3 不能写入，保持 %4</source>
+        <translation>%1 %2: the file&apos;s %3 cannot be written; it stays %4</translation>
     </message>
     <message>
-        <source>非法数据地址</source>
-        <translation>illegal data address</translation>
+        <source>参数文件 (*.trelmo-params)|*.trelmo-params|All Files (*.*)|*.*</source>
+        <translation>Parameter files (*.trelmo-params)|*.trelmo-params|All Files (*.*)|*.*</translation>
     </message>
     <message>
-        <source>非法数据值</source>
-        <translation>illegal data value</translation>
+        <source>参数已保存到 %1。</source>
+        <translation>Parameters saved to %1.</translation>
     </message>
     <message>
-        <source>从站设备故障</source>
-        <translation>slave device failure</translation>
+        <source>参数文件保存出错！</source>
+        <translation>The parameter file could not be saved!</translation>
     </message>
     <message>
-        <source>异常 %1</source>
-        <translation>exception %1</translation>
+        <source>参数文件无法使用：%1</source>
+        <translation>The parameter file cannot be used: %1</translation>
     </message>
     <message>
-        <source>值 %1</source>
-        <translation>value %1</translation>
+        <source>没有读到控制器的参数，请重试！</source>
+        <translation>The controller&apos;s parameters could not be read; try again!</translation>
     </message>
     <message>
-        <source>%1 字节</source>
-        <translation>%1 bytes</translation>
+        <source>比较参数</source>
+        <translation>Compare with file…</translation>
     </message>
     <message>
-        <source>读 %1 ×%2</source>
-        <translation>read %1 ×%2</translation>
+        <source>导入参数</source>
+        <translation>Restore from file…</translation>
     </message>
     <message>
-        <source>写 %1 ×%2</source>
-        <translation>write %1 ×%2</translation>
+        <source>文件与控制器的参数全部相同。</source>
+        <translation>The file and the controller hold the same parameters.</translation>
     </message>
     <message>
-        <source>线圈 %1 = %2</source>
-        <translation>coil %1 = %2</translation>
+        <source>有 %1 个参数不同。</source>
+        <translation>%1 parameters differ.</translation>
     </message>
     <message>
-        <source>写 %1 = %2</source>
-        <translation>write %1 = %2</translation>
+        <source>有 %1 个参数不同，将写入其中 %2 个。写入吗？</source>
+        <translation>%1 parameters differ; %2 of them will be written. Write them?</translation>
     </message>
     <message>
-        <source>%1 回原点</source>
-        <translation>home %1</translation>
+        <source>参数写入结果：
+%1</source>
+        <translation>Parameters written:
+%1</translation>
     </message>
     <message>
-        <source>点动 %1</source>
-        <translation>jog %1</translation>
+        <source>参数写入没有完成：
+%1</source>
+        <translation>The parameters were not all written:
+%1</translation>
     </message>
     <message>
-        <source>存数据</source>
-        <translation>save data</translation>
+        <source>参数已写入。现在让控制器保存数据吗？</source>
+        <translation>The parameters are written. Let the controller save its data now?</translation>
     </message>
     <message>
-        <source>%1 直线插补</source>
-        <translation>%1 linear move</translation>
+        <source>行号</source>
+        <translation>Line</translation>
     </message>
     <message>
-        <source>%1 圆弧插补</source>
-        <translation>%1 circular move</translation>
+        <source>共有 %1 行代码，这里最多还能容纳 %2 行（一个程序最多 500 行）。</source>
+        <translation>%1 lines, but only %2 more fit here (a program has at most 500 lines).</translation>
     </message>
     <message>
-        <source>行数</source>
-        <translation>line count</translation>
+        <source>第 %1 行有 %2 列，应有 7 列（指令集、命令、参数1 至 参数5），或前面再加一列行号共 8 列。</source>
+        <translation>Row %1 has %2 cells; a line has 7 (Category, Command, Parameter 1 to Parameter 5), or 8 with a line number in front.</translation>
     </message>
     <message>
-        <source>校验：行数</source>
-        <translation>verify: line count</translation>
+        <source>第 %1 行有 %2 列，应与第一行一样有 %3 列。</source>
+        <translation>Row %1 has %2 cells; like the first row, it should have %3.</translation>
     </message>
     <message>
-        <source>下载：行数</source>
-        <translation>download: line count</translation>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是指令集的名称或代码。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a category name or code.</translation>
     </message>
     <message>
-        <source>读取：第 %1/%2 块</source>
-        <translation>upload: block %1/%2</translation>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是这一行的指令集中的命令名称或代码。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a command name or code of the row&apos;s category.</translation>
     </message>
     <message>
-        <source>下载：第 %1/%2 块</source>
-        <translation>download: block %1/%2</translation>
+        <source>第 %1 行第 %2 列（%3）：代码“%4”超出范围（0 至 65535）。</source>
+        <translation>Row %1, column %2 (%3): the code &quot;%4&quot; is out of range (0 to 65535).</translation>
     </message>
     <message>
-        <source>校验：第 %1/%2 块</source>
-        <translation>verify: block %1/%2</translation>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是数（可带负号，最多三位小数）。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a number (an optional minus, at most three decimals).</translation>
     </message>
     <message>
-        <source>上电运行设定</source>
-        <translation>power-on auto-run</translation>
+        <source>第 %1 行第 %2 列（%3）：“%4”超出范围（-2147483.648 至 2147483.647）。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is out of range (-2147483.648 to 2147483.647).</translation>
     </message>
     <message>
-        <source>手动状态</source>
-        <translation>manual status</translation>
+        <source>第 %1 行第 %2 列（%3）：“%4”不是行号。</source>
+        <translation>Row %1, column %2 (%3): &quot;%4&quot; is not a line number.</translation>
     </message>
     <message>
-        <source>手动写入 %1</source>
-        <translation>manual write %1</translation>
+        <source>其余出错的行：%1</source>
+        <translation>Other rows refused: %1</translation>
     </message>
     <message>
-        <source>参数读取</source>
-        <translation>parameter read</translation>
+        <source>剪贴板中的内容不是程序，没有粘贴：</source>
+        <translation>The clipboard holds no program; nothing was pasted:</translation>
     </message>
     <message>
-        <source>加速度读取</source>
-        <translation>acceleration read</translation>
+        <source>剪贴板中没有代码行！</source>
+        <translation>The clipboard holds no program lines!</translation>
     </message>
     <message>
-        <source>参数写入 %1</source>
-        <translation>parameter write %1</translation>
+        <source>粘贴后将有 %1 行，一个程序最多 500 行，没有粘贴！</source>
+        <translation>The program would have %1 lines; a program has at most 500. Nothing was pasted!</translation>
     </message>
     <message>
-        <source>插补读取 %1</source>
-        <translation>interpolation read %1</translation>
+        <source>CSV 表格 (*.csv)</source>
+        <translation>CSV table (*.csv)</translation>
     </message>
     <message>
-        <source>插补写入 %1</source>
-        <translation>interpolation write %1</translation>
+        <source>%1 不是可以打开的程序，没有打开：</source>
+        <translation>%1 is not a program that can be opened; it was not opened:</translation>
     </message>
     <message>
-        <source>%1 字节，应为 %2</source>
-        <translation>%1 bytes, %2 expected</translation>
+        <source>文件已不存在，已从最近打开的工程中删除：%1</source>
+        <translation>The file is gone and has been removed from the recent projects: %1</translation>
     </message>
     <message>
-        <source>发</source>
-        <translation>TX</translation>
+        <source>（还没有最近打开的工程）</source>
+        <translation>(no recent projects yet)</translation>
     </message>
     <message>
-        <source>收</source>
-        <translation>RX</translation>
+        <source>convert 需要一个工程文件和一个 .csv 文件：%1 → %2</source>
+        <translation>convert takes one project file and one .csv file: %1 → %2</translation>
     </message>
     <message>
-        <source>串口</source>
-        <translation>port</translation>
+        <source>不是可用的工程文件或 CSV 表格：%1</source>
+        <translation>Not a usable project file or CSV table: %1</translation>
     </message>
     <message>
-        <source>请求</source>
-        <translation>requests</translation>
+        <source>无法写入：%1</source>
+        <translation>Cannot write: %1</translation>
     </message>
     <message>
-        <source>应答</source>
-        <translation>replies</translation>
-    </message>
-    <message>
-        <source>平均延迟</source>
-        <translation>mean latency</translation>
-    </message>
-    <message>
-        <source>最大延迟</source>
-        <translation>largest latency</translation>
-    </message>
-    <message>
-        <source>通信监视</source>
-        <translation>Traffic monitor</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Resume</translation>
-    </message>
-    <message>
-        <source>文件保存出错！</source>
-        <translation>The file could not be saved!</translation>
-    </message>
-    <message>
-        <source>清除</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <source>复制所选行</source>
-        <translation>Copy selected rows</translation>
-    </message>
-    <message>
-        <source>保存为文本…</source>
-        <translation>Save as text…</translation>
-    </message>
-    <message>
-        <source>保存为 CSV…</source>
-        <translation>Save as CSV…</translation>
-    </message>
-    <message>
-        <source>只显示故障</source>
-        <translation>Faults only</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv)|*.csv</source>
-        <translation>CSV files (*.csv)|*.csv</translation>
-    </message>
-    <message>
-        <source>文本文件 (*.txt)|*.txt</source>
-        <translation>Text files (*.txt)|*.txt</translation>
-    </message>
-    <message>
-        <source>无法写入跟踪文件：%1</source>
-        <translation>Cannot write the trace file: %1</translation>
+        <source>已转换：共 %1 行，已写入 %2。</source>
+        <translation>Converted: %1 lines, written to %2.</translation>
     </message>
     <message>
         <source>用法：trelmo-cli 命令 [选项]
@@ -1043,6 +995,10 @@
   verify 工程文件     比较控制器中的程序与工程
   upload 工程文件     读取控制器中的程序，保存为工程文件
   ports               列出串口，以及哪个串口上有控制器应答
+  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）
+  params save 参数文件     读取控制器的轴参数，保存到文件
+  params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）
+  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）
 
 选项：
   --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）
@@ -1050,7 +1006,7 @@
   --repeat            生产线循环：每台控制器编程后等它断开，再等下一台
   --log 文件.csv      每台一行记录，追加写入
   --json              在标准输出打印一个结果对象
-  --trace 文件        把线路上的每一帧写入文本文件：时间、间隔、方向、数据、用途、延迟、故障
+  --yes               params restore 不询问，直接写入
 
 退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；
 3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；
@@ -1060,22 +1016,62 @@
 
 Commands:
   download PROJECT    connect to the controller, download the project, then verify it
-  verify PROJECT      compare the controller's program with the project
-  upload PROJECT      read the controller's program and save it as a project file
+  verify PROJECT      compare the controller&apos;s program with the project
+  upload PROJECT      read the controller&apos;s program and save it as a project file
   ports               list the serial ports, and on which of them a controller answers
+  convert FROM TO     convert between a project file and a CSV table (told apart by the extension .csv)
+  params save FILE        read the controller&apos;s axis parameters and save them to a file
+  params diff FILE        compare the file&apos;s axis parameters with the controller&apos;s (exit 0 equal, 5 different)
+  params restore FILE     write the file&apos;s parameters that differ into the controller (--yes: without asking)
 
 Options:
-  --port DEVICE       use this serial device (default: the system's ports, tried in turn as the window does)
+  --port DEVICE       use this serial device (default: the system&apos;s ports, tried in turn as the window does)
   --no-verify         do not verify after the download
   --repeat            production loop: program each controller, wait until it is unplugged, then wait for the next
   --log FILE.csv      append one line per unit
   --json              print one result object on standard output
-  --trace FILE        write every frame on the line to a text file: time, gap, direction, bytes, purpose, latency, faults
+  --yes               params restore: write without asking
 
 Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing, unreadable or not a project;
 3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
 7 the controller is set to run at power-on (nothing was sent); 130 Ctrl+C.
 </translation>
+    </message>
+    <message>
+        <source>[y/N] </source>
+        <translation>[y/N] </translation>
+    </message>
+    <message>
+        <source>没有写入任何参数。</source>
+        <translation>No parameter was written.</translation>
+    </message>
+    <message>
+        <source>参数在控制器的工作存储中；要永久保存，请用“控制器保存数据”。</source>
+        <translation>The parameters are in the controller&apos;s working memory; to keep them, use “Save in controller”.</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>差异</source>
+        <translation>Difference</translation>
+    </message>
+    <message>
+        <source>%1 %2：已写入 %3，没有读回</source>
+        <translation>%1 %2: %3 written, not read back</translation>
+    </message>
+    <message>
+        <source>%1 不是程序，没有转换：</source>
+        <translation>%1 is not a program; nothing was converted:</translation>
+    </message>
+    <message>
+        <source>%1 %2：已发出 %3，控制器没有应答</source>
+        <translation>%1 %2: %3 sent, the controller did not answer</translation>
+    </message>
+    <message>
+        <source>导出参数</source>
+        <translation>Save parameters…</translation>
     </message>
 </context>
 </TS>

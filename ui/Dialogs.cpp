@@ -6,6 +6,12 @@ const QString ProgramTitle = QStringLiteral("Trelmo");
 }  // namespace
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileSystemModel>
@@ -13,6 +19,7 @@ const QString ProgramTitle = QStringLiteral("Trelmo");
 #include <QMessageBox>
 
 #include "core/Texts.h"
+#include "ui/Colors.h"
 
 namespace {
 QLocale LocaleInUse()
@@ -83,6 +90,40 @@ Prompter::Answer DesktopPrompter::message(const QString &text, Buttons buttons, 
     case QMessageBox::No: return Answer::No;
     default: return Answer::Cancel;  // also a box closed from its title bar
     }
+}
+
+Prompter::Answer DesktopPrompter::table(const TableRequest &request, Buttons buttons)
+{
+    QDialog dialog;
+    dialog.setObjectName(QStringLiteral("TableDialog"));
+    dialog.setWindowTitle(request.title.isNull() ? ProgramTitle : request.title);
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *label = new QLabel(request.text, &dialog);
+    label->setWordWrap(true);
+    layout->addWidget(label);
+    auto *table = new QTableWidget(int(request.rows.size()), int(request.headers.size()), &dialog);
+    table->setHorizontalHeaderLabels(request.headers);
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    for (int r = 0; r < request.rows.size(); ++r)
+        for (int c = 0; c < request.rows[r].size(); ++c) {
+            auto *item = new QTableWidgetItem(request.rows[r][c]);
+            if (request.marked.value(r))
+                item->setBackground(colors::Apricot);
+            table->setItem(r, c, item);
+        }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(table);
+    auto *box = new QDialogButtonBox(buttons == Buttons::Ok ? QDialogButtonBox::Ok
+                                                            : QDialogButtonBox::Ok | QDialogButtonBox::Cancel,
+                                     &dialog);
+    QObject::connect(box, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(box, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(box);
+    dialog.resize(620, 560);
+    return dialog.exec() == QDialog::Accepted ? Answer::Ok : Answer::Cancel;
 }
 
 QStringList DesktopPrompter::qtFilters(const QString &vbFilter)

@@ -12,6 +12,7 @@ class QMessageBox;
 class DesktopPrompter : public Prompter {
 public:
     Answer message(const QString &text, Buttons buttons, const QString &title) override;
+    Answer table(const TableRequest &request, Buttons buttons) override;
     QString openFileName(const FileDialogRequest &request) override;
     QString saveFileName(const FileDialogRequest &request) override;
 

@@ -1,7 +1,7 @@
 #include "screens/manual/ManualStatus.h"
 
 #include "link/RegisterMap.h"
-#include "screens/ScreenIo.h"
+#include "core/ScaledValue.h"
 
 namespace {
 // Byte offset of a register's high byte in the status reply.

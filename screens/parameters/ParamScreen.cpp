@@ -22,13 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int AxisReplyBytes = 2 * reg::AxisParamStride;  // 26
-
-const char *const ColumnCaptions[param::ColumnCount] = {
-    QT_TRANSLATE_NOOP("Trelmo", "脉冲当量"),     QT_TRANSLATE_NOOP("Trelmo", "导程/"),
-    QT_TRANSLATE_NOOP("Trelmo", "细分"),         QT_TRANSLATE_NOOP("Trelmo", "手动加速度"),
-    QT_TRANSLATE_NOOP("Trelmo", "行程(mm)"),     QT_TRANSLATE_NOOP("Trelmo", "原点方向"),
-    QT_TRANSLATE_NOOP("Trelmo", "二次找零速度"), QT_TRANSLATE_NOOP("Trelmo", "原点回退距离")};
 const char *const RowCaptions[3] = {QT_TRANSLATE_NOOP("Trelmo", "X轴参数"), QT_TRANSLATE_NOOP("Trelmo", "Y轴参数"),
                                     QT_TRANSLATE_NOOP("Trelmo", "Z轴参数")};
 
@@ -63,7 +56,7 @@ void ParamScreen::buildControls()
 
     for (int c = 0; c < param::ColumnCount; ++c) {
         auto *caption = new QLabel(Frame8);
-        text::SetCaption(caption, {ColumnCaptions[c]});
+        text::SetCaption(caption, param::Caption(param::Column(c)));
         caption->setAlignment(Qt::AlignCenter);
         grid->addWidget(caption, 0, c + 1);
     }
@@ -104,10 +97,30 @@ void ParamScreen::buildControls()
     buttons->addWidget(Command1, 0, 1);
     buttons->addWidget(Command2, 0, 2, Qt::AlignRight);
 
+    // Under them, the parameters kept in a file: saved, compared, restored.
+    auto *files = new QHBoxLayout;
+    const char *const fileCaptions[3] = {QT_TRANSLATE_NOOP("Trelmo", "导出参数"), QT_TRANSLATE_NOOP("Trelmo", "比较参数"),
+                                         QT_TRANSLATE_NOOP("Trelmo", "导入参数")};
+    QPushButton **fileButtons[3] = {&Command3, &Command4, &Command5};
+    for (int i = 0; i < 3; ++i) {
+        auto *b = new QPushButton(this);
+        text::SetCaption(b, {fileCaptions[i]});
+        b->setObjectName(QStringLiteral("Command%1").arg(3 + i));
+        b->setMinimumSize(110, 30);
+        files->addWidget(b);
+        *fileButtons[i] = b;
+    }
+    files->addStretch(1);
+    connect(Command3, &QPushButton::clicked, this, &ParamScreen::SaveParameters);
+    connect(Command4, &QPushButton::clicked, this, &ParamScreen::CompareParameters);
+    connect(Command5, &QPushButton::clicked, this, &ParamScreen::RestoreParameters);
+
     auto *page = new QVBoxLayout(this);
     page->addWidget(Frame8);
     page->addSpacing(8);
     page->addLayout(buttons);
+    page->addSpacing(4);
+    page->addLayout(files);
 }
 
 void ParamScreen::resetControls()
@@ -115,7 +128,6 @@ void ParamScreen::resetControls()
     for (QLineEdit *box : Text7)
         box->setText(QStringLiteral("0"));
     SetBackColor(Command1, colors::LightYellow);
-    m_staging = {};
 }
 
 void ParamScreen::replyAccepted(int acceptedTag)
@@ -169,15 +181,9 @@ bool ParamScreen::ApplyParameterEntry(int index)
         showMessage(entry.error);
         return true;
     }
-    if (target->count == 1)
-        m_staging = {0, std::uint8_t(entry.value), 0, 0};
-    else
-        FillStaging(m_staging, entry.value);
     // The value goes as it was when ENTER was pressed, whatever is typed during the pause.
-    return command(tag::ParamsWrite, [this, target, staging = m_staging] {
-               return m_ctx.link.WriteRegisters(
-                   tag::ParamsWrite, target->start,
-                   std::span<const std::uint8_t>(staging.data(), std::size_t(2 * target->count)));
+    return command(tag::ParamsWrite, [this, target, data = param::WriteData(index, entry.value)] {
+               return m_ctx.link.WriteRegisters(tag::ParamsWrite, target->start, data);
            }) != Send::Failed;
 }
 
@@ -223,28 +229,19 @@ bool ParamScreen::refresh()
 
 void ParamScreen::showParameterBlock()
 {
-    const auto &b = m_ctx.state.ParamReplyBytes;
-    auto scaled = [&b](int at, std::int64_t divisor) { return ScaledText(RawScaled(b.data() + at), divisor); };
-    for (int axis = 0; axis < 3; ++axis) {
-        const int at = AxisReplyBytes * axis;
-        const auto box = [axis](param::Column c) { return std::size_t(param::BoxIndex(axis, c)); };
-        SetTextIfChanged(Text7[box(param::Column::PulseEquivalent)],
-                         scaled(at + 2 * reg::axis::PulseEquivalent, 1000000));
-        SetTextIfChanged(Text7[box(param::Column::Lead)], scaled(at + 2 * reg::axis::Lead, 1000));
-        SetTextIfChanged(Text7[box(param::Column::Microstep)], scaled(at + 2 * reg::axis::Microstep, 1));
-        SetTextIfChanged(Text7[box(param::Column::Travel)], scaled(at + 2 * reg::axis::Travel, 1000));
-        const int direction = at + 2 * reg::axis::OriginDirection;
-        SetTextIfChanged(Text7[box(param::Column::OriginDirection)],
-                         QString::number(b[std::size_t(direction)] * 256 + b[std::size_t(direction + 1)]));
-        SetTextIfChanged(Text7[box(param::Column::HomingSpeed)], scaled(at + 2 * reg::axis::HomingSpeed, 1000));
-        SetTextIfChanged(Text7[box(param::Column::BackOff)], scaled(at + 2 * reg::axis::BackOff, 1000));
-    }
+    param::Values values{};
+    param::DecodeParameterBlock(m_ctx.state.ParamReplyBytes.data(), values);
+    for (int i = 0; i < param::BoxCount; ++i)
+        if (param::ColumnOf(i) != param::Column::ManualAccel)
+            SetTextIfChanged(Text7[std::size_t(i)], param::Shown(i, values[std::size_t(i)]));
 }
 
 void ParamScreen::showAccelerations()
 {
-    const auto &b = m_ctx.state.ParamReplyBytes;
-    for (int axis = 0; axis < 3; ++axis)
-        SetTextIfChanged(Text7[std::size_t(param::BoxIndex(axis, param::Column::ManualAccel))],
-                         ScaledText(RawScaled(b.data() + 4 * axis), 1000));
+    param::Values values{};
+    param::DecodeAccelerationBlock(m_ctx.state.ParamReplyBytes.data(), values);
+    for (int axis = 0; axis < 3; ++axis) {
+        const int i = param::BoxIndex(axis, param::Column::ManualAccel);
+        SetTextIfChanged(Text7[std::size_t(i)], param::Shown(i, values[std::size_t(i)]));
+    }
 }

@@ -5,7 +5,10 @@
 #include <array>
 #include <cstdint>
 
+#include "core/ParameterFile.h"
 #include "screens/SubScreen.h"
+
+#include <optional>
 
 class Lamp;
 class QGroupBox;
@@ -28,6 +31,14 @@ public:
     std::array<QLineEdit *, 24> Text7{};
     QPushButton *Command1;  // "控制器保存数据"
     QPushButton *Command2;  // "返  回"
+    // The parameters in a file: "导出参数", "比较参数", "导入参数".
+    QPushButton *Command3, *Command4, *Command5;
+
+    // Reads both blocks fresh and saves them to a file; compares a file with the controller;
+    // writes the values of a file that differ, after the user has seen them.
+    void SaveParameters();
+    void CompareParameters();
+    void RestoreParameters();
     Lamp *Shape1;           // communication lamp
 
 protected:
@@ -37,11 +48,16 @@ protected:
 
 private:
     void buildControls();
+    // Stops the refresh and holds the screen while `work` talks to the controller a request at a
+    // time; the refresh starts again after it (unless the screen was closed meanwhile).
+    void exclusively(const std::function<void()> &work);
+    bool readFresh(param::Values &values);
+    QString chooseFile(bool save);
+    std::optional<param::FileContents> readFile();
     void Text7_Click(int index);
     void Text7_KeyPress(int index, int &keyAscii);
     void Command1_Click();
     void showParameterBlock();
     void showAccelerations();
 
-    StagingBuffer m_staging{};
 };

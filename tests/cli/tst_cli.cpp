@@ -1,10 +1,12 @@
 // trelmo-cli as a test station runs it: against trelmo-sim and a scripted controller, with its
 // exit codes, its log and its production loop; and the core it is built on, without windows.
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
 
 #include "Rigs.h"
+#include "core/ParameterFile.h"
 
 using namespace Qt::StringLiterals;
 
@@ -117,6 +119,37 @@ private slots:
             QCOMPARE(controller.requests.size(), how == "trace" ? 0 : 2);
     }
 
+    // A project to a CSV table and back, byte for byte; the wrong pair of files, or a table that is
+    // no program, refused.
+    void convert_data()
+    {
+        columns<QString, QString, int, QString>("from", "to", "exit", "says");
+        row("to a table", "p.dat", "p.csv", 0, "Converted: 12 lines, written to ");
+        row("back", "p.csv", "back.dat", 0, "Converted: 12 lines, written to ");
+        row("two projects", "p.dat", "back.dat", 1, "convert takes one project file and one .csv file");
+        row("a table that is no program", "bad.csv", "x.dat", 2,
+            "Row 2, column 3 (Parameter 1): \"1.2345\" is not a number");
+        row("no table", "none.csv", "x.dat", 2, "Not a usable project file or CSV table");
+    }
+    void convert()
+    {
+        file(u"p.dat"_s, project(12));
+        file(u"bad.csv"_s, "指令集,命令,参数1,参数2,参数3,参数4,参数5\n1,1,1.2345,0,0,0,0\n");
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        Run cli({u"convert"_s, dir.filePath(from), dir.filePath(to)});
+        QVERIFY(cli.finish());
+        QTEST(cli.exit(), "exit");
+        const QString err = cli.err();
+        QFETCH(QString, says);
+        QVERIFY2(err.contains(says), qPrintable(err));
+        if (to == u"back.dat"_s && cli.exit() == 0) {
+            QFile back(dir.filePath(to));
+            QVERIFY(back.open(QIODevice::ReadOnly));
+            QCOMPARE(back.readAll(), project(12));
+        }
+    }
+
     // The command line writes a program with the window's frames, in the window's order, and its
     // verify passes; its trace has every frame; killed in the middle, the controller leaves it cut
     // short.
@@ -202,6 +235,98 @@ private slots:
             QVERIFY2(f.size() >= 8 && f[3] == sha && f[4] == u"12"_s, qPrintable(units[unit]));
             QCOMPARE(f[5], unit == 10 ? u"different"_s : u"ok"_s);
         }
+    }
+    // The axis parameters: saved (the same bytes twice from the same controller), three values
+    // changed in the controller's memory, compared (exactly those three differ), restored (exactly
+    // three writes, each the frame the screen's ENTER sends), compared again (equal).
+    void parametersSavedComparedRestored()
+    {
+        const QString state = dir.filePath(u"state"_s), log = dir.filePath(u"params.log"_s);
+        const QString saved = dir.filePath(u"a.trelmo-params"_s), again = dir.filePath(u"b.trelmo-params"_s);
+        auto sim = std::make_unique<SimProcess>(QStringList{u"--state"_s, state});
+        const auto params = [&](const QStringList &args) {
+            Run cli(QStringList{u"params"_s} + args + QStringList{u"--port"_s, sim->device});
+            return cli.finish() ? std::pair{cli.exit(), QString::fromUtf8(cli.p.readAllStandardOutput())}
+                                : std::pair{-1, QString()};
+        };
+        QCOMPARE(params({u"save"_s, saved}).first, 0);
+        QCOMPARE(params({u"save"_s, again}).first, 0);
+        QFile a(saved), b(again);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), b.readAll());
+        QVERIFY(params({u"diff"_s, saved}).first == 0);
+        // The controller's memory, changed where nothing feeds the pulse equivalent.
+        QProcess mbpoll;  // coil 34: the controller keeps its memory in its state file
+        mbpoll.start(QStringLiteral(TRELMO_MBPOLL_PATH),
+                     {"-m", "rtu", "-b", "19200", "-P", "none", "-a", "1", "-1", "-t", "0", "-r", "35", sim->device, "1"});
+        QVERIFY(mbpoll.waitForFinished(20000) && mbpoll.exitCode() == 0);
+        sim.reset();
+        QFile memory(state);
+        QVERIFY(memory.open(QIODevice::ReadOnly));
+        QString text = QString::fromUtf8(memory.readAll());
+        memory.close();
+        text.replace(QRegularExpression(u"\n8201 \\d+"_s), u"\n8201 7000"_s)
+            .replace(QRegularExpression(u"\n8216 \\d+"_s), u"\n8216 3000"_s)
+            .replace(QRegularExpression(u"\n8549 \\d+"_s), u"\n8549 250"_s)
+            .replace(QRegularExpression(u"\n8550 \\d+"_s), u"\n8550 0"_s);
+        QVERIFY(memory.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        memory.write(text.toUtf8());
+        memory.close();
+        sim = std::make_unique<SimProcess>();
+        QVERIFY(sim->start({u"--state"_s, state, u"--log"_s}, log));
+        const auto [exit, table] = params({u"diff"_s, saved});
+        QCOMPARE(exit, 5);
+        const QStringList differing = table.split(u'\n').mid(1).filter(QRegularExpression(u"\t\\S+$"_s));
+        QCOMPARE(differing, (QStringList{u"X\tJog accel.\t100\t0.25\tdiffers"_s, u"X\t2nd homing speed\t5\t7\tdiffers"_s,
+                                         u"Y\tHome back-off\t2\t3\tdiffers"_s}));
+        QCOMPARE(params({u"restore"_s, saved, u"--yes"_s}).first, 0);
+        QFile frames(log);
+        QVERIFY(frames.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(frames.readAll()).split(u'\n').filter(u"<- 01 10"_s).replaceInStrings(
+                     QRegularExpression(u"^.*<- "_s), QString()),
+                 (QStringList{u"01 10 21 65 00 02 04 86 A0 00 01 49 43"_s, u"01 10 20 09 00 02 04 13 88 00 00 2E AA"_s,
+                              u"01 10 20 18 00 02 04 07 D0 00 00 6A 49"_s}));
+        QCOMPARE(params({u"diff"_s, saved}).first, 0);
+    }
+
+    // A parameter file that is not whole and right is refused, its line named, before anything
+    // goes to the controller.
+    void badParameterFiles_data()
+    {
+        columns<QString, QString, QString>("from", "to", "says");
+        row("another file", "Trelmo 轴参数 axis parameters", "Trelmo project", "line 1: not a parameter file");
+        row("another format", "格式 format\t1", "格式 format\t2", "line 2: parameter file format 2 cannot be read");
+        row("a value missing", "\nZ\t原点回退距离\tHome back-off\t2\t8229-8230", "", "line 28: Z Home back-off missing");
+        row("a value given twice", "Y\t细分", "X\t细分", "line 15: X Microstep given twice");
+        row("an unknown line", "Y\t细分\tMicrostep\t1600", "Y\t细分\tMicrostep\t1600\textra\tmore", "line 15: unknown line");
+        row("an origin direction of 2", "X\t原点方向\tHome direction\t0", "X\t原点方向\tHome direction\t2",
+            "line 10: X Home direction: The input must be 0 or 1!");
+        row("a negative lead", "X\t导程/\tLead (mm)\t5", "X\t导程/\tLead (mm)\t-5", "line 6: X Lead (mm): Invalid input!");
+        row("a number too large", "X\t行程(mm)\tTravel (mm)\t300", "X\t行程(mm)\tTravel (mm)\t2147484",
+            "line 9: X Travel (mm): Invalid input!");
+        row("not a number", "X\t细分\tMicrostep\t1600", "X\t细分\tMicrostep\t16oo", "line 7: X Microstep: not a number");
+        row("the wrong registers", "8196-8197", "8196-8198", "line 7: X Microstep: the registers are 8196-8197");
+    }
+    void badParameterFiles()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, says);
+        ToolRig controller(0, false);
+        param::Values values{};
+        values[1] = 5000, values[2] = 1600, values[3] = 300000, values[5] = 2000, values[6] = 2000;
+        for (int axis = 1; axis < 3; ++axis)
+            std::copy_n(values.begin(), 7, values.begin() + 7 * axis);
+        values[21] = values[22] = values[23] = 100000;
+        QString text = QString::fromUtf8(param::WriteFile(values));
+        QVERIFY2(text.contains(from), qPrintable(from));
+        const QString path = file(u"p.trelmo-params"_s, text.replace(from, to).toUtf8());
+        Run cli({u"params"_s, u"restore"_s, path, u"--yes"_s, u"--port"_s, controller.device()});
+        QVERIFY(cli.finish());
+        QCOMPARE(cli.exit(), 2);
+        const QString err = cli.err();
+        QVERIFY2(err.contains(says), qPrintable(err));
+        QCOMPARE(controller.requests.size(), 0);
     }
 };
 

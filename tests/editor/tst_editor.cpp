@@ -1,5 +1,6 @@
 // Editing the program in the grid as the user does: clicks on cells, the chooser and the entry
-// box with typed keys, the four line buttons; checked on the grid's texts and the record bytes.
+// box with typed keys, the four line buttons, undo and redo; checked on the grid's texts and the
+// record bytes.
 #include <QAbstractItemView>
 #include <QClipboard>
 #include <QComboBox>
@@ -10,6 +11,9 @@
 #include <numeric>
 
 #include "Rigs.h"
+#include "editor/EditHistory.h"
+#include "projects/Form4.h"
+#include "projects/ProjectFiles.h"
 #include "ui/FlexGrid.h"
 
 namespace {
@@ -21,7 +25,7 @@ struct Editor : Tool {
     Editor() : Tool({})
     {
         w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(QTest::qWaitForWindowActive(&w));  // for the undo keys
         start();
     }
     void open(const QList<QByteArray> &records)
@@ -37,10 +41,7 @@ struct Editor : Tool {
         QCOMPARE(w.Text1->text(), QString::number(records.size()));
         prompter.clear();
     }
-    QByteArray record(int line) const
-    {
-        return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()) + 2 + 24 * (line - 1), 24);
-    }
+    QByteArray record(int line) const { return image(2 + 24 * (line - 1), 24); }
     // The texts of a line's seven cells, blank-separated.
     QString row(int r, int from = 1, int to = 7) const
     {
@@ -70,6 +71,22 @@ struct Editor : Tool {
     }
     // Renders every line again from the records: a line inserted after the last one.
     void renderAgain() { press(w.Command1, w.Text1->text().toInt()); }
+    // Both images, the line count, the selected cell, every grid text.
+    QStringList shown() const
+    {
+        QStringList s{image().toHex(), QByteArray((const char *)state.DisplayImage.data(), 12025).toHex(),
+                      w.Text1->text(), QStringLiteral("%1,%2").arg(w.SelectedRow).arg(w.SelectedColumn)};
+        for (int i = 0; i < grid.rows() * FlexGrid::Cols; ++i)
+            s << grid.textMatrix(i / FlexGrid::Cols, i % FlexGrid::Cols);
+        return s;
+    }
+    // Clicks a cell and waits until the line buttons can see its line.
+    void select(int row, int col)
+    {
+        click(row, col);
+        QVERIFY(QTest::qWaitFor([&] { return w.Text3->text() == QString::number(row); }));
+    }
+    void keys(QKeyCombination k) { QTest::keyClick(qApp->focusWidget(), k.key(), k.keyboardModifiers()); }
 };
 
 const auto hexOf = [](const QByteArray &bytes) { return QString::fromLatin1(bytes.toHex().toUpper()); };
@@ -199,7 +216,22 @@ private slots:
         row("65.536", "", "65.536", enter, "65.536", "00000001", "65.536", none);
         row("-0.0004", "", "-0.0004", enter, "-0.0004", "FFFFFFFF", "-0.001", none);
         row("0.0004", "", "0.0004", enter, "0.0004", "00000000", "0", none);
-        row("a tie to even", "", "0.0025", enter, "0.0025", "00020000", "0.002", none);
+        // Rounded on the digits typed: to the nearest thousandth, a half to the even one; a negative
+        // number's magnitude up to the next thousandth.
+        row("below half, odd", "", "1.0014", enter, "1.0014", "03E90000", "1.001", none);
+        row("half, odd", "", "1.0015", enter, "1.0015", "03EA0000", "1.002", none);
+        row("above half, odd", "", "1.0016", enter, "1.0016", "03EA0000", "1.002", none);
+        row("below half, even", "", "1.0024", enter, "1.0024", "03EA0000", "1.002", none);
+        row("half, even", "", "0.0025", enter, "0.0025", "00020000", "0.002", none);
+        row("above half, even", "", "0.00251", enter, "0.00251", "00030000", "0.003", none);
+        row("half, carried", "", "0.9995", enter, "0.9995", "03E80000", "1", none);
+        row("negative, below half", "", "-1.0014", enter, "-1.0014", "FC16FFFF", "-1.002", none);
+        row("negative, half, even", "", "-1.0025", enter, "-1.0025", "FC15FFFF", "-1.003", none);
+        row("negative, whole", "", "-4.35", enter, "-4.35", "EF02FFFF", "-4.35", none);
+        row("many decimals", "", "1.00149999999", enter, "1.00149999999", "03E90000", "1.001", none);
+        row("longest, below half", "", "2147483.6474", enter, "2147483.6474", "FFFF7FFF", "2147483.647", none);
+        row("longest, half", "", "2147483.6475", enter, "4", "0FA00000", "4", range);
+        row("longest negative", "", "-2147483.6479", enter, "-2147483.6479", "00008000", "-2147483.648", none);
         row("only / . - and digits", "", "a1 b/x2+Z", enter, "1/2", "03E80000", "1", none);
         row("1-2", "", "1-2", enter, "1-2", "03E80000", "1", none);
         row("minus alone", "", "-", enter, "-", "00000000", "0", none);
@@ -292,6 +324,8 @@ private slots:
         QTEST(e.prompter.messages, "messages");
         QCOMPARE(e.w.Text1->text(), QString::number(order.size()));
         QCOMPARE(e.grid.rows(), order.size() + 1);
+        for (int r = 0; r <= order.size(); ++r)  // 400 twips: 27 pixels at 96 dpi, read back as 405 twips
+            QCOMPARE(e.grid.rowHeightTwips(r), 405);
         QTRY_COMPARE(e.w.Text3->text(), QString::number(selected));
         for (int at = 1; at <= order.size(); ++at) {
             const int i = order[at - 1];
@@ -329,6 +363,75 @@ private slots:
         Editor e;
         e.open({QByteArray::fromHex(record.toLatin1()).leftJustified(24, '\0')});
         QTEST(e.row(1), "shown");
+    }
+    // Five lines: category L % 6 + 1, command 1, parameter 1 L / 1000.
+    void eachEditIsUndoneAndRedone_data()
+    {
+        // cell: line and column clicked; key: then typed, or 0: clicked; input: into or on this widget, this text;
+        // redoneCommand: a redone edit shows the line rendered from its record: after a category
+        // chosen, the command code 0 reads "0", where the chooser left "无".
+        columns<QPoint, int, QStringList, QString>("cell", "key", "input", "redoneCommand");
+        row("parameter entry", QPoint(2, 4), int(Qt::Key_Return), QStringList{"Text2", "-1.5"}, QString());
+        row("category choice", QPoint(3, 1), int(Qt::Key_Down), QStringList{"Combo1"}, QStringLiteral("0"));
+        row("command choice", QPoint(4, 2), int(Qt::Key_Down), QStringList{"Combo1"}, QString());
+        row("insert", QPoint(2, 3), 0, QStringList{"Command1"}, QString());
+        row("delete", QPoint(2, 3), 0, QStringList{"Command2"}, QString());
+        row("paste", QPoint(1, 3), 0, QStringList{"Command4"}, QString());
+    }
+    void eachEditIsUndoneAndRedone()
+    {
+        QFETCH(QPoint, cell);
+        QFETCH(int, key);
+        QFETCH(QStringList, input);
+        QFETCH(QString, redoneCommand);
+        Editor e;
+        e.open({rec(2, 1, {1}), rec(3, 1, {2}), rec(4, 1, {3}), rec(5, 1, {4}), rec(6, 1, {5})});
+        e.press(e.w.Command3, 4);  // a copy changes nothing
+        e.select(cell.x(), cell.y());
+        const QStringList before = e.shown();
+        QWidget *target = e.w.findChild<QWidget *>(input[0]);
+        key ? type(target, input.value(1), key) : QTest::mouseClick(target, Qt::LeftButton);
+        const QStringList after = e.shown();
+        QVERIFY(after != before && e.w.history().stack().count() == 1);
+        QStringList redone = after;
+        if (!redoneCommand.isEmpty())
+            redone[4 + cell.x() * FlexGrid::Cols + 2] = redoneCommand;
+        const QKeyCombination keys[] = {Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::Key_Y, Qt::CTRL | Qt::Key_Z,
+                                        Qt::CTRL | Qt::SHIFT | Qt::Key_Z};
+        for (int i = 0; i < 4; ++i) {
+            e.keys(keys[i]);
+            QCOMPARE(e.shown(), i % 2 ? redone : before);  // undone, redone, undone, redone
+        }
+    }
+    void aReplacedProgramStartsANewHistory()
+    {
+        Editor e;
+        e.open({rec(1, 1), rec(1, 2)});
+        e.prompter.fileNames << e.dir.filePath(QStringLiteral("project"));
+        QTest::mouseClick(e.w.Command5, Qt::LeftButton);  // the new-project window, filled in
+        Form4 *form = e.w.projects().form4();
+        form->Text1->setText(QStringLiteral("new")), form->Text2->setText(QStringLiteral("3"));
+        e.select(2, 3);
+        for (QPushButton *replace : {e.w.Command10, e.w.Command6, form->Command1}) {  // open, clear, new
+            QTest::mouseClick(e.w.Command1, Qt::LeftButton);
+            QCOMPARE(e.w.history().stack().count(), 1);
+            QTest::mouseClick(replace, Qt::LeftButton);
+            QCOMPARE(e.w.history().stack().count(), 0);
+        }
+    }
+    void ctrlZInTheEntryBoxUndoesTheTypingFirst()
+    {
+        Editor e;
+        e.open({rec(1, 1), rec(1, 2)});
+        e.select(1, 3);
+        const QStringList before = e.shown();
+        type(e.w.Text2, QStringLiteral("7"));
+        e.select(2, 4);
+        type(e.w.Text2, QStringLiteral("12"), 0);
+        e.keys(Qt::CTRL | Qt::Key_Z);
+        QVERIFY(e.w.Text2->isVisible() && e.w.Text2->text() == QStringLiteral("0"));
+        e.keys(Qt::CTRL | Qt::Key_Z);  // no typing left: the grid's undo, the box closed, nothing stored
+        QVERIFY(!e.w.Text2->isVisible() && e.grid.hasFocus() && e.shown() == before);
     }
 };
 

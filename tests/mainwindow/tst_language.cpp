@@ -63,7 +63,7 @@ private slots:
         QTest::mouseClick(rig.w.Command11, Qt::LeftButton);
         QTest::mouseClick(rig.w.Command5, Qt::LeftButton);
         QTest::mouseClick(rig.w.Command16, Qt::LeftButton);  // the traffic monitor
-        for (int which : {RunControl::Manual, RunControl::Parameters, RunControl::Interpolation}) {
+        for (int which : {RunControl::Interpolation, RunControl::Manual, RunControl::Parameters}) {
             QVERIFY(rig.open(RunControl::Screen(which)));
             QTRY_COMPARE(cutOff(), QString());
             const QStringList chinese = shownTexts();

@@ -1,6 +1,5 @@
-// The main window as the user meets it: start-up without a controller, the caption, the wheel
-// over the program grid, the About window, the traffic monitor, closing, and Qt's own texts in
-// Chinese.
+// The main window as the user meets it: the colours of every window, the wheel over the program
+// grid, the About window, the traffic monitor, closing, and Qt's own texts in Chinese.
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
@@ -36,29 +35,29 @@ int topLine(FlexGrid *grid)
     const int row = grid->rowAt(0);
     return row + 1 + (grid->rowViewportPosition(row) < 0);
 }
+
+// The buttons and lamps of a window not in the system's colours, with their colours, by name.
+QString colours(const QWidgetList &widgets)
+{
+    const QMap<QRgb, QString> names{{qRgb(0, 255, 0), "green"},      {qRgb(255, 0, 0), "red"},
+                                    {qRgb(255, 255, 192), "yellow"}, {qRgb(255, 224, 192), "orange"},
+                                    {qRgb(255, 128, 128), "pink"},   {qRgb(192, 255, 255), "cyan"}};
+    QStringList out;
+    for (QWidget *w : widgets) {
+        auto *lamp = qobject_cast<Lamp *>(w);
+        const QColor c = lamp ? lamp->fillColor() : BackColor(w);
+        if ((lamp || w->inherits("QPushButton")) &&
+            c != QApplication::palette(w).color(lamp ? QPalette::Window : QPalette::Button))
+            out << w->objectName() + " " + names.value(c.rgb(), c.name());
+    }
+    out.sort();
+    return out.join(u", ");
+}
 }  // namespace
 
 class TstMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void startsWithoutAnySerialPort()
-    {
-        Tool t({});
-        t.w.show();
-        t.start();
-        QCOMPARE(t.prompter.messages, QStringList{"没有找到有效的串口！"});
-        QCOMPARE(t.w.Label3->text(), QStringLiteral("控制器没有连接！"));
-        QVERIFY(t.w.Timer1->isActive());
-        QVERIFY(!t.w.Timer2->isActive());
-        QCOMPARE(t.w.MSFlexGrid1->rows(), 501);
-        QCOMPARE(t.w.windowTitle(), QStringLiteral("Trelmo"));
-        QCOMPARE(t.w.Label1->text(), QStringLiteral("TrelmoV2.0     (KESTA-MX3)"));
-        QCOMPARE(t.w.Cmd1->text(), QStringLiteral("连接控制器"));
-        // Timer1 runs: the selected cell shows in its boxes.
-        QTRY_COMPARE(t.w.Text3->text(), QStringLiteral("0"));
-        QCOMPARE(t.prompter.messages.size(), 1);
-    }
-
     void theWheelScrollsOneRowPerNotch()
     {
         Tool t({});
@@ -81,6 +80,48 @@ private slots:
         notch(grid, 120);
         QCOMPARE(topLine(grid), last - 1);
         QCOMPARE(t.prompter.messages.size(), 1);  // only the start-up message
+    }
+
+    void everyColour_data()
+    {
+        // screen: opened (-1: none) until it has shown a reply; colours: then, of the window's buttons and lamps
+        // (IN2, ORG3, OUT3 on); during: `button`'s, clicked, while the reply to `request` is held; after: answered
+        columns<int, QString, QString, QString, QString, QString>("screen", "colours", "button", "request", "during",
+                                                                  "after");
+        const QString main = "Cmd1 yellow, Cmd5 yellow, Command10 orange, Command12 orange, Command13 orange, "
+                             "Command14 red, Command15 yellow, Command5 orange, Command6 orange, Command7 orange, Command8 yellow";
+        row("download", -1, main, "Command8", "01 10", "Command8 green", "Command8 yellow");
+        row("upload", -1, main, "Cmd5", "01 03 00 00", "Cmd5 green", "Cmd5 yellow");
+        row("verify", -1, main, "Command15", "01 03 00 00", "Command15 green", "Command15 yellow");
+        row("save data", -1, main, "Command12", "01 05 00 22", "Command12 green", "Command12 orange");
+        row("emergency stop", -1, main, "Command14", "01 05 00 10", "Command14 green", "Command14 red");
+        row("manual screen", int(RunControl::Manual),
+            "Command1_14 orange, Command1_9 pink, Command2 orange, Command3 orange, Shape1_1 red, Shape1_6 red, "
+            "Shape1_9 red, Shape2 cyan",
+            "Command1_9", "01 05 00 10", "Command1_9 pink", "Command1_9 pink");
+        row("parameter screen", int(RunControl::Parameters), "Command1 yellow, Shape1 cyan", "Command1", "01 05 00 22",
+            "Command1 green", "Command1 yellow");
+        row("interpolation screen", int(RunControl::Interpolation), "Shape2 cyan", "Command1_6", "01 05 00 10", "", "");
+    }
+    void everyColour()
+    {
+        QFETCH(int, screen);
+        QFETCH(QString, request);
+        ToolRig rig(3);
+        rig.registers.insert(QMap<int, quint16>{{8580, 1}, {8589, 1}, {8594, 1}});
+        QVERIFY(screen < 0 || rig.open(RunControl::Screen(screen)));
+        QWidget *window =
+            screen < 0 ? static_cast<QWidget *>(&rig.w) : rig.w.runControl().screen(RunControl::Screen(screen));
+        QTEST(colours(window->findChildren<QWidget *>()), "colours");
+        rig.late(request, -1);
+        QFETCH(QString, button);
+        QWidget *b = window->findChild<QPushButton *>(button);
+        QTest::mouseClick(b, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return !rig.held.isEmpty(); }));
+        QTEST(colours({b}), "during");
+        rig.write(rig.held);
+        QFETCH(QString, after);
+        QTRY_COMPARE(colours({b}), after);
     }
 
     void aboutShowsTheUsageNotes()
@@ -205,12 +246,10 @@ private slots:
 
     void qtsOwnTextsAreChinese_data()
     {
-        QTest::addColumn<int>("buttons");
-        QTest::addColumn<QStringList>("texts");
-        QTest::newRow("OK") << int(Prompter::Buttons::Ok) << QStringList{"确定"};
-        QTest::newRow("OK, Cancel") << int(Prompter::Buttons::OkCancel) << QStringList{"确定", "取消"};
-        QTest::newRow("Yes, No, Cancel") << int(Prompter::Buttons::YesNoCancel)
-                                         << QStringList{"是(&Y)", "否(&N)", "取消"};
+        columns<int, QStringList>("buttons", "texts");
+        row("OK", int(Prompter::Buttons::Ok), QStringList{"确定"});
+        row("OK, Cancel", int(Prompter::Buttons::OkCancel), QStringList{"确定", "取消"});
+        row("Yes, No, Cancel", int(Prompter::Buttons::YesNoCancel), QStringList{"是(&Y)", "否(&N)", "取消"});
     }
     void qtsOwnTextsAreChinese()
     {

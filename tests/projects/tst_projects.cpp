@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QMenu>
+#include <QStringEncoder>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -19,7 +21,8 @@
 
 namespace {
 const QString Filter =
-    QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|Banary Files (*.dat)|*.dat");
+    QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt|Batch Files (*.bat)|*.bat|Banary Files (*.dat)|*.dat|"
+                   "CSV 表格 (*.csv)|*.csv");
 
 // A project file: the count word, the records, zeros up to 12025 bytes.
 QByteArray project(int count, const QList<QByteArray> &records)
@@ -60,7 +63,6 @@ struct Projects : Pty, FakeController, Tool {
             prompter.fileNames.enqueue(path);
         QTest::mouseClick(button, Qt::LeftButton);
     }
-    QByteArray image() const { return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()), 12025); }
     // What the user sees of the program, the line count and the grid's rows, and the program image.
     QStringList seen() const
     {
@@ -74,6 +76,22 @@ struct Projects : Pty, FakeController, Tool {
         return s;
     }
     QString row(int r) const { return seen().value(r + 2); }
+    // The entries of the recent projects' menu, from a right click on "打开工程"; the one at
+    // `open` (from 1) chosen.
+    QStringList recent(int open = 0)
+    {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), w.Command10->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w.Command10, &click);
+        auto *menu = w.Command10->findChild<QMenu *>(QStringLiteral("RecentMenu"));
+        QStringList entries;
+        for (QAction *a : menu->actions())
+            entries << a->text().section(u' ', -1);
+        if (open)
+            menu->actions().value(open - 1)->trigger();
+        menu->close();
+        QTest::qWait(0);  // the open follows once the menu has gone
+        return entries;
+    }
     // Types `value` into "参数5" of line 1 and confirms it, as the user does.
     void edit(const QString &value = QStringLiteral("7"))
     {
@@ -315,6 +333,8 @@ private slots:
         QCOMPARE(icons->type(QFileInfo(pipe)) + "|" + icons->type(QFileInfo(p.dir.filePath("job.txt"))) + "|" +
                      icons->type(QFileInfo(p.dir.path())),
                  QStringLiteral("文件|TXT 文件|文件夹"));
+        if (QFileInfo(QStringLiteral("/proc/kmsg")).isFile())  // a file whose reading waits for the kernel
+            QCOMPARE(icons->type(QFileInfo(QStringLiteral("/proc/kmsg"))), QStringLiteral("文件"));
         const QModelIndex job = dialog.proxyModel()->mapFromSource(model->index(p.dir.filePath("job.txt"), 3));
         QVERIFY2(QRegularExpression("^\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{2}$").match(job.data().toString()).hasMatch(),
                  qPrintable(job.data().toString()));
@@ -431,6 +451,109 @@ private slots:
         p.prompter.clear();
         p.w.close();
         QTEST(int(p.prompter.count("工程已修改，是否保存？")), "asked");
+    }
+
+    // 500 lines of every category, names and numbers, exported as a CSV table and imported
+    // again: the same image, byte for byte. Exporting leaves the unsaved mark.
+    void csvTableRoundTrip()
+    {
+        Projects p;
+        QList<QByteArray> records;
+        for (int l = 1; l <= 500; ++l) {
+            records << rec(l % 8, l % 12, {l * 1001, -l * 7, 2147483647, -2147483648LL, l});
+            if (l % 50 == 0)  // code registers whose high bytes are not 0
+                records.last()[0] = 1, records.last()[2] = 1;
+        }
+        p.click(p.w.Command10, p.write("all.dat", project(500, records)));
+        const QByteArray opened = p.image();
+        p.edit();
+        p.click(p.w.Command7, p.dir.filePath("all.CSV"));
+        const QList<QByteArray> rows = p.read("all.CSV").split('\n');
+        QCOMPARE(rows.size(), 502);
+        QCOMPARE(rows[0], "\xEF\xBB\xBF行号,指令集,命令,参数1,参数2,参数3,参数4,参数5\r");
+        QCOMPARE(rows[1], "1,系统操作,停止,1.001,-0.007,2147483.647,-2147483.648,7\r");
+        QCOMPARE(rows[6], "6,独立运动,6,6.006,-0.042,2147483.647,-2147483.648,0.006\r");
+        QCOMPARE(rows[7], "7,7,7,7.007,-0.049,2147483.647,-2147483.648,0.007\r");
+        QCOMPARE(rows[8], "8,0,8,8.008,-0.056,2147483.647,-2147483.648,0.008\r");
+        QCOMPARE(rows[50], "50,258,258,50.05,-0.35,2147483.647,-2147483.648,0.05\r");
+        p.prompter.answers << Prompter::Answer::Cancel << Prompter::Answer::No;
+        p.w.close();
+        QCOMPARE(p.prompter.count("工程已修改，是否保存？"), 1);
+        p.click(p.w.Command10, p.dir.filePath("all.CSV"));  // 否: the edit goes, the table comes
+        QCOMPARE(p.image(), opened.left(2) + rec(1, 1, {1001, -7, 2147483647, -2147483648LL, 7000}) + opened.mid(26));
+        QCOMPARE(p.row(1), QStringLiteral("1 系统操作 停止 1.001 -0.007 2147483.647 -2147483.648 7"));
+        QCOMPARE(p.row(500), QStringLiteral("500 回零运动 8 500.5 -3.5 2147483.647 -2147483.648 0.5"));
+    }
+
+    void importingATable_data()
+    {
+        columns<QByteArray, QByteArray, QString>("file", "lines", "message");  // lines: the records' hex
+        row("as a spreadsheet saves it",
+            QByteArray("\xEF\xBB\xBF行号,指令集,命令,参数1,参数2,参数3,参数4,参数5,,\r\n"
+                       "9, 系统操作 ,\"延时等待\",\"2.5\",0,0,0,-1,,\r\n,,,,,,,,,\r\n"
+                       "3,流程控制,程序间跳转,10,0,0,0,0,,\r\n\r\n"),
+            QByteArray("00010005 09C40000 00000000 00000000 00000000 FC18FFFF 00020001 27100000") + QByteArray(32, '0'),
+            "");
+        row("GB18030, both languages, no titles",
+            QByteArray(
+                QStringEncoder("GB18030").encode(u"输出口设置,输出口设置,1,0,0,0,0\nHoming,Start homing,0,0,0,0,0.5")),
+            QByteArray("00030001 03E80000") + QByteArray(32, '0') + "00040002" + QByteArray(32, '0') + "01F40000", "");
+        row("no program",
+            QByteArray("指令集,命令,参数1,参数2,参数3,参数4,参数5\n系统,停止,0,0,0,0,0\n系统操作,停止,0,0\n"),
+            QByteArray(),
+            "bad.csv 不是可以打开的程序，没有打开：\n第 2 行第 1 列（指令集）：“系统”不是指令集的名称或代码。\n"
+            "第 3 行有 4 列，应与第一行一样有 7 列。");
+        row("501 lines", QByteArray("0,0,0,0,0,0,0\n").repeated(501), QByteArray(),
+            "bad.csv 不是可以打开的程序，没有打开：\n共有 501 行代码，这里最多还能容纳 500 行（一个程序最多 500 "
+            "行）。");
+    }
+    void importingATable()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QByteArray, lines);
+        Projects p;
+        p.click(p.w.Command10, p.write("old.dat", project(30, {rec(1, 2, {1500})})));
+        const QByteArray before = p.image();
+        p.click(p.w.Command10, p.write("bad.csv", file));
+        const QByteArray records = QByteArray::fromHex(lines.replace(' ', ""));
+        QCOMPARE(p.image(), records.isEmpty() ? before : project(int(records.size() / 24), {records}));
+        QFETCH(QString, message);
+        QCOMPARE(p.prompter.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    }
+
+    // The projects last opened or saved, newest first, once each, eight of them, kept between
+    // runs; a file that is gone leaves the list when chosen, after the question about unsaved work.
+    void recentProjects()
+    {
+        QTemporaryDir settings, files;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+        QCoreApplication::setOrganizationName(QStringLiteral("trelmo-tests"));
+        const auto forget = qScopeGuard([] { QCoreApplication::setOrganizationName({}); });
+        const auto path = [&](const QString &name) { return files.filePath(name); };
+        {
+            Projects p;
+            QCOMPARE(p.recent(), QStringList{"（还没有最近打开的工程）"});
+            for (int i = 1; i <= 9; ++i) {
+                QFile f(path(QString("p%1.dat").arg(i)));
+                QVERIFY(f.open(QIODevice::WriteOnly) && f.write(project(i, {})) == 12025);
+                f.close();
+                p.click(p.w.Command10, f.fileName());
+            }
+            p.click(p.w.Command7, path("p3.dat"));
+            p.click(p.w.Command7, path("p.csv"));
+        }
+        Projects p;
+        QCOMPARE(p.recent(), (QStringList{path("p.csv"), path("p3.dat"), path("p9.dat"), path("p8.dat"), path("p7.dat"),
+                                          path("p6.dat"), path("p5.dat"), path("p4.dat")}));
+        QFile::remove(path("p8.dat"));
+        p.edit();
+        p.recent(4);  // 否, not saved
+        QCOMPARE(p.prompter.messages,
+                 (QStringList{"工程已修改，是否保存？", "文件已不存在，已从最近打开的工程中删除：" + path("p8.dat")}));
+        p.recent(6);
+        QCOMPARE(p.w.Text1->text(), QStringLiteral("5"));
+        QCOMPARE(p.recent(), (QStringList{path("p5.dat"), path("p.csv"), path("p3.dat"), path("p9.dat"), path("p7.dat"),
+                                          path("p6.dat"), path("p4.dat")}));
     }
 };
 

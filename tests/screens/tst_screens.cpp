@@ -4,9 +4,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include "Rigs.h"
+#include "core/ParameterFile.h"
 #include "link/CommPort.h"
 
 using namespace Qt::StringLiterals;
@@ -20,7 +22,6 @@ const QString ParamsRead = u"01 03 20 00 00 27 0E 10"_s;  // 39 registers from 8
 const QString AccelRead = u"01 03 21 65 00 06 DF EB"_s;   // 6 registers from 8549
 const QString ReadA = u"01 03 21 6F 00 0C 7F EE"_s;       // 12 registers from 8559
 const QString ReadB = u"01 03 21 A2 00 0D 2F D1"_s;       // 13 registers from 8610
-const QColor Green(0, 255, 0), LightYellow(255, 255, 192), Red(255, 0, 0);
 
 const auto screen = [](ToolRig &rig, int which) { return rig.w.runControl().screen(RunControl::Screen(which)); };
 const auto one = [](const QString &message) { return message.isEmpty() ? QStringList() : QStringList{message}; };
@@ -162,20 +163,19 @@ class TstScreens : public QObject {
 private slots:
     void manualCommands_data()
     {
-        QTest::addColumn<Press>("p");
-        const auto row = [](const char *caption, const Press &p) { QTest::newRow(caption) << p; };
-        row("X+", {0, {"01 05 00 02 FF 00 2D FA", "01 05 00 02 00 00 6C 0A"}});
-        row("X-", {1, {"01 05 00 01 FF 00 DD FA", "01 05 00 01 00 00 9C 0A"}});
-        row("X回零", {2, {"01 05 00 03 FF 00 7C 3A"}});
-        row("Y+", {3, {"01 05 00 05 FF 00 9C 3B", "01 05 00 05 00 00 DD CB"}});
-        row("Y-", {4, {"01 05 00 04 FF 00 CD FB", "01 05 00 04 00 00 8C 0B"}});
-        row("Y回零", {5, {"01 05 00 06 FF 00 6C 3B"}});
-        row("Z+", {6, {"01 05 00 08 FF 00 0D F8", "01 05 00 08 00 00 4C 08"}});
-        row("Z-", {7, {"01 05 00 07 FF 00 3D FB", "01 05 00 07 00 00 7C 0B"}});
-        row("Z回零", {8, {"01 05 00 09 FF 00 5C 38"}});
-        row("急停", {9, {StopFrame}});
-        row("OUT2-OF", {12, {"01 05 00 12 00 00 6D CF"}, "OUT2-ON"});  // OUT2 on at the controller
-        row("OUT2-ON", {12, {"01 05 00 12 FF 00 2C 3F"}, "OUT2-OF"});
+        columns<Press>("p");
+        row("X+", Press{0, {"01 05 00 02 FF 00 2D FA", "01 05 00 02 00 00 6C 0A"}});
+        row("X-", Press{1, {"01 05 00 01 FF 00 DD FA", "01 05 00 01 00 00 9C 0A"}});
+        row("X回零", Press{2, {"01 05 00 03 FF 00 7C 3A"}});
+        row("Y+", Press{3, {"01 05 00 05 FF 00 9C 3B", "01 05 00 05 00 00 DD CB"}});
+        row("Y-", Press{4, {"01 05 00 04 FF 00 CD FB", "01 05 00 04 00 00 8C 0B"}});
+        row("Y回零", Press{5, {"01 05 00 06 FF 00 6C 3B"}});
+        row("Z+", Press{6, {"01 05 00 08 FF 00 0D F8", "01 05 00 08 00 00 4C 08"}});
+        row("Z-", Press{7, {"01 05 00 07 FF 00 3D FB", "01 05 00 07 00 00 7C 0B"}});
+        row("Z回零", Press{8, {"01 05 00 09 FF 00 5C 38"}});
+        row("急停", Press{9, {StopFrame}});
+        row("OUT2-OF", Press{12, {"01 05 00 12 00 00 6D CF"}, "OUT2-ON"});  // OUT2 on at the controller
+        row("OUT2-ON", Press{12, {"01 05 00 12 FF 00 2C 3F"}, "OUT2-OF"});
     }
     // On the button whose caption names the row.
     void manualCommands()
@@ -224,27 +224,27 @@ private slots:
 
     void entries_data()
     {
-        QTest::addColumn<Entry>("e");
-        const auto row = [](const char *name, const Entry &e) { QTest::newRow(name) << e; };
-        row("speed 12.5", {Manual, "Text1_3", "12.5", {"01 10 21 79 00 02 04 30 D4 00 00 EF 88"}, {}, "12.5"});
-        row("distance .250", {Manual, "Text1_4", ".250", {"01 10 21 7B 00 02 04 D0 90 00 03 59 85"}, {}, "250"});
-        row("speed empty", {Manual, "Text1_3", "", {"01 10 21 79 00 02 04 00 00 00 00 A0 B0"}, {}, "0"});
+        columns<Entry>("e");
+        row("speed 12.5", Entry{Manual, "Text1_3", "12.5", {"01 10 21 79 00 02 04 30 D4 00 00 EF 88"}, {}, "12.5"});
+        row("distance .250", Entry{Manual, "Text1_4", ".250", {"01 10 21 7B 00 02 04 D0 90 00 03 59 85"}, {}, "250"});
+        row("speed empty", Entry{Manual, "Text1_3", "", {"01 10 21 79 00 02 04 00 00 00 00 A0 B0"}, {}, "0"});
         row("distance 2147483.647",
-            {Manual, "Text1_4", "2147483.647", {"01 10 21 7B 00 02 04 FF FF 7F FF 41 3D"}, {}, "2147483.647"});
-        row("distance 2147483.648", {Manual, "Text1_4", "2147483.648", {}, "输入数据出错！", "0"});
-        row("Y 导程/ 5", {Params, "Text7_8", "5", {"01 10 20 0F 00 02 04 13 88 00 00 AE 80"}, {}, "5"});
-        row("Z 细分 3200", {Params, "Text7_16", "3200", {"01 10 20 1E 00 02 04 0C 80 00 00 E8 56"}, {}, "3200"});
-        row("Z 细分 1.5", {Params, "Text7_16", "1.5", {"01 10 20 1E 00 02 04 00 02 00 00 4B 2E"}, {}, "2"});
-        row("X 原点方向 1", {Params, "Text7_4", "1", {"01 10 20 08 00 01 02 00 01 47 1A"}, {}, "1"});
-        row("X 原点方向 0.5", {Params, "Text7_4", "0.5", {}, "输入数据不在0或1的范围，出错！", "0"});
-        row("Y 导程/ negative", {Params, "Text7_8", "-5", {}, "输入数据出错！", "0"});
-        row("X end point 12.5", {Interp, "Text1_4", "12.5", {"01 10 21 A2 00 02 04 30 D4 00 00 A3 67"}, {}, "12.5"});
-        row("direction 2", {Interp, "Text1_10", "2", {}, "输入数据不在0或1范围内！", "0"});
-        row("direction 1", {Interp, "Text1_10", "1", {"01 10 21 AE 00 01 02 00 01 4F 1C"}, {}, "逆", "Label1_13"});
-        row("speed 2147483.648", {Interp, "Text1_3", "2147483.648", {}, "输入数据出错！", "0"});
+            Entry{Manual, "Text1_4", "2147483.647", {"01 10 21 7B 00 02 04 FF FF 7F FF 41 3D"}, {}, "2147483.647"});
+        row("distance 2147483.648", Entry{Manual, "Text1_4", "2147483.648", {}, "输入数据出错！", "0"});
+        row("Y 导程/ 5", Entry{Params, "Text7_8", "5", {"01 10 20 0F 00 02 04 13 88 00 00 AE 80"}, {}, "5"});
+        row("Z 细分 3200", Entry{Params, "Text7_16", "3200", {"01 10 20 1E 00 02 04 0C 80 00 00 E8 56"}, {}, "3200"});
+        row("Z 细分 1.5", Entry{Params, "Text7_16", "1.5", {"01 10 20 1E 00 02 04 00 02 00 00 4B 2E"}, {}, "2"});
+        row("X 原点方向 1", Entry{Params, "Text7_4", "1", {"01 10 20 08 00 01 02 00 01 47 1A"}, {}, "1"});
+        row("X 原点方向 0.5", Entry{Params, "Text7_4", "0.5", {}, "输入数据不在0或1的范围，出错！", "0"});
+        row("Y 导程/ negative", Entry{Params, "Text7_8", "-5", {}, "输入数据出错！", "0"});
+        row("X end point 12.5",
+            Entry{Interp, "Text1_4", "12.5", {"01 10 21 A2 00 02 04 30 D4 00 00 A3 67"}, {}, "12.5"});
+        row("direction 2", Entry{Interp, "Text1_10", "2", {}, "输入数据不在0或1范围内！", "0"});
+        row("direction 1", Entry{Interp, "Text1_10", "1", {"01 10 21 AE 00 01 02 00 01 4F 1C"}, {}, "逆", "Label1_13"});
+        row("speed 2147483.648", Entry{Interp, "Text1_3", "2147483.648", {}, "输入数据出错！", "0"});
         row("X end 12, Y end 34 inside its pause",
-            {Interp, "Text1_4", "12", {"01 10 21 A4 00 02 04 84 D0 00 00 45 7C", "01 10 21 A2 00 02 04 2E E0 00 00 E4 81"},
-             {}, "12", {}, "Text1_5", "34"});
+            Entry{Interp, "Text1_4", "12", {"01 10 21 A4 00 02 04 84 D0 00 00 45 7C", "01 10 21 A2 00 02 04 2E E0 00 00 E4 81"},
+                  {}, "12", {}, "Text1_5", "34"});
     }
     void entries()
     {
@@ -269,28 +269,27 @@ private slots:
     // However a hold ends, a coil that went on is switched off, after its ON; also with late replies.
     void jogHoldEnds_data()
     {
-        QTest::addColumn<Hold>("h");
-        const auto row = [](const char *name, const Hold &h) { QTest::newRow(name) << h; };
+        columns<Hold>("h");
         const QStringList onOff{"ON", "OFF"}, twice{"ON", "OFF", "ON", "OFF"};
-        row("release", {Release, onOff});
-        row("release during the press's pause", {ReleaseInPause, onOff});
-        row("second press before the first went out", {PressAgain, twice});
-        row("pointer dragged off", {DragOff, onOff});
-        row("focus moves away", {FocusAway, onOff});
-        row("window loses focus", {WindowLeft, onOff});
-        row("screen hidden", {Hidden, onOff});
-        row("unloaded", {Unloaded, onOff});
-        row("closed by its frame", {FrameClosed, onOff});
-        row("unloaded during the press's pause", {UnloadedInPause, {}});
-        row("the screen's own message box", {OwnBox, onOff, "与控制器通信异常！"});
-        row("a foreign modal box", {ForeignBox, onOff});
+        row("release", Hold{Release, onOff});
+        row("release during the press's pause", Hold{ReleaseInPause, onOff});
+        row("second press before the first went out", Hold{PressAgain, twice});
+        row("pointer dragged off", Hold{DragOff, onOff});
+        row("focus moves away", Hold{FocusAway, onOff});
+        row("window loses focus", Hold{WindowLeft, onOff});
+        row("screen hidden", Hold{Hidden, onOff});
+        row("unloaded", Hold{Unloaded, onOff});
+        row("closed by its frame", Hold{FrameClosed, onOff});
+        row("unloaded during the press's pause", Hold{UnloadedInPause, {}});
+        row("the screen's own message box", Hold{OwnBox, onOff, "与控制器通信异常！"});
+        row("a foreign modal box", Hold{ForeignBox, onOff});
         // Behind a failed port the controller cannot be told: its OFF goes once the port is connected
         // again and the screen is left.
-        row("port gone, then back", {PortGone, onOff, "串口出错！"});
-        row("late replies: release", {Release, onOff, {}, true});
-        row("late replies: release during the press's pause", {ReleaseInPause, onOff, {}, true});
-        row("late replies: second press", {PressAgain, twice, {}, true});
-        row("late replies: unloaded", {Unloaded, onOff, {}, true});
+        row("port gone, then back", Hold{PortGone, onOff, "串口出错！"});
+        row("late replies: release", Hold{Release, onOff, {}, true});
+        row("late replies: release during the press's pause", Hold{ReleaseInPause, onOff, {}, true});
+        row("late replies: second press", Hold{PressAgain, twice, {}, true});
+        row("late replies: unloaded", Hold{Unloaded, onOff, {}, true});
     }
     void jogHoldEnds()
     {
@@ -358,20 +357,19 @@ private slots:
     // A shown value is a signed 32-bit count in two registers, the low-order word first.
     void displayRule_data()
     {
-        QTest::addColumn<Shown>("v");
-        const auto row = [](const char *name, const Shown &v) { QTest::newRow(name) << v; };
-        row("X 00 00 30 D4", {Manual, 8559, {0x0000, 0x30D4}, "Text1_0", "819200"});
-        row("Y 30 D4 00 00", {Manual, 8561, {0x30D4, 0x0000}, "Text1_1", "12.5"});
-        row("Z FF FF FF FF", {Manual, 8563, {0xFFFF, 0xFFFF}, "Text1_2", "-0.001"});
-        row("speed 80 00 00 00", {Manual, 8569, {0x8000, 0x0000}, "Text1_3", "32.768"});
-        row("distance 00 00 80 00", {Manual, 8571, {0x0000, 0x8000}, "Text1_4", "-2147483.648"});
-        row("X FF FF 7F FF", {Manual, 8559, {0xFFFF, 0x7FFF}, "Text1_0", "2147483.647"});
-        row("脉冲当量 1250", {Params, 8192, {1250, 0}, "Text7_0", "0.00125"});
-        row("细分 4294967295", {Params, 8222, {0xFFFF, 0xFFFF}, "Text7_16", "-1"});
-        row("原点方向 0x0100", {Params, 8213, {0x0100}, "Text7_11", "256"});
-        row("手动加速度 12.5", {Params, 8551, {12500, 0}, "Text7_22", "12.5"});
-        row("X 4294966296", {Interp, 8559, {0xFC18, 0xFFFF}, "Text1_0", "-1"});
-        row("Y end point 12.5", {Interp, 8612, {0x30D4, 0}, "Text1_5", "12.5"});
+        columns<Shown>("v");
+        row("X 00 00 30 D4", Shown{Manual, 8559, {0x0000, 0x30D4}, "Text1_0", "819200"});
+        row("Y 30 D4 00 00", Shown{Manual, 8561, {0x30D4, 0x0000}, "Text1_1", "12.5"});
+        row("Z FF FF FF FF", Shown{Manual, 8563, {0xFFFF, 0xFFFF}, "Text1_2", "-0.001"});
+        row("speed 80 00 00 00", Shown{Manual, 8569, {0x8000, 0x0000}, "Text1_3", "32.768"});
+        row("distance 00 00 80 00", Shown{Manual, 8571, {0x0000, 0x8000}, "Text1_4", "-2147483.648"});
+        row("X FF FF 7F FF", Shown{Manual, 8559, {0xFFFF, 0x7FFF}, "Text1_0", "2147483.647"});
+        row("脉冲当量 1250", Shown{Params, 8192, {1250, 0}, "Text7_0", "0.00125"});
+        row("细分 4294967295", Shown{Params, 8222, {0xFFFF, 0xFFFF}, "Text7_16", "-1"});
+        row("原点方向 0x0100", Shown{Params, 8213, {0x0100}, "Text7_11", "256"});
+        row("手动加速度 12.5", Shown{Params, 8551, {12500, 0}, "Text7_22", "12.5"});
+        row("X 4294966296", Shown{Interp, 8559, {0xFC18, 0xFFFF}, "Text1_0", "-1"});
+        row("Y end point 12.5", Shown{Interp, 8612, {0x30D4, 0}, "Text1_5", "12.5"});
     }
     void displayRule()
     {
@@ -386,16 +384,13 @@ private slots:
     void statusLampsAndCaptions()
     {
         ToolRig rig;
-        for (int r : {8580, 8589, 8594, 8609})  // IN2, ORG3, OUT3, step mode
+        for (int r : {8594, 8609})  // OUT3, step mode
             rig.registers[r] = 1;
         QVERIFY(rig.open(RunControl::Manual));
         ManualScreen *s = rig.manual();
         QTRY_COMPARE(s->Command1[11]->text(), u"OUT3-OF"_s);
         QCOMPARE(s->Command1[13]->text() + s->Command1[12]->text() + s->Command1[10]->text(),
                  u"OUT1-ONOUT2-ONOUT4-ON"_s);
-        for (int i = 0; i < 11; ++i)
-            QCOMPARE(s->Shape1[std::size_t(i)]->fillColor(),
-                     i == 1 || i == 6 || i == 9 ? Red : s->palette().color(QPalette::Window));
         QVERIFY(s->Check1[1]->isChecked());
         // One-register items: only a low byte of 1 is on.
         rig.registers[8573] = 0x0101;
@@ -563,8 +558,8 @@ private slots:
         QCOMPARE(writes(rig, from).join(u','), stopped ? StopFrame : QString());
     }
 
-    // A click on a greyed "脉冲当量" box holds nothing: the boxes follow the controller. The save button
-    // stays green until acknowledged; the block after it is not shown (the buffer holds accelerations).
+    // A click on a greyed "脉冲当量" box holds nothing: the boxes follow the controller. The block after
+    // the save's acknowledgement is not shown (the buffer holds accelerations).
     void parameterRefreshAndSave()
     {
         ToolRig rig;
@@ -575,12 +570,7 @@ private slots:
             QTest::mouseClick(p->Text7[std::size_t(i)], Qt::LeftButton);
         rig.registers[8194] = 5000;  // X lead 5
         QTRY_COMPARE(p->Text7[1]->text(), u"5"_s);
-        rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
-            if (q[1] != 5)
-                return reply;
-            QTimer::singleShot(300, &rig, [&rig, reply] { rig.write(reply); });  // acknowledged late
-            return QByteArray();
-        };
+        rig.late(u"01 05"_s, 300);  // the save acknowledged late
         QVERIFY(QTest::qWaitFor([&] { return rig.state.RequestTag == 54; }));
         QStringList shown;  // X lead at every shown parameter block
         onShown(p->Timer1, p->Shape1, [&] { shown << p->Text7[1]->text(); });
@@ -589,24 +579,21 @@ private slots:
         rig.registers[8194] = 8000;
         QVERIFY(QTest::qWaitFor([&] { return !writes(rig, from).isEmpty(); }));
         QCOMPARE(writes(rig, from), QStringList{"01 05 00 22 FF 00 2C 30"});
-        QCOMPARE(BackColor(p->Command1), Green);
-        QTRY_COMPARE(BackColor(p->Command1), LightYellow);
         QTRY_VERIFY(shown.size() >= 2);
         QCOMPARE(shown.mid(0, 2), QStringList({"5", "8"}));
     }
 
     void buttonsWhileReadOutstanding_data()
     {
-        QTest::addColumn<Button>("b");
-        const auto row = [](const char *caption, const Button &b) { QTest::newRow(caption) << b; };
-        row("XY圆弧插补", {Interp, 0, "01 05 00 24 FF 00 CC 31"});
-        row("XZ圆弧插补", {Interp, 1, "01 05 00 25 FF 00 9D F1"});
-        row("YZ圆弧插补", {Interp, 2, "01 05 00 26 FF 00 6D F1"});
-        row("XY直线插补", {Interp, 3, "01 05 00 1E FF 00 EC 3C"});
-        row("XZ直线插补", {Interp, 4, "01 05 00 1F FF 00 BD FC"});
-        row("YZ直线插补", {Interp, 5, "01 05 00 27 FF 00 3C 31"});
-        row("急  停", {Interp, 6, StopFrame});
-        row("急停", {Manual, 9, StopFrame});
+        columns<Button>("b");
+        row("XY圆弧插补", Button{Interp, 0, "01 05 00 24 FF 00 CC 31"});
+        row("XZ圆弧插补", Button{Interp, 1, "01 05 00 25 FF 00 9D F1"});
+        row("YZ圆弧插补", Button{Interp, 2, "01 05 00 26 FF 00 6D F1"});
+        row("XY直线插补", Button{Interp, 3, "01 05 00 1E FF 00 EC 3C"});
+        row("XZ直线插补", Button{Interp, 4, "01 05 00 1F FF 00 BD FC"});
+        row("YZ直线插补", Button{Interp, 5, "01 05 00 27 FF 00 3C 31"});
+        row("急  停", Button{Interp, 6, StopFrame});
+        row("急停", Button{Manual, 9, StopFrame});
     }
     // Pressed while a refresh read is outstanding, it goes out at once; the late reply is dropped and the
     // refresh resumes after the echo. (An unanswered stop: tst_link; the screens share that stop.)
@@ -617,15 +604,10 @@ private slots:
         QVERIFY(rig.open(RunControl::Screen(b.which)));
         auto *button = screen(rig, b.which)->findChild<QPushButton *>(u"Command1_%1"_s.arg(b.button));
         QCOMPARE(button->text(), QString::fromUtf8(QTest::currentDataTag()));
-        QByteArray held;
-        rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
-            const bool hold = q[1] == 3 && held.isEmpty();
-            held = hold ? reply : held;
-            return hold ? QByteArray() : reply;
-        };
-        QVERIFY(QTest::qWaitFor([&] { return !held.isEmpty(); }));
+        rig.late(u"01 03"_s, -1);
+        QVERIFY(QTest::qWaitFor([&] { return !rig.held.isEmpty(); }));
         const int from = rig.mark();
-        QTimer::singleShot(0, &rig, [&] { rig.write(held); });
+        QTimer::singleShot(0, &rig, [&] { rig.write(rig.held); });
         QSignalSpy watchdog(screen(rig, b.which)->Timer2, &QTimer::timeout);
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return rig.mark() > from; }) && watchdog.count() < 6);  // not after a give-up
@@ -665,6 +647,57 @@ private slots:
         else
             QVERIFY(menuPaste(edit));
         QCOMPARE(edit->text(), clipboard == u"9.5"_s ? clipboard : QString());
+    }
+    // The parameter screen's file buttons: a file compared (its differing rows marked), restored (the
+    // differing values written one after the other, the user then offered the controller's save),
+    // and a restore cut short by a stop or a port failure, which says what was written and what not.
+    void parameterFiles_data()
+    {
+        columns<QString, QString>("how", "report");
+        row("compared", "compare", "");
+        row("restored", "restore",
+            "X 导程/：已写入 5，读回一致\nY 细分：已写入 3200，读回一致\nZ 手动加速度：已写入 7，读回一致");
+        row("stopped at the second write", "stop",
+            "X 导程/：已写入 5，没有读回\nY 细分：已发出 3200，控制器没有应答\nZ 手动加速度：没有写入");
+        row("the port fails at the second write", "port",
+            "X 导程/：已写入 5，没有读回\nY 细分：已发出 3200，控制器没有应答\nZ 手动加速度：没有写入");
+    }
+    void parameterFiles()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, report);
+        ToolRig rig;
+        QVERIFY(rig.open(RunControl::Parameters));
+        ParamScreen *p = rig.params();
+        param::Values values{};
+        values[1] = 5000, values[9] = 3200, values[23] = 7000;  // X lead, Y microstep, Z acceleration
+        QTemporaryDir dir;
+        QFile file(dir.filePath(u"p.trelmo-params"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(param::WriteFile(values)) > 0);
+        file.close();
+        rig.prompter.fileNames.enqueue(file.fileName());
+        rig.prompter.answers << Prompter::Answer::Ok << Prompter::Answer::Ok << Prompter::Answer::Cancel;
+        int written = 0;
+        rig.filter = [&](const QByteArray &q, const QByteArray &reply) {
+            if (q[1] != 0x10 || ++written != 2 || how == "restore")
+                return reply;
+            QTimer::singleShot(0, &rig, [&] {
+                how == "stop" ? QTest::mouseClick(rig.w.Command14, Qt::LeftButton) : rig.hangUp();
+            });
+            return QByteArray();
+        };
+        const int from = rig.mark();
+        QTest::mouseClick(how == "compare" ? p->Command4 : p->Command5, Qt::LeftButton);
+        QCOMPARE(rig.prompter.tables.size(), 1);
+        QCOMPARE(rig.prompter.tables[0].marked.count(true), 3);
+        for (int r : {1, 10, 19})  // X lead, Y microstep, Z acceleration in the table's rows
+            QVERIFY(rig.prompter.tables[0].marked[r]);
+        QCOMPARE(written, how == "compare" ? 0 : how == "restore" ? 3 : 2);
+        if (how == "compare")
+            return;
+        QVERIFY2(rig.prompter.messages.filter(report).size() == 1, qPrintable(rig.prompter.messages.join(u'|')));
+        QCOMPARE(rig.prompter.messages.contains(u"参数已写入。现在让控制器保存数据吗？"_s), how == "restore");
+        QCOMPARE(writes(rig, from).value(0), u"01 10 20 02 00 02 04 13 88 00 00 6F 19"_s);
     }
 };
 

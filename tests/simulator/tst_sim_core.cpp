@@ -7,6 +7,7 @@
 #include "Controller.h"
 #include "LineModel.h"
 #include "SimOptions.h"
+#include "Table.h"
 
 #include <QtTest>
 
@@ -94,11 +95,6 @@ QString status(const Controller &c)
                              c.isMoving() ? "moving" : "idle");
 }
 
-void row(const char *name, const QString &a, const QString &b)
-{
-    QTest::newRow(name) << a << b;
-}
-
 }  // namespace
 
 class SimCoreTest : public QObject {
@@ -107,8 +103,7 @@ class SimCoreTest : public QObject {
 private slots:
     void commandLine_data()
     {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<QString>("expected");
+        columns<QString, QString>("args", "expected");
         const QString plain = "seed=1 link= state= program= log=0 wire=0 faults=0,0,0,0,1000";
         row("defaults", "", plain);
         row("files and switches", "--link /tmp/c --state=s --program p --log --wire-time",
@@ -139,9 +134,7 @@ private slots:
     {
         // Two requests, A then B, read in chunks "ms:bytes". At 19200 8N1 the 8
         // bytes of A take 4.17 ms on the line; the frame gap is 1.82 ms.
-        QTest::addColumn<bool>("wireTime");
-        QTest::addColumn<QString>("chunks");
-        QTest::addColumn<QStringList>("taken");
+        columns<bool, QString, QStringList>("wireTime", "chunks", "taken");
         const QString noise = "   (no valid frame, ignored)";
         const QStringList merged{"<- " + A + " " + B + noise}, both{"<- " + A, "<- " + B};
         QTest::newRow("one write") << true << "0:16" << merged;
@@ -171,12 +164,9 @@ private slots:
 
     void requestTakenThenAnswered_data()
     {
-        QTest::addColumn<bool>("wireTime");
-        QTest::addColumn<double>("delayMs");
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<QString>("chunks");
-        QTest::addColumn<QString>("reply");
-        QTest::addColumn<QList<double>>("times");  // taken, first and last reply byte written
+        // times: taken, first and last reply byte written
+        columns<bool, double, QString, QString, QString, QList<double>>("wireTime", "delayMs", "request", "chunks",
+                                                                        "reply", "times");
         // A: 8 bytes, 4.17 ms on the line and 1.82 ms of silence, taken at 5.99 ms;
         // its reply's 7 bytes start then and take 3.65 ms. Time runs in 0.05 ms steps.
         const QString readReply = "01 03 02 00 00 B8 44";
@@ -220,8 +210,7 @@ private slots:
         // (two registers, x 1000), "send REQUEST" (its reply is shown after the
         // status). The machine starts at X 25, Y 40, Z 10 mm, travel 300/300/100 mm,
         // manual speed 10 mm/s, secondary homing speed 5 mm/s.
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("expected");
+        columns<QString, QString>("steps", "expected");
         const QString arc = "mm 8610 50; mm 8612 50; coil 30; wait 10000; mm 8610 70; mm 8616 60; mm 8618 60; ";
         const QString still = "X 25.000 Y 40.000 Z 10.000 ORG 000 idle";
         row("jog stops at the travel", "mm 8569 100; coil 8; wait 60000", "X 25.000 Y 40.000 Z 100.000 ORG 000 idle");

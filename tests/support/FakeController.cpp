@@ -1,6 +1,7 @@
 #include "FakeController.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include "link/Crc.h"
 
@@ -25,6 +26,19 @@ QByteArray FakeController::readReply(int slave, const QList<quint16> &values)
     for (quint16 v : values)
         f.append(char(v >> 8)).append(char(v & 0xFF));
     return withCrc(f);
+}
+
+void FakeController::late(const QString &head, int ms)
+{
+    filter = [this, prefix = QByteArray::fromHex(head.toLatin1()), ms](const QByteArray &request,
+                                                                       const QByteArray &reply) {
+        if (!request.startsWith(prefix))
+            return reply;
+        if (ms >= 0)
+            QTimer::singleShot(ms, this, [this, reply] { m_pty.write(reply); });
+        held = ms < 0 && held.isEmpty() ? reply : held;
+        return QByteArray();
+    };
 }
 
 QStringList FakeController::since(int from, int function) const

@@ -25,6 +25,10 @@ public:
     bool silent = false;         // answer nothing
     int slave = 1;               // address put in replies
     std::function<QByteArray(const QByteArray &request, const QByteArray &reply)> filter;
+    // Sets `filter`: replies to requests starting with `head` ("01 05") leave `ms` late; with ms < 0
+    // they never leave, and the first of them is kept in `held`.
+    void late(const QString &head, int ms);
+    QByteArray held;
 
     int mark() const { return int(requests.size()); }
     // Requests since `from`, as hex; function 0: all, else only those of that function.

@@ -17,6 +17,7 @@ public:
     QQueue<QString> fileNames;
     QList<FileDialogRequest> fileRequests;
     QStringList fileModes;  // "open" or "save", one per dialog shown
+    QList<TableRequest> tables;
     // Runs as a message is shown, while its box would be open.
     std::function<void(const QString &)> onMessage;
 
@@ -30,6 +31,11 @@ public:
         if (!answers.isEmpty())
             return answers.dequeue();
         return kind == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
+    }
+    Answer table(const TableRequest &request, Buttons kind) override
+    {
+        tables << request;
+        return message(request.text, kind, request.title);
     }
     QString openFileName(const FileDialogRequest &request) override
     {
@@ -51,5 +57,6 @@ public:
         buttons.clear();
         fileRequests.clear();
         fileModes.clear();
+        tables.clear();
     }
 };

@@ -68,7 +68,8 @@ bool Tool::open(RunControl::Screen which)
     if (!other && !idle())
         return false;
     QTest::mouseClick(buttons[which], Qt::LeftButton);
-    return w.runControl().screen(which)->isLoaded() && lampChanges(lamps[which]);
+    const int loaded = manual()->isLoaded() + params()->isLoaded() + interp()->isLoaded();  // one at a time
+    return loaded == 1 && w.runControl().screen(which)->isLoaded() && lampChanges(lamps[which]);
 }
 
 ToolRig::ToolRig(int lines, bool start) : FakeController(static_cast<Pty &>(*this)), Tool({Pty::device()})

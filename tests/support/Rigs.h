@@ -12,6 +12,7 @@
 #include "RecordingPrompter.h"
 #include "SimProcess.h"
 #include "core/Traffic.h"
+#include "Table.h"
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -37,13 +38,6 @@ QByteArray rec(int category, int command, std::initializer_list<qint64> paramete
 // The traffic record's rows from `from` on, each with `columns` in words, joined by "|".
 QStringList trafficRows(const Traffic &t, quint64 from, std::initializer_list<int> columns);
 
-// The columns of a data table, and one row of it with its values in the order of the columns.
-template <typename... T> void columns(const auto &...names)
-{
-    (QTest::addColumn<T>(names), ...);
-}
-inline const auto row = [](const char *name, auto... values) { (QTest::newRow(name) << ... << values); };
-
 // The tool and what it talks to; `devices` are its ports 1, 2, ... at every connect.
 struct Tool {
     LinkState state;
@@ -58,6 +52,11 @@ struct Tool {
     {
         return QTest::qWaitFor([this] { return state.RequestTag == 0; }, ms);
     }
+    // `n` bytes of the program image from byte `from`; line r starts at byte 2 + 24 (r - 1).
+    QByteArray image(int from = 0, int n = 12025) const
+    {
+        return QByteArray(reinterpret_cast<const char *>(state.ProgramImage.data()) + from, n);
+    }
 
     ManualScreen *manual() { return static_cast<ManualScreen *>(w.runControl().screen(RunControl::Manual)); }
     ParamScreen *params() { return static_cast<ParamScreen *>(w.runControl().screen(RunControl::Parameters)); }
@@ -66,7 +65,7 @@ struct Tool {
         return static_cast<InterpolationScreen *>(w.runControl().screen(RunControl::Interpolation));
     }
     // Opens a screen with its main-window button and waits until it has shown a reply (its
-    // communication lamp changed).
+    // communication lamp changed); false if another screen is still loaded.
     bool open(RunControl::Screen which);
     // Waits until `lamp` has changed its colour `times` times.
     static bool lampChanges(Lamp *lamp, int times = 1, int ms = 5000);

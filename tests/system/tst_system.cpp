@@ -45,10 +45,6 @@ QStringList recorded(SimRig &rig, const QString &way, int column)
             out << r.section(u'|', 1);
     return out;
 }
-QByteArray image(const LinkState &s, int lines)
-{
-    return QByteArray(reinterpret_cast<const char *>(s.ProgramImage.data()), 2 + 24 * lines);
-}
 void fill(LinkState &s, int lines, int seed)
 {
     s.ProgramImage[0] = std::uint8_t(lines >> 8);
@@ -81,7 +77,7 @@ private slots:
         auto *row = rig.w.findChild<TransferProgress *>();
         QTRY_VERIFY(row->isHidden());  // after the start-up read of the simulator's sample program
         fill(rig.state, 500, 3);
-        const QByteArray written = image(rig.state, 500);
+        const QByteArray written = rig.image(0, 2 + 24 * 500);
         rig.w.Text1->setText(QStringLiteral("500"));
         for (const auto &[button, what] : {std::pair{rig.w.Command8, "下载 "}, std::pair{rig.w.Cmd5, "读取 "}}) {
             if (button == rig.w.Cmd5)
@@ -105,10 +101,8 @@ private slots:
                 QVERIFY2(seen[i].startsWith(what) && lines(i) > lines(i - 1) && lines(i) % 10 == 0,
                          qPrintable(seen[i]));
         }
-        QCOMPARE(image(rig.state, 500), written);
+        QCOMPARE(rig.image(0, 2 + 24 * 500), written);
         QCOMPARE(rig.w.MSFlexGrid1->rows(), 501);
-        QCOMPARE(BackColor(rig.w.Cmd5), colors::LightYellow);
-        QCOMPARE(BackColor(rig.w.Command8), colors::LightYellow);
         // The program filled in was never saved: the read over it asked first (answered 否).
         QCOMPARE(rig.prompter.messages, QStringList{"工程已修改，是否保存？"});
         rig.prompter.clear();
@@ -301,7 +295,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.prompter.count(QStringLiteral("程序下载没有完成，控制器中的程序不完整！")), 1,
                                   10000);
         QVERIFY(rig.prompter.count(QStringLiteral("串口出错！")) <= 1);
-        QVERIFY(BackColor(rig.w.Command8) != colors::LightYellow);
+        QVERIFY(BackColor(rig.w.Command8) != QColor(255, 255, 192));  // not as after a whole download
         SimProcess again;
         QVERIFY(again.start());
         rig.devices = {again.device};
@@ -344,7 +338,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(clicked, 10000);
             poll.stop();
             QTRY_VERIFY_WITH_TIMEOUT(!rig.w.emergencyStop().pending(), 5000);
-            QCOMPARE(BackColor(rig.w.Command14), colors::Red);
+            QCOMPARE(BackColor(rig.w.Command14), QColor(255, 0, 0));
             QVERIFY2(rig.w.emergencyStop().sends() == 1, qPrintable(QString("trial %1").arg(trial)));
             QTRY_COMPARE_WITH_TIMEOUT(rig.prompter.count(QStringLiteral("程序下载没有完成，控制器中的程序不完整！")),
                                       trial + 1, 3000);
@@ -371,12 +365,12 @@ private slots:
         file.close();
         SimRig rig({QStringLiteral("--wire-time"), QStringLiteral("--program"), file.fileName()});
         QVERIFY(rig.ok());
-        QCOMPARE(image(rig.state, 500), image(source, 500));
+        QCOMPARE(rig.image(0, 2 + 24 * 500), QByteArray(reinterpret_cast<const char *>(source.ProgramImage.data()), 2 + 24 * 500));
         for (int block : {1, 25, 50}) {
             fill(rig.state, 123, block);
             rig.w.Text1->setText(QStringLiteral("123"));
             rig.w.MSFlexGrid1->setTextMatrix(7, 3, QStringLiteral("1-2"));
-            const QByteArray before(reinterpret_cast<const char *>(rig.state.ProgramImage.data()), program::ImageSize);
+            const QByteArray before = rig.image();
             QStringList grid;
             for (int r = 0; r < rig.w.MSFlexGrid1->rows(); ++r)
                 for (int c = 0; c < 8; ++c)
@@ -392,9 +386,9 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && !rig.w.emergencyStop().pending(), 20000);
             disconnect(c);
             QCOMPARE(rig.w.emergencyStop().sends(), 1);
-            QCOMPARE(BackColor(rig.w.Command14), colors::Red);
+            QCOMPARE(BackColor(rig.w.Command14), QColor(255, 0, 0));
             QCOMPARE(rig.prompter.messages, (QStringList{"工程已修改，是否保存？", "程序读取没有完成，工程没有改变！"}));
-            QCOMPARE(QByteArray(reinterpret_cast<const char *>(rig.state.ProgramImage.data()), program::ImageSize), before);
+            QCOMPARE(rig.image(), before);
             QStringList now;
             for (int r = 0; r < rig.w.MSFlexGrid1->rows(); ++r)
                 for (int c = 0; c < 8; ++c)
@@ -415,7 +409,7 @@ private slots:
         rig.w.MSFlexGrid1->setCurrentCell(3, 3);
         emit rig.w.MSFlexGrid1->clicked();
         type(rig.w.Text2, QStringLiteral("4"));  // an edit before: something to undo
-        const QByteArray clicked = image(rig.state, 500);
+        const QByteArray clicked = rig.image(0, 2 + 24 * 500);
         rig.prompter.clear();
         QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(rig.state.BlocksDone >= 5, 20000);
@@ -427,11 +421,11 @@ private slots:
         QTest::mouseClick(rig.w.Command10, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().downloading(), 20000);
         QCOMPARE(rig.prompter.messages, QStringList(4, "程序传输中，请稍候！"));
-        QCOMPARE(BackColor(rig.w.Command8), colors::LightYellow);
+        QCOMPARE(BackColor(rig.w.Command8), QColor(255, 255, 192));
         rig.state.ProgramImage.fill(0);
         QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);  // what the controller holds now
         QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && rig.state.RequestTag == 0, 20000);
-        QCOMPARE(image(rig.state, 500).mid(2), clicked.mid(2));
+        QCOMPARE(rig.image(0, 2 + 24 * 500).mid(2), clicked.mid(2));
     }
 };
 

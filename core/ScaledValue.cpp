@@ -1,4 +1,4 @@
-#include "screens/ScreenIo.h"
+#include "core/ScaledValue.h"
 
 #include "core/NumberText.h"
 
