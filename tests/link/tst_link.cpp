@@ -558,7 +558,7 @@ private slots:
     void aDroppedFrameIsNoRow()
     {
         ToolRig rig;
-        rig.filter = lateFor("01 05 00 10", -1, rig);
+        rig.late("01 05 00 10", -1);
         for (int i = 2; i < 2 + 24 * 300; ++i)
             rig.state.ProgramImage[std::size_t(i)] = std::uint8_t(i * 7);
         rig.w.Text1->setText(QStringLiteral("300"));

@@ -12,6 +12,7 @@
 #include "Rigs.h"
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/TrafficMonitor.h"
+#include "mainwindow/TrafficView.h"
 #include "projects/Form4.h"
 #include "projects/ProjectFiles.h"
 #include "link/CommPort.h"
