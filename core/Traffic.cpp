@@ -195,11 +195,16 @@ void Traffic::written(quint32 id, const QByteArray &frame)
     auto waitingStop = std::find_if(m_waiting.begin(), m_waiting.end(),
                                     [&frame](const Request &r) { return r.stop && r.frame == frame; });
     const bool resend = id == 0 && waitingStop != m_waiting.end();
-    // A new request: whatever came before it is over (the link throws those bytes away too).
-    // Behind a stop only OFFs go out, and the stop and the request it overtook still wait.
+    // A new request: whatever came before it is over (the link throws those bytes away too),
+    // but for a reply half way down the line: it runs on behind this request and is taken
+    // whole, as the late reply it now is. Behind a stop only OFFs go out, and the stop and the
+    // request it overtook still wait.
     if (!stop && !m_ctx.link.stopAwaited()) {
-        takeRest();
+        if (!m_replyComing)
+            takeRest();
         lapseWaiting(false);
+        if (!m_rx.isEmpty())
+            m_silence.start();
     }
     const qint64 t = now();
     Row row;

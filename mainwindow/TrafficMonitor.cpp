@@ -208,8 +208,10 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
     connect(&traffic, &Traffic::grew, this, &TrafficMonitor::rowsCame);
     connect(PauseButton, &QPushButton::clicked, this, [this] { setPaused(!m_paused); });
     connect(ClearButton, &QPushButton::clicked, this, [this] {
+        // Paused or not, what was cleared goes from the table and the counts at once.
         m_traffic.clear();
-        takeBatch();
+        m_model->update();
+        showCounts();
     });
     connect(FaultsOnly, &QCheckBox::toggled, this, [this](bool on) {
         m_model->setFaultsOnly(on);

@@ -148,6 +148,8 @@ private slots:
             QVERIFY(rig.open(RunControl::Manual) && Tool::lampChanges(rig.manual()->Shape2, 15));
             rig.manual()->unloadScreen();
             QVERIFY(rig.idle());
+            // The screen's last status read has had its reply: the line is quiet.
+            QTRY_COMPARE(rig.w.core().traffic.settled(), rig.w.core().traffic.end());
             frames = simFrames(log, QStringLiteral("<- "), from).filter(QRegularExpression("^01 (06 21 9C|10)"));
         }
         QCOMPARE(downloads[1], downloads[0]);
@@ -155,7 +157,7 @@ private slots:
         QVERIFY(rig.w.trafficMonitor()->isVisible());
         QTRY_COMPARE(rig.w.trafficMonitor()->model().rowCount(), int(rig.w.core().traffic.end()));
         QTRY_COMPARE(recorded(rig, QStringLiteral("发"), traffic::Bytes), simFrames(log, QStringLiteral("<- ")));
-        QCOMPARE(recorded(rig, QStringLiteral("收"), traffic::Bytes), simFrames(log, QStringLiteral("-> ")));
+        QTRY_COMPARE(recorded(rig, QStringLiteral("收"), traffic::Bytes), simFrames(log, QStringLiteral("-> ")));
     }
 
     // The simulator drops requests, spoils replies' CRC and refuses with exceptions, or holds
