@@ -119,7 +119,7 @@ void Traffic::clear()
     m_bytes.clear();
     m_bytesFirst = m_bytesEnd;
     m_counts = {};
-    m_origin = m_clock.nsecsElapsed();
+    m_origin = now();
     emit grew();
 }
 
@@ -161,7 +161,7 @@ void Traffic::setFaults(quint64 n, std::uint16_t faults)
 void Traffic::event(int t)
 {
     Row row;
-    row.ns = now() - m_origin;
+    row.ns = now();
     row.direction = Direction::Event;
     row.faults = PortError;
     row.tag = std::int16_t(t);
@@ -208,7 +208,7 @@ void Traffic::written(quint32 id, const QByteArray &frame)
     }
     const qint64 t = now();
     Row row;
-    row.ns = t - m_origin;
+    row.ns = t;
     row.direction = Direction::Sent;
     if (resend) {
         row.tag = std::int16_t(waitingStop->tag);
@@ -417,7 +417,7 @@ void Traffic::takeNoise(int length)
 {
     length = std::min(length, int(m_rx.size()));
     Row row;
-    row.ns = timeAt(0) - m_origin;
+    row.ns = timeAt(0);
     row.direction = Direction::Received;
     const QByteArray data = m_rx.left(length);
     // The whole of what came, taken because nothing more comes, may still be one good frame.
@@ -430,7 +430,7 @@ void Traffic::takeReply(int length, const Request *request, bool lapsed, std::ui
 {
     Row row;
     const qint64 at = timeAt(0);
-    row.ns = at - m_origin;
+    row.ns = at;
     row.direction = Direction::Received;
     row.faults = std::uint16_t(faults | (lapsed ? Late : 0));
     Request r;

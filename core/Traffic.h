@@ -42,7 +42,7 @@ public:
     enum class Direction : std::uint8_t { Sent, Received, Event };
 
     struct Row {
-        qint64 ns = 0;       // since the record began
+        qint64 ns = 0;       // on the record's clock
         quint64 byteAt = 0;  // where its bytes start in the byte store
         std::uint16_t size = 0;
         Direction direction = Direction::Sent;
@@ -72,6 +72,9 @@ public:
     // Rows before this one change no more (a request's row may still learn that no reply came).
     quint64 settled() const;
     const Counts &counts() const { return m_counts; }
+    // Times are told from here on the record's clock: the start, the monitor's opening, a clear.
+    qint64 origin() const { return m_origin; }
+    void timeFromNow() { m_origin = now(); }
     // Starts the record afresh: no rows, no counts, the time from now.
     void clear();
     // Takes whatever waits to be cut into frames, as it is (the end of a run).

@@ -200,7 +200,7 @@ QString Cell(const Traffic &t, quint64 n, int column, int maxBytes)
         return {};
     const Traffic::Row &row = t.row(n);
     switch (column) {
-    case Time: return Ms(row.ns / 1000);
+    case Time: return Ms((row.ns - t.origin()) / 1000);
     case Gap: return t.has(n - 1) && n > 0 ? Ms((row.ns - t.row(n - 1).ns) / 1000) : QString();
     case Way:
         switch (row.direction) {

@@ -159,6 +159,8 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
     : QWidget(parent, Qt::Window), m_traffic(traffic), m_prompter(prompter), m_model(new TrafficModel(traffic, this))
 {
     setObjectName(QStringLiteral("TrafficMonitor"));
+    // Times are told from the monitor's opening; the rows from before it show how long before.
+    m_traffic.timeFromNow();
     text::SetCaption(this, Title);
     Totals = new QLabel(this);
     Totals->setObjectName(QStringLiteral("Totals"));

@@ -181,6 +181,8 @@ private slots:
         QVERIFY(rig.w.trafficMonitor() == m && rig.manual()->isLoaded());
         const Traffic &t = rig.w.core().traffic;
         QTRY_COMPARE(m->model().rowCount(), int(t.end()));
+        // Times from the monitor's opening: the rows of the start-up came before it.
+        QVERIFY(m->model().index(0, 0).data().toString().startsWith(u'-'));
         m->FaultsOnly->setChecked(true);
         QCOMPARE(m->model().rowCount(), 1);
         QCOMPARE(m->model().index(0, 6).data().toString(), QStringLiteral("无应答"));
