@@ -187,8 +187,8 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
     Table->setModel(m_model, [this](int row) { return m_model->recordRow(row); });
     const int em = fontMetrics().horizontalAdvance(u'0');
     for (const auto &[column, width] : {std::pair{traffic::Time, 11}, {traffic::Gap, 9}, {traffic::Way, 5},
-                                        {traffic::Function, 17}, {traffic::Purpose, 19}, {traffic::Latency, 9},
-                                        {traffic::Faults, 22}})
+                                        {traffic::Function, 17}, {traffic::Purpose, 19}, {traffic::Latency, 12},
+                                        {traffic::Faults, 30}})
         Table->header()->resizeSection(column, width * em);
     connect(Table, &TrafficView::copyRequested, this, &TrafficMonitor::copySelection);
 
