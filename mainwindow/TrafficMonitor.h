@@ -53,7 +53,7 @@ class TrafficMonitor : public QWidget {
     Q_OBJECT
 public:
     // A batch of rows is taken at most this often; the counts are shown again at most this often.
-    static constexpr int BatchMs = 250;
+    static constexpr int BatchMs = 500;
     static constexpr int CountsMs = 1000;
 
     TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *parent = nullptr);

@@ -47,6 +47,7 @@ void TrafficView::setModel(QAbstractItemModel *model, std::function<quint64(int)
             [this](const QModelIndex &from, const QModelIndex &to) { updateRows(from.row(), to.row()); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         m_current = m_anchor = -1;
+        m_room = 0;
         layOut();
         viewport()->update();
     });
@@ -74,7 +75,7 @@ void TrafficView::layOut()
     QScrollBar *v = verticalScrollBar(), *h = horizontalScrollBar();
     const bool settling = std::exchange(m_settling, true);
     v->setPageStep(std::max(m_rowHeight, area.height()));
-    v->setRange(0, std::max(0, rows() * m_rowHeight - area.height()));
+    v->setRange(0, std::max(0, rows() * m_rowHeight - area.height() + m_room));
     h->setPageStep(area.width());
     h->setRange(0, std::max(0, m_header->length() - area.width()));
     m_settling = settling;
@@ -84,6 +85,7 @@ void TrafficView::layOut()
 void TrafficView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    m_room = std::min(m_room, viewport()->height() / 2 / m_rowHeight * m_rowHeight);
     layOut();
     if (m_following)
         scrollToBottom();
@@ -112,10 +114,22 @@ void TrafficView::rowsInserted(int first, int last)
         viewport()->update();
         return;
     }
-    // Rows at the end: followed, the rows above move up with the scroll and only these are
-    // painted.
-    if (m_following)
-        scrollToBottom();
+    // Rows at the end, followed: they go into the room left below the last row, and only they
+    // are painted; when there is no room left, the rows jump up by half a page at once. Every
+    // scroll repaints the whole table, and a table that scrolls at each new row costs the
+    // screen it stands beside far more than the rows do.
+    if (m_following) {
+        QScrollBar *v = verticalScrollBar();
+        const int room = v->value() + viewport()->height() - rows() * m_rowHeight;
+        if (room < 0) {
+            m_room = std::max(0, viewport()->height() / 2 / m_rowHeight * m_rowHeight);
+            layOut();
+            scrollToBottom();
+            return;
+        }
+        m_room = room;
+        layOut();
+    }
     updateRows(first, last);
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The traffic monitor's table: the rows of a table model under a header of its columns, one
 // line of text each. Rows come at the end many times a second, for hours: while the table
-// follows the newest row, the rows already shown move up with a scroll and only the new ones
-// are painted, and rows let go of at the top cost no painting at all. Rows are selected with
-// the mouse and the keys as in any table; a row keeps its selection while rows come and go.
+// follows the newest row, new rows fill the room below the last one and only they are painted,
+// the table jumping by half a page when it is full; rows let go of at the top cost no painting
+// at all. Rows are selected with the mouse and the keys as in any table; a row keeps its
+// selection while rows come and go.
 #include <QAbstractScrollArea>
 #include <set>
 
@@ -55,5 +56,6 @@ private:
     std::set<quint64> m_selected;
     int m_current = -1, m_anchor = -1;
     bool m_following = true;
+    int m_room = 0;  // empty space below the last row, while the newest row is followed
     bool m_settling = false;  // the view moves its own scroll bar
 };
