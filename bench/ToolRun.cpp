@@ -1,7 +1,7 @@
 // The tool as a user runs it, in a process of its own that the benchmark measures from
 // outside: the real main window on the given device, shown, started as trelmo starts it.
 // Standard input takes what the user would click ("manual", "parameters", "interpolation",
-// "close", "monitor", "monitor-close", "quit"), or "rows N": N rows of a manual screen's traffic
+// "close", "monitor", "quit"), or "rows N": N rows of a manual screen's traffic
 // put straight into the traffic record; standard output says when each step is done. Between
 // two commands nothing but the tool's own code runs.
 #include <QApplication>
@@ -58,9 +58,6 @@ void act(Mainfrm &w, SilentPrompter &prompter, const QByteArray &command)
                 s->close();
     } else if (command == "monitor") {
         w.Command16->click();
-    } else if (command == "monitor-close") {
-        if (w.trafficMonitor())
-            w.trafficMonitor()->close();
     } else if (command.startsWith("rows ")) {
         feedRows(w.core().traffic, command.mid(5).toLong());
     } else if (command == "quit") {
