@@ -1,8 +1,9 @@
 // The tool as a user runs it, in a process of its own that the benchmark measures from
 // outside: the real main window on the given device, shown, started as trelmo starts it.
 // Standard input takes what the user would click ("manual", "parameters", "interpolation",
-// "close", "quit"); standard output says when each step is done. Between two commands
-// nothing but the tool's own code runs.
+// "close", "monitor", "quit"), or "rows N": N rows of a manual screen's traffic
+// put straight into the traffic record; standard output says when each step is done. Between
+// two commands nothing but the tool's own code runs.
 #include <QApplication>
 #include <QPushButton>
 #include <QSocketNotifier>
@@ -13,8 +14,10 @@
 
 #include "BenchSupport.h"
 #include "ToolRun.h"
+#include "link/Crc.h"
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
+#include "mainwindow/TrafficMonitor.h"
 #include "screens/SubScreen.h"
 #include "ui/Colors.h"
 #include "ui/Language.h"
@@ -24,6 +27,20 @@ void say(const QByteArray &line)
 {
     std::fputs((line + '\n').constData(), stdout);
     std::fflush(stdout);
+}
+
+// What the manual screen's refresh puts on the line, a status read and its reply, `rows` rows of
+// it, as the port would report them.
+void feedRows(Traffic &traffic, long rows)
+{
+    const QByteArray read = QByteArray::fromHex("0103216F00333FFE");
+    QByteArray reply = QByteArray::fromHex("010366") + QByteArray(102, '\x11');
+    const std::uint16_t crc = ModbusCrc(reply);
+    reply.append(char(crc & 0xFF)).append(char(crc >> 8));
+    for (long i = 0; i < rows / 2; ++i) {
+        traffic.written(0, read);
+        traffic.read(reply);
+    }
 }
 
 void act(Mainfrm &w, SilentPrompter &prompter, const QByteArray &command)
@@ -39,6 +56,10 @@ void act(Mainfrm &w, SilentPrompter &prompter, const QByteArray &command)
         for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
             if (SubScreen *s = run.screen(RunControl::Screen(i)); s && s->isLoaded())
                 s->close();
+    } else if (command == "monitor") {
+        w.Command16->click();
+    } else if (command.startsWith("rows ")) {
+        feedRows(w.core().traffic, command.mid(5).toLong());
     } else if (command == "quit") {
         QCoreApplication::quit();
         return;

@@ -37,6 +37,7 @@ const text::Text UnitFailed{QT_TRANSLATE_NOOP("Trelmo", "第 %1 台：失败：%
 const text::Text Waiting{QT_TRANSLATE_NOOP("Trelmo", "等待控制器……")};
 const text::Text Summary{QT_TRANSLATE_NOOP("Trelmo", "共 %1 台：通过 %2 台，失败 %3 台。")};
 const text::Text PortError{QT_TRANSLATE_NOOP("Trelmo", "串口出错！")};
+const text::Text TraceFailed{QT_TRANSLATE_NOOP("Trelmo", "无法写入跟踪文件：%1")};
 
 // How often the production loop looks for a controller coming or going.
 constexpr int PollMs = 500;
@@ -105,6 +106,7 @@ QString Help()
         "  --log 文件.csv      每台一行记录，追加写入\n"
         "  --json              在标准输出打印一个结果对象\n"
         "  --yes               params restore 不询问，直接写入\n"
+        "  --trace 文件        把线路上的每一帧写入文本文件：时间、间隔、方向、数据、用途、延迟、故障\n"
         "\n"
         "退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；\n"
         "3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；\n"
@@ -117,12 +119,16 @@ std::optional<Options> Parse(const QStringList &arguments, QString &error)
     QStringList positional;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
-        if (a == QLatin1String("--port") || a == QLatin1String("--log")) {
+        QString *value = a == QLatin1String("--port")    ? &o.port
+                         : a == QLatin1String("--log")   ? &o.log
+                         : a == QLatin1String("--trace") ? &o.trace
+                                                         : nullptr;
+        if (value) {
             if (i + 1 >= arguments.size()) {
                 error = QStringLiteral("%1: ?").arg(a);
                 return std::nullopt;
             }
-            (a == QLatin1String("--port") ? o.port : o.log) = arguments[++i];
+            *value = arguments[++i];
         } else if (a == QLatin1String("--no-verify")) {
             o.verify = false;
         } else if (a == QLatin1String("--repeat")) {
@@ -177,6 +183,15 @@ int Runner::run()
 {
     if (m_options.command == QLatin1String("convert"))
         return Convert(m_options.file, m_options.target);
+    if (!m_options.trace.isEmpty() && !m_trace.open(m_options.trace, m_core->traffic))
+        return Say(TraceFailed().arg(m_options.trace), Usage);
+    const int exit = command();
+    m_trace.finish();
+    return exit;
+}
+
+int Runner::command()
+{
     if (m_options.command == QLatin1String("ports"))
         return ports();
     if (m_options.command == QLatin1String("upload"))

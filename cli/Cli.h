@@ -13,6 +13,7 @@
 #include "core/ProjectFile.h"
 #include "core/Prompter.h"
 #include "core/Verify.h"
+#include "cli/Trace.h"
 
 class ToolCore;
 struct LinkState;
@@ -43,6 +44,7 @@ struct Options {
     bool json = false;
     bool yes = false;  // params restore: without asking
     QString log;
+    QString trace;  // every frame on the line, as text
 };
 
 // Parses the arguments (after the program's name). An error text when they are wrong.
@@ -73,6 +75,8 @@ public:
     void interrupt() { m_interrupted = true; }
 
 private:
+    // The command the options name.
+    int command();
     struct Unit {
         int exit = Done;
         QString message;
@@ -104,6 +108,7 @@ private:
     std::unique_ptr<LinkState> m_state;
     std::unique_ptr<ToolCore> m_core;
     std::optional<project::Contents> m_project;
+    Trace m_trace;
     bool m_interrupted = false;
     bool m_terminal = false;
     int m_lastPercent = -100;

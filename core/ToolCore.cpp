@@ -7,7 +7,7 @@
 ToolCore::ToolCore(LinkState &state_, Prompter &prompter_, std::function<QStringList()> catalogue)
     : state(state_), prompter(prompter_), program(state_),
       ctx{state_, port, link, stop, prompter_, status, program, timers}, link(ctx), stop(ctx), receive(ctx),
-      connection(ctx), transfer(ctx), verify(ctx)
+      connection(ctx), transfer(ctx), verify(ctx), traffic(ctx)
 {
     port.setObjectName(QStringLiteral("MSComm"));
     port.setCatalogueSource(std::move(catalogue));

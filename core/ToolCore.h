@@ -9,6 +9,7 @@
 
 #include "core/ControllerStatus.h"
 #include "core/ProgramModel.h"
+#include "core/Traffic.h"
 #include "core/Transfer.h"
 #include "core/Verify.h"
 #include "link/CommPort.h"
@@ -43,6 +44,8 @@ public:
     Connection connection;
     Transfer transfer;
     Verify verify;
+    // Every frame on the line, from start-up on, for the traffic monitor and --trace.
+    Traffic traffic;
 
 signals:
     // Timer1 has taken the transfers a step further, and the tick goes on (it ends at once when

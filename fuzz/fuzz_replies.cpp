@@ -1,5 +1,6 @@
 // Arbitrary bytes from the line, in arbitrary states: the first bytes choose the request
-// outstanding, the block counters and the loaded screen; the rest is the reply.
+// outstanding, the block counters and the loaded screen; the rest is the reply. The traffic
+// record takes the same request and reply, and puts its rows into words.
 //
 // The world (the application, the main window, its screens) is built once. An input changes
 // only what it asks for: a screen is loaded only when another one (or none) is loaded, and
@@ -9,6 +10,7 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
+#include "core/TrafficWords.h"
 #include "link/EmergencyStop.h"
 #include "link/ModbusLink.h"
 #include "link/ReceiveHandler.h"
@@ -85,6 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const qsizetype cut = reply.isEmpty() ? 0 : data[2] % (reply.size() + 1);
     w.receiveHandler().receive(reply.left(cut));
     w.receiveHandler().receive(reply.mid(cut));
+    Traffic &traffic = w.core().traffic;
+    const quint64 from = traffic.end();
+    traffic.written(link.current().serial, link.current().frame);
+    traffic.read(reply.left(cut));
+    traffic.read(reply.mid(cut));
+    traffic.flush();
+    for (quint64 n = from; n < traffic.end(); ++n)
+        (void)traffic::Line(traffic, n);
     // Let the screens' handlers and timers that are due run once.
     QCoreApplication::processEvents();
     return 0;

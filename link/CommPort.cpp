@@ -210,8 +210,11 @@ QByteArray CommPort::readAll()
 
 void CommPort::pullBytes()
 {
-    if (m_port->isOpen() && m_port->bytesAvailable() > 0)
-        m_input += m_port->readAll();
+    if (!m_port->isOpen() || m_port->bytesAvailable() <= 0)
+        return;
+    const QByteArray bytes = m_port->readAll();
+    m_input += bytes;
+    emit bytesRead(bytes);
 }
 
 void CommPort::checkThreshold()

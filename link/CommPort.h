@@ -82,6 +82,8 @@ signals:
     void received();
     // A frame has been handed to the device: it is on its way to the controller.
     void written(quint32 id, const QByteArray &frame);
+    // Bytes have come from the device, as they came (a reply may come in several pieces).
+    void bytesRead(const QByteArray &bytes);
     // The port failed under us (an adapter pulled out, a write that failed later); it has
     // been closed.
     void failed();

@@ -71,5 +71,6 @@ void EmergencyStop::resend()
         return;
     }
     cancel();
+    emit givenUp(m_tag);
     m_ctx.prompter.message(text::StopUnconfirmed());
 }

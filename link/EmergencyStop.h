@@ -26,6 +26,8 @@ signals:
     // The stop of `tag` has gone out (its first send), and the controller has echoed it.
     void sent(int tag);
     void confirmed(int tag);
+    // The stop of `tag` has gone out three times unechoed: the user is told.
+    void givenUp(int tag);
 
 private:
     void onConfirmed();

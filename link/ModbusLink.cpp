@@ -109,6 +109,7 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
     m_current = {tag, m_tx, ++m_serial, false, false, 0};
     if (m_ctx.state.PortOpenFlag != 1)
         return true;  // no port was ever opened: the request is built, nothing goes out
+    emit sending(m_current.serial, tag);
     // Bytes still waiting belong to no request from here on (a late or partial reply of an
     // abandoned one): they must not run into the reply to this one. While a stop is on its
     // way they are the stop's business: its echo is looked for behind them.
@@ -158,6 +159,7 @@ bool ModbusLink::fail()
 {
     // The request is forgotten and the port closed before the user is told, so that nothing
     // that runs while the message is open can send into the broken port.
+    emit sendFailed(m_ctx.state.RequestTag);
     m_ctx.state.PortErrorFlag = 1;
     m_ctx.state.RequestTag = tag::Idle;
     m_ctx.port.close();
@@ -297,6 +299,7 @@ void ModbusLink::armReceive()
 void ModbusLink::discardInput()
 {
     m_ctx.port.readAll();
+    emit givenUp();
     m_rx.clear();
     m_abandoned.reset();
 }

@@ -121,6 +121,13 @@ public:
     static bool buildHeader(QByteArray &frame, int slave, int function, int a, int b);
 
 signals:
+    // For listeners only (the traffic record); nothing here depends on them.
+    // A request goes to the port as `serial` (the id it is written with) under `tag`.
+    void sending(quint32 serial, int tag);
+    // A send took the error path.
+    void sendFailed(int tag);
+    // A watchdog has given the request outstanding up and thrown away what waited at the port.
+    void givenUp();
     // The reply to the request of `serial` has been accepted.
     void answered(std::uint32_t serial);
 

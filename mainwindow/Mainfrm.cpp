@@ -5,6 +5,7 @@
 #include "link/Tags.h"
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/TransferProgress.h"
+#include "mainwindow/TrafficMonitor.h"
 #include "mainwindow/WheelHook.h"
 #include "screens/manual/ManualScreen.h"
 #include "screens/interpolation/InterpolationScreen.h"
@@ -37,6 +38,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -72,6 +74,7 @@ const ButtonSpec Buttons[] = {
     {&Mainfrm::Command3, "Command3", QT_TRANSLATE_NOOP("Trelmo", "复制代码行"), nullptr},
     {&Mainfrm::Command4, "Command4", QT_TRANSLATE_NOOP("Trelmo", "粘贴代码行"), nullptr},
     // About and language; the language button reads the same in both languages.
+    {&Mainfrm::Command16, "Command16", QT_TRANSLATE_NOOP("Trelmo", "通信监视"), nullptr},
     {&Mainfrm::Command11, "Command11", QT_TRANSLATE_NOOP("Trelmo", "关于/About"), nullptr},
     {&Mainfrm::Cmd6, "Cmd6", "中 /  EN", nullptr},
 };
@@ -128,6 +131,10 @@ Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList
         m_core.connection.Cmd1Click();
     });
     connect(Command11, &QPushButton::clicked, this, &Mainfrm::showAbout);
+    // The traffic monitor, by its button or F12 from any window of the tool.
+    connect(Command16, &QPushButton::clicked, this, &Mainfrm::showMonitor);
+    connect(new QShortcut(QKeySequence(Qt::Key_F12), this, nullptr, nullptr, Qt::ApplicationShortcut),
+            &QShortcut::activated, this, &Mainfrm::showMonitor);
     connect(Cmd6, &QPushButton::clicked, this, &Mainfrm::switchLanguage);
 
     // The program editor works on the grid and its two cell editors; the project buttons and
@@ -346,6 +353,7 @@ void Mainfrm::buildControls()
     side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "操作界面"), {Cmd3, Cmd4, Command9}));
     side->addWidget(group(QT_TRANSLATE_NOOP("Trelmo", "运行控制"), {Command14, Label6, Command13, Command12}));
     side->addStretch(1);
+    side->addWidget(Command16);
     side->addWidget(Command11);
     side->addWidget(Cmd6);
 
@@ -513,4 +521,13 @@ void Mainfrm::showAbout()
     m_about->show();
     m_about->raise();
     m_about->activateWindow();
+}
+
+void Mainfrm::showMonitor()
+{
+    if (!m_monitor)
+        m_monitor = std::make_unique<TrafficMonitor>(m_core.traffic, m_prompter);
+    m_monitor->show();
+    m_monitor->raise();
+    m_monitor->activateWindow();
 }

@@ -28,6 +28,7 @@ class ProgramEditor;
 class ProjectFiles;
 class EditHistory;
 class TransferProgress;
+class TrafficMonitor;
 
 class Mainfrm : public QMainWindow {
     Q_OBJECT
@@ -66,6 +67,9 @@ public:
     RunControl &runControl() { return m_runControl; }
     Prompter &prompter() { return m_prompter; }
     AboutForm *aboutForm() const { return m_about.get(); }
+    // The traffic monitor, once it has been opened.
+    TrafficMonitor *trafficMonitor() const { return m_monitor.get(); }
+    void showMonitor();
     ProgramEditor &editor() { return *m_editor; }
     ProjectFiles &projects() { return *m_projects; }
     EditHistory &history() { return *m_history; }
@@ -76,6 +80,7 @@ public:
     QPushButton *Cmd1, *Cmd5, *Cmd3, *Cmd4, *Command9, *Command14, *Command13, *Command12;
     QPushButton *Command5, *Command10, *Command7, *Command6, *Command8;
     QPushButton *Command15;  // "程序校验"
+    QPushButton *Command16;  // "通信监视"
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command11, *Cmd6;
     QLineEdit *Text1, *Text3, *Text4;
     DisplayBox *Text5;
@@ -117,6 +122,7 @@ private:
     RunControl m_runControl;
     WheelHook *m_wheel;
     std::unique_ptr<AboutForm> m_about;
+    std::unique_ptr<TrafficMonitor> m_monitor;
     std::array<std::unique_ptr<SubScreen>, 3> m_screens;
     std::unique_ptr<ProgramEditor> m_editor;
     std::unique_ptr<ProjectFiles> m_projects;

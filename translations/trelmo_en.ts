@@ -988,56 +988,6 @@
         <translation>Converted: %1 lines, written to %2.</translation>
     </message>
     <message>
-        <source>用法：trelmo-cli 命令 [选项]
-
-命令：
-  download 工程文件   连接控制器，下载工程，然后校验
-  verify 工程文件     比较控制器中的程序与工程
-  upload 工程文件     读取控制器中的程序，保存为工程文件
-  ports               列出串口，以及哪个串口上有控制器应答
-  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）
-  params save 参数文件     读取控制器的轴参数，保存到文件
-  params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）
-  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）
-
-选项：
-  --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）
-  --no-verify         下载后不校验
-  --repeat            生产线循环：每台控制器编程后等它断开，再等下一台
-  --log 文件.csv      每台一行记录，追加写入
-  --json              在标准输出打印一个结果对象
-  --yes               params restore 不询问，直接写入
-
-退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；
-3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；
-7 控制器设为上电自运行（没有发送任何数据）；130 按了 Ctrl+C。
-</source>
-        <translation>Usage: trelmo-cli COMMAND [OPTIONS]
-
-Commands:
-  download PROJECT    connect to the controller, download the project, then verify it
-  verify PROJECT      compare the controller&apos;s program with the project
-  upload PROJECT      read the controller&apos;s program and save it as a project file
-  ports               list the serial ports, and on which of them a controller answers
-  convert FROM TO     convert between a project file and a CSV table (told apart by the extension .csv)
-  params save FILE        read the controller&apos;s axis parameters and save them to a file
-  params diff FILE        compare the file&apos;s axis parameters with the controller&apos;s (exit 0 equal, 5 different)
-  params restore FILE     write the file&apos;s parameters that differ into the controller (--yes: without asking)
-
-Options:
-  --port DEVICE       use this serial device (default: the system&apos;s ports, tried in turn as the window does)
-  --no-verify         do not verify after the download
-  --repeat            production loop: program each controller, wait until it is unplugged, then wait for the next
-  --log FILE.csv      append one line per unit
-  --json              print one result object on standard output
-  --yes               params restore: write without asking
-
-Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing, unreadable or not a project;
-3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
-7 the controller is set to run at power-on (nothing was sent); 130 Ctrl+C.
-</translation>
-    </message>
-    <message>
         <source>[y/N] </source>
         <translation>[y/N] </translation>
     </message>
@@ -1072,6 +1022,322 @@ Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing,
     <message>
         <source>导出参数</source>
         <translation>Save parameters…</translation>
+    </message>
+    <message>
+        <source>时间 (ms)</source>
+        <translation>time (ms)</translation>
+    </message>
+    <message>
+        <source>间隔 (ms)</source>
+        <translation>gap (ms)</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>way</translation>
+    </message>
+    <message>
+        <source>帧</source>
+        <translation>frame</translation>
+    </message>
+    <message>
+        <source>用途</source>
+        <translation>for</translation>
+    </message>
+    <message>
+        <source>延迟 (ms)</source>
+        <translation>latency (ms)</translation>
+    </message>
+    <message>
+        <source>故障</source>
+        <translation>fault</translation>
+    </message>
+    <message>
+        <source>数据（十六进制）</source>
+        <translation>bytes (hex)</translation>
+    </message>
+    <message>
+        <source>CRC 错误</source>
+        <translation>CRC error</translation>
+    </message>
+    <message>
+        <source>长度不对</source>
+        <translation>wrong length</translation>
+    </message>
+    <message>
+        <source>异常应答</source>
+        <translation>exception</translation>
+    </message>
+    <message>
+        <source>不成帧</source>
+        <translation>no frame</translation>
+    </message>
+    <message>
+        <source>无应答</source>
+        <translation>no reply</translation>
+    </message>
+    <message>
+        <source>迟到的应答</source>
+        <translation>late reply</translation>
+    </message>
+    <message>
+        <source>未请求的帧</source>
+        <translation>not asked for</translation>
+    </message>
+    <message>
+        <source>急停重发</source>
+        <translation>stop resent</translation>
+    </message>
+    <message>
+        <source>串口出错</source>
+        <translation>port error</translation>
+    </message>
+    <message>
+        <source>非法功能</source>
+        <translation>illegal function</translation>
+    </message>
+    <message>
+        <source>非法数据地址</source>
+        <translation>illegal data address</translation>
+    </message>
+    <message>
+        <source>非法数据值</source>
+        <translation>illegal data value</translation>
+    </message>
+    <message>
+        <source>从站设备故障</source>
+        <translation>slave device failure</translation>
+    </message>
+    <message>
+        <source>异常 %1</source>
+        <translation>exception %1</translation>
+    </message>
+    <message>
+        <source>值 %1</source>
+        <translation>value %1</translation>
+    </message>
+    <message>
+        <source>%1 字节</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>读 %1 ×%2</source>
+        <translation>read %1 ×%2</translation>
+    </message>
+    <message>
+        <source>写 %1 ×%2</source>
+        <translation>write %1 ×%2</translation>
+    </message>
+    <message>
+        <source>线圈 %1 = %2</source>
+        <translation>coil %1 = %2</translation>
+    </message>
+    <message>
+        <source>写 %1 = %2</source>
+        <translation>write %1 = %2</translation>
+    </message>
+    <message>
+        <source>%1 回原点</source>
+        <translation>home %1</translation>
+    </message>
+    <message>
+        <source>点动 %1</source>
+        <translation>jog %1</translation>
+    </message>
+    <message>
+        <source>存数据</source>
+        <translation>save data</translation>
+    </message>
+    <message>
+        <source>%1 直线插补</source>
+        <translation>%1 linear move</translation>
+    </message>
+    <message>
+        <source>%1 圆弧插补</source>
+        <translation>%1 circular move</translation>
+    </message>
+    <message>
+        <source>行数</source>
+        <translation>line count</translation>
+    </message>
+    <message>
+        <source>校验：行数</source>
+        <translation>verify: line count</translation>
+    </message>
+    <message>
+        <source>下载：行数</source>
+        <translation>download: line count</translation>
+    </message>
+    <message>
+        <source>读取：第 %1/%2 块</source>
+        <translation>upload: block %1/%2</translation>
+    </message>
+    <message>
+        <source>下载：第 %1/%2 块</source>
+        <translation>download: block %1/%2</translation>
+    </message>
+    <message>
+        <source>校验：第 %1/%2 块</source>
+        <translation>verify: block %1/%2</translation>
+    </message>
+    <message>
+        <source>上电运行设定</source>
+        <translation>power-on auto-run</translation>
+    </message>
+    <message>
+        <source>手动状态</source>
+        <translation>manual status</translation>
+    </message>
+    <message>
+        <source>手动写入 %1</source>
+        <translation>manual write %1</translation>
+    </message>
+    <message>
+        <source>参数读取</source>
+        <translation>parameter read</translation>
+    </message>
+    <message>
+        <source>加速度读取</source>
+        <translation>acceleration read</translation>
+    </message>
+    <message>
+        <source>参数写入 %1</source>
+        <translation>parameter write %1</translation>
+    </message>
+    <message>
+        <source>插补读取 %1</source>
+        <translation>interpolation read %1</translation>
+    </message>
+    <message>
+        <source>插补写入 %1</source>
+        <translation>interpolation write %1</translation>
+    </message>
+    <message>
+        <source>%1 字节，应为 %2</source>
+        <translation>%1 bytes, %2 expected</translation>
+    </message>
+    <message>
+        <source>发</source>
+        <translation>TX</translation>
+    </message>
+    <message>
+        <source>收</source>
+        <translation>RX</translation>
+    </message>
+    <message>
+        <source>串口</source>
+        <translation>port</translation>
+    </message>
+    <message>
+        <source>请求</source>
+        <translation>requests</translation>
+    </message>
+    <message>
+        <source>应答</source>
+        <translation>replies</translation>
+    </message>
+    <message>
+        <source>平均延迟</source>
+        <translation>mean latency</translation>
+    </message>
+    <message>
+        <source>最大延迟</source>
+        <translation>largest latency</translation>
+    </message>
+    <message>
+        <source>通信监视</source>
+        <translation>Traffic monitor</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>文件保存出错！</source>
+        <translation>The file could not be saved!</translation>
+    </message>
+    <message>
+        <source>清除</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>复制所选行</source>
+        <translation>Copy selected rows</translation>
+    </message>
+    <message>
+        <source>保存为文本…</source>
+        <translation>Save as text…</translation>
+    </message>
+    <message>
+        <source>保存为 CSV…</source>
+        <translation>Save as CSV…</translation>
+    </message>
+    <message>
+        <source>只显示故障</source>
+        <translation>Faults only</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)|*.csv</source>
+        <translation>CSV files (*.csv)|*.csv</translation>
+    </message>
+    <message>
+        <source>文本文件 (*.txt)|*.txt</source>
+        <translation>Text files (*.txt)|*.txt</translation>
+    </message>
+    <message>
+        <source>无法写入跟踪文件：%1</source>
+        <translation>Cannot write the trace file: %1</translation>
+    </message>
+    <message>
+        <source>用法：trelmo-cli 命令 [选项]
+
+命令：
+  download 工程文件   连接控制器，下载工程，然后校验
+  verify 工程文件     比较控制器中的程序与工程
+  upload 工程文件     读取控制器中的程序，保存为工程文件
+  ports               列出串口，以及哪个串口上有控制器应答
+  convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）
+  params save 参数文件     读取控制器的轴参数，保存到文件
+  params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）
+  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）
+
+选项：
+  --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）
+  --no-verify         下载后不校验
+  --repeat            生产线循环：每台控制器编程后等它断开，再等下一台
+  --log 文件.csv      每台一行记录，追加写入
+  --json              在标准输出打印一个结果对象
+  --yes               params restore 不询问，直接写入
+  --trace 文件        把线路上的每一帧写入文本文件：时间、间隔、方向、数据、用途、延迟、故障
+
+退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；
+3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；
+7 控制器设为上电自运行（没有发送任何数据）；130 按了 Ctrl+C。
+</source>
+        <translation>Usage: trelmo-cli COMMAND [OPTIONS]
+
+Commands:
+  download PROJECT    connect to the controller, download the project, then verify it
+  verify PROJECT      compare the controller's program with the project
+  upload PROJECT      read the controller's program and save it as a project file
+  ports               list the serial ports, and on which of them a controller answers
+  convert FROM TO     convert between a project file and a CSV table (told apart by the extension .csv)
+  params save FILE        read the controller's axis parameters and save them to a file
+  params diff FILE        compare the file's axis parameters with the controller's (exit 0 equal, 5 different)
+  params restore FILE     write the file's parameters that differ into the controller (--yes: without asking)
+
+Options:
+  --port DEVICE       use this serial device (default: the system's ports, tried in turn as the window does)
+  --no-verify         do not verify after the download
+  --repeat            production loop: program each controller, wait until it is unplugged, then wait for the next
+  --log FILE.csv      append one line per unit
+  --json              print one result object on standard output
+  --yes               params restore: write without asking
+  --trace FILE        write every frame on the line to a text file: time, gap, direction, bytes, purpose, latency, faults
+
+Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing, unreadable or not a project;
+3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
+7 the controller is set to run at power-on (nothing was sent); 130 Ctrl+C.
+</translation>
     </message>
 </context>
 </TS>

@@ -82,6 +82,7 @@ private slots:
     {
         columns<QString, int, QString>("how", "exit", "says");
         row("a command that does not exist", "usage", 1, "Wrong command line");
+        row("a trace that cannot be written", "trace", 1, "Cannot write the trace file");
         row("a project counting 768 lines", "768", 2, "Not a usable project file");
         row("a project that is not there", "missing", 2, "Not a usable project file");
         row("a device that is not there", "device", 3, "No usable serial port found!");
@@ -106,14 +107,16 @@ private slots:
             bytes[0] = 3, bytes[1] = 0;
         const QString path = how == "missing" ? dir.filePath(u"none"_s) : file(u"p"_s, bytes);
         const QString device = how == "device" ? u"/dev/trelmo-none"_s : controller.device();
-        Run cli(how == "usage" ? QStringList{u"flash"_s, path} : QStringList{u"download"_s, path, u"--port"_s, device});
+        Run cli(how == "usage"   ? QStringList{u"flash"_s, path}
+                : how == "trace" ? QStringList{u"download"_s, path, u"--port"_s, device, u"--trace"_s, dir.path()}
+                                 : QStringList{u"download"_s, path, u"--port"_s, device});
         QVERIFY(cli.finish());
         QTEST(cli.exit(), "exit");
         const QString err = cli.err();
         QFETCH(QString, says);
         QVERIFY2(err.contains(says), qPrintable(err));
-        if (how == "auto-run")  // the two probes, nothing else
-            QCOMPARE(controller.requests.size(), 2);
+        if (how == "auto-run" || how == "trace")  // the two probes, or nothing at all
+            QCOMPARE(controller.requests.size(), how == "trace" ? 0 : 2);
     }
 
     // A project to a CSV table and back, byte for byte; the wrong pair of files, or a table that is
@@ -148,7 +151,8 @@ private slots:
     }
 
     // The command line writes a program with the window's frames, in the window's order, and its
-    // verify passes; killed in the middle, the controller leaves it cut short.
+    // verify passes; its trace has every frame; killed in the middle, the controller leaves it cut
+    // short.
     void theWindowsFrames()
     {
         const QString log = dir.filePath(u"sim.log"_s);
@@ -172,11 +176,24 @@ private slots:
         const int seen = int(lines().size());
         const QStringList byWindow = downloadFrames(lines().join(u'\n'));
         QCOMPARE(byWindow.size(), 51);
-        Run cli({u"download"_s, path, u"--port"_s, sim.device, u"--json"_s});
+        const QString trace = dir.filePath(u"trace.txt"_s);
+        Run cli({u"download"_s, path, u"--port"_s, sim.device, u"--json"_s, u"--trace"_s, trace});
         QVERIFY(cli.finish());
         QCOMPARE(cli.exit(), 0);
         QVERIFY(cli.p.readAllStandardOutput().contains("\"equal\":true"));
         QCOMPARE(downloadFrames(lines().join(u'\n'), seen), byWindow);
+        // The trace: every frame the controller got, in order, and the counts at the end.
+        QFile traced(trace);
+        QVERIFY(traced.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(traced.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QStringList sent, got;
+        for (const QString &row : rows.filter(QRegularExpression(u"^ +[0-9.]+ .* TX "_s)))
+            sent << row.section(QRegularExpression(u"  +"_s), -1);
+        for (const QString &line : lines().mid(seen))
+            if (line.contains(u"<- "_s))
+                got << line.section(u"<- "_s, 1);
+        QCOMPARE(sent, got);
+        QVERIFY2(rows.last().startsWith(u"# requests %1 · replies %1 · "_s.arg(got.size())), qPrintable(rows.last()));
 
         Run cut({u"download"_s, path, u"--port"_s, sim.device});
         QVERIFY(QTest::qWaitFor([&] { return cut.p.readAllStandardError().contains("Download 50/500"); }, 30000));

@@ -7,6 +7,7 @@
 #include <termios.h>
 
 #include "Rigs.h"
+#include "core/TrafficWords.h"
 #include "editor/LineSelection.h"
 #include "link/ModbusLink.h"
 #include "link/Tags.h"
@@ -203,6 +204,65 @@ private slots:
         QVERIFY(rig.w.link().ReadRegisters(tag::ReadRunMode, 8573, 1));
         QVERIFY(h.handleReply(FakeController::readReply(1, {0x0100})));
         QCOMPARE(rig.w.Command13->text(), QStringLiteral("上电后不自动运行"));
+    }
+
+    // The traffic record cuts what comes back into frames by the request and the CRC, and names
+    // what is wrong on the row it is wrong with: bytes that make no frame, a bad CRC, another
+    // length, an exception, another slave, no reply, and a reply that came after the next request,
+    // merged with that one's.
+    void trafficFaultsOnTheirRows_data()
+    {
+        columns<QString, QStringList>("reply", "rows");
+        row("whole", "whole", QStringList{"发|", "收|"});
+        row("CRC", "crc", QStringList{"发|", "收|CRC 错误"});
+        row("exception", "exception", QStringList{"发|", "收|异常应答 02 非法数据地址"});
+        row("cut short", "short", QStringList{"发|无应答", "收|不成帧"});
+        row("two registers", "long", QStringList{"发|", "收|长度不对 9 字节，应为 7"});
+        row("slave 2", "slave 2", QStringList{"发|无应答", "收|未请求的帧"});
+        row("noise first", "noise", QStringList{"发|", "收|不成帧", "收|"});
+        row("none", "none", QStringList{"发|无应答"});
+        row("late, merged", "late", QStringList{"发|无应答", "发|", "收|迟到的应答", "收|"});
+    }
+    void trafficFaultsOnTheirRows()
+    {
+        QFETCH(QString, reply);
+        ToolRig rig;
+        const Traffic &t = rig.w.core().traffic;
+        const Traffic::Counts before = t.counts();
+        QByteArray held;
+        rig.filter = [&](const QByteArray &, const QByteArray &r) {
+            const QByteArray spoilt = r.left(6) + char(r[6] ^ 1);
+            const QMap<QString, QByteArray> replies{{"whole", r},
+                                                    {"crc", spoilt},
+                                                    {"exception", FakeController::withCrc(fromHex("01 83 02"))},
+                                                    {"short", r.left(5)},
+                                                    {"long", FakeController::readReply(1, {1, 2})},
+                                                    {"slave 2", FakeController::readReply(2, {1})},
+                                                    {"noise", fromHex("FF 00") + r},
+                                                    {"none", {}}};
+            if (reply != "late")
+                return replies[reply];
+            if (held.isEmpty()) {
+                held = r;  // comes in front of the next reply
+                return QByteArray();
+            }
+            return std::exchange(held, {}) + r;
+        };
+        rig.registers[8604] = 7;
+        const quint64 from = t.end();
+        for (int address : reply == "late" ? QList<int>{8573, 8604} : QList<int>{8573}) {
+            QVERIFY(rig.idle());
+            QVERIFY(rig.w.link().ReadRegisters(tag::ReadRunMode, address, 1));
+        }
+        QFETCH(QStringList, rows);
+        QTRY_COMPARE(trafficRows(t, from, {traffic::Way, traffic::Faults}), rows);
+        QVERIFY(rig.idle());
+        QCOMPARE(trafficRows(t, from, {traffic::Way, traffic::Faults}), rows);
+        quint64 faults = 0;
+        for (int k = 0; k < Traffic::FaultKinds; ++k)
+            faults += t.counts().faults[std::size_t(k)] - before.faults[std::size_t(k)];
+        QCOMPARE(faults, quint64(rows.filter(QRegularExpression("\\|.")).size()));
+        QCOMPARE(t.counts().requests - before.requests, quint64(rows.filter("发|").size()));
     }
 
     // With the main window alone, an unanswered request is given up on the sixth watchdog tick.
@@ -479,13 +539,47 @@ private slots:
             QTimer::singleShot(60, &rig.controller(), [&rig, rest = reply.mid(20)] { rig.pty().write(rest); });
             return reply.left(20);
         };
+        const quint64 from = rig.w.core().traffic.end();
         QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(rig.prompter.count("急停命令没有得到控制器确认！"), 1, 5000);
         QCOMPARE(rig.since(0, 5), QStringList(3, hex(StopFrame)));
+        // The monitor: the block whole in its row, the stop's three sends, the last unanswered.
+        QCOMPARE(trafficRows(rig.w.core().traffic, from, {traffic::Way, traffic::Purpose, traffic::Faults}).mid(2),
+                 QStringList({"发|读取：第 1/1 块|", "发|急停|", "收|读取：第 1/1 块|", "发|急停|急停重发 2/3",
+                              "发|急停|无应答; 急停重发 3/3"}));
         QCOMPARE(BackColor(rig.w.Command14), Green);
         QCOMPARE(rig.prompter.messages.first(), QStringLiteral("程序读取没有完成，工程没有改变！"));
         QCOMPARE(rig.image(), before);
         QCOMPARE(shown(rig.w), grid);
+    }
+
+    // A stop clicked while a block waits for the line drops the block: the monitor shows what
+    // the controller got, the stop's three sends included, and no block that never went out.
+    void aDroppedFrameIsNoRow()
+    {
+        ToolRig rig;
+        rig.late("01 05 00 10", -1);
+        for (int i = 2; i < 2 + 24 * 300; ++i)
+            rig.state.ProgramImage[std::size_t(i)] = std::uint8_t(i * 7);
+        rig.w.Text1->setText(QStringLiteral("300"));
+        const Traffic &t = rig.w.core().traffic;
+        const quint64 from = t.end();
+        const int requests = rig.mark();
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &rig, [&] {
+            if (rig.state.BlockIndex > 2 && rig.w.port().queued() > 0) {
+                poll.stop();
+                QTest::mouseClick(rig.w.Command14, Qt::LeftButton);
+            }
+        });
+        poll.start(1);
+        QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.prompter.count("急停命令没有得到控制器确认！"), 1, 10000);
+        QStringList sent = trafficRows(t, from, {traffic::Way, traffic::Bytes}).filter(QRegularExpression("^发"));
+        sent.replaceInStrings(QRegularExpression("^发\\|"), QString());
+        QCOMPARE(sent, rig.since(requests));
+        QCOMPARE(sent.filter(hex(StopFrame)).size(), 3);
+        QCOMPARE(sent.indexOf(hex(StopFrame)), sent.size() - 3);  // nothing of the download behind the stop
     }
 
     // The port's writer: a frame starts only after the one before it has left the line and 3.5

@@ -1,14 +1,19 @@
 // The main window as the user meets it: the colours of every window, the wheel over the program
-// grid, the About window, closing, and Qt's own texts in Chinese.
+// grid, the About window, the traffic monitor, closing, and Qt's own texts in Chinese.
+#include <QCheckBox>
+#include <QClipboard>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QScrollBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QtTest>
 
 #include "Rigs.h"
 #include "mainwindow/AboutForm.h"
+#include "mainwindow/TrafficMonitor.h"
+#include "mainwindow/TrafficView.h"
 #include "projects/Form4.h"
 #include "projects/ProjectFiles.h"
 #include "link/CommPort.h"
@@ -152,6 +157,79 @@ private slots:
         QTest::mouseClick(t.w.Command11, Qt::LeftButton);
         QCOMPARE(about->Text1->toPlainText(), notes);
         QVERIFY(t.prompter.messages.isEmpty());
+    }
+
+    // The traffic monitor, by F12 from the main window and from a screen, one window beside the
+    // screen: all rows from start-up on; only the faults; paused, the rows wait and the counts go
+    // on; the rows selected copied; the rows shown saved as text and as CSV; cleared.
+    void theTrafficMonitor()
+    {
+        ToolRig rig(3);
+        rig.w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.w));
+        QTest::keyClick(&rig.w, Qt::Key_F12);
+        TrafficMonitor *m = rig.w.trafficMonitor();
+        QVERIFY(m && m->isVisible());
+        QCOMPARE(m->windowTitle(), QStringLiteral("通信监视"));
+        rig.silent = true;
+        QTest::mouseClick(rig.w.Command12, Qt::LeftButton);  // "控制器存数据", unanswered
+        QVERIFY(rig.idle());
+        rig.silent = false;
+        QVERIFY(rig.open(RunControl::Manual));
+        rig.manual()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.manual()));
+        QTest::keyClick(rig.manual(), Qt::Key_F12);
+        QVERIFY(rig.w.trafficMonitor() == m && rig.manual()->isLoaded());
+        const Traffic &t = rig.w.core().traffic;
+        QTRY_COMPARE(m->model().rowCount(), int(t.end()));
+        // Times from the monitor's opening: the rows of the start-up came before it. The newest
+        // row stays in view as the screen's rows fill the table and more.
+        auto newestShown = [m] {
+            const int y = (m->model().rowCount() - 1) * m->Table->rowHeight() - m->Table->verticalScrollBar()->value();
+            return m->model().rowCount() > 40 && y >= 0 && y + m->Table->rowHeight() <= m->Table->viewport()->height();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(newestShown(), 10000);
+        QVERIFY(m->model().index(0, 0).data().toString().startsWith(u'-'));
+        m->FaultsOnly->setChecked(true);
+        QCOMPARE(m->model().rowCount(), 1);
+        QCOMPARE(m->model().index(0, 6).data().toString(), QStringLiteral("无应答"));
+        m->FaultsOnly->setChecked(false);
+
+        QTest::mouseClick(m->PauseButton, Qt::LeftButton);
+        QCOMPARE(m->PauseButton->text(), QStringLiteral("继续"));
+        const int shown = m->model().rowCount();
+        const QString counts = m->Totals->text();
+        QTRY_VERIFY(m->Totals->text() != counts);
+        QCOMPARE(m->model().rowCount(), shown);
+        QTest::mouseClick(m->PauseButton, Qt::LeftButton);
+        QVERIFY(m->model().rowCount() > shown);
+
+        m->Table->selectRow(0);
+        m->copySelection();
+        QCOMPARE(QApplication::clipboard()->text().section(u'\t', 2),
+                 QStringLiteral("发\t03 读 8573 ×1\t上电运行设定\t\t\t01 03 21 7D 00 01 1E 2E\n"));
+        QTemporaryDir dir;
+        rig.manual()->unloadScreen();
+        QVERIFY(rig.idle());
+        for (const QString name : {"rows.txt", "rows.csv"})
+            rig.prompter.fileNames.enqueue(dir.filePath(name));
+        QTest::mouseClick(m->SaveTextButton, Qt::LeftButton);
+        QTest::mouseClick(m->SaveCsvButton, Qt::LeftButton);
+        QFile text(dir.filePath("rows.txt")), csv(dir.filePath("rows.csv"));
+        QVERIFY(text.open(QIODevice::ReadOnly) && csv.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(text.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        const QByteArray csvBytes = csv.readAll();
+        QCOMPARE(lines.size(), m->model().rowCount() + 2);  // the counts and the titles first
+        QVERIFY(lines[0].startsWith(QStringLiteral("请求 ")) && lines[2].endsWith(QStringLiteral("01 03 21 7D 00 01 1E 2E")));
+        QVERIFY(csvBytes.startsWith("\xEF\xBB\xBF时间 (ms),间隔 (ms),方向,帧,用途,延迟 (ms),故障,数据（十六进制）\r\n"));
+        QCOMPARE(csvBytes.count("\r\n"), m->model().rowCount() + 1);
+        rig.prompter.fileNames.enqueue(dir.path());  // a folder: nothing written, the user told
+        QTest::mouseClick(m->SaveTextButton, Qt::LeftButton);
+        QCOMPARE(rig.prompter.messages, QStringList{"文件保存出错！"});
+
+        QTest::mouseClick(m->ClearButton, Qt::LeftButton);
+        QCOMPARE(m->model().rowCount(), 0);
+        QVERIFY(m->Totals->text().startsWith(QStringLiteral("请求 0 · 应答 0")));
     }
 
     void closingTheMainWindowClosesTheOthers()

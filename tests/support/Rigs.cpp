@@ -1,5 +1,6 @@
 #include "Rigs.h"
 
+#include "core/TrafficWords.h"
 #include "link/RegisterMap.h"
 
 #include <QMenu>
@@ -81,8 +82,10 @@ ToolRig::ToolRig(int lines, bool start) : FakeController(static_cast<Pty &>(*thi
     }
 }
 
-SimRig::SimRig(const QStringList &simArgs, bool start) : Tool({}), sim(std::make_unique<SimProcess>(simArgs))
+SimRig::SimRig(const QStringList &simArgs, bool start, const QString &log)
+    : Tool({}), sim(std::make_unique<SimProcess>())
 {
+    sim->start(simArgs, log);
     devices = {sim->device};
     if (start && ok()) {
         Tool::start();
@@ -97,4 +100,16 @@ QByteArray rec(int category, int command, std::initializer_list<qint64> paramete
     for (const qint64 v : parameters)
         r.append(char(v >> 8)).append(char(v)).append(char(v >> 24)).append(char(v >> 16));
     return r.leftJustified(24, '\0');
+}
+
+QStringList trafficRows(const Traffic &t, quint64 from, std::initializer_list<int> columns)
+{
+    QStringList rows;
+    for (quint64 n = std::max(from, t.first()); n < t.end(); ++n) {
+        QStringList cells;
+        for (int c : columns)
+            cells << traffic::Cell(t, n, c);
+        rows << cells.join(u'|');
+    }
+    return rows;
 }

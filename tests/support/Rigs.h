@@ -11,6 +11,7 @@
 #include "Pty.h"
 #include "RecordingPrompter.h"
 #include "SimProcess.h"
+#include "core/Traffic.h"
 #include "Table.h"
 #include "link/LinkState.h"
 #include "mainwindow/Mainfrm.h"
@@ -33,6 +34,9 @@ bool ticks(QTimer *timer, int n);
 // A line record: category, command, then parameters in thousandths, each stored low word
 // first, every word high byte first.
 QByteArray rec(int category, int command, std::initializer_list<qint64> parameters = {});
+
+// The traffic record's rows from `from` on, each with `columns` in words, joined by "|".
+QStringList trafficRows(const Traffic &t, quint64 from, std::initializer_list<int> columns);
 
 // The tool and what it talks to; `devices` are its ports 1, 2, ... at every connect.
 struct Tool {
@@ -76,6 +80,7 @@ struct ToolRig : Pty, FakeController, Tool {
 
 struct SimRig : Tool {
     std::unique_ptr<SimProcess> sim;
-    explicit SimRig(const QStringList &simArgs = {}, bool start = true);
+    // `log`: the simulator's standard error (its --log) goes there.
+    explicit SimRig(const QStringList &simArgs = {}, bool start = true, const QString &log = {});
     bool ok() const { return sim && sim->ok(); }
 };

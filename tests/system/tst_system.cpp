@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "Rigs.h"
+#include "core/TrafficWords.h"
 #include "link/EmergencyStop.h"
 #include "link/Tags.h"
 #include "editor/EditHistory.h"
@@ -15,8 +16,35 @@
 #include "ui/Colors.h"
 #include "link/CommPort.h"
 #include "ui/FlexGrid.h"
+#include "mainwindow/TrafficMonitor.h"
 
 namespace {
+// The frames of a simulator's log that it received ("<- ") or sent ("-> "), in order, from line
+// `from` on.
+QStringList simFrames(const QString &path, const QString &way, int from = 0)
+{
+    QFile file(path);
+    QStringList out;
+    for (const QString &line :
+         file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n').mid(from) : QStringList())
+        if (line.contains(way))
+            out << line.section(way, 1).section(QStringLiteral("   ("), 0, 0);
+    return out;
+}
+int logLines(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
+}
+// The traffic record's rows one way ("发" sent, "收" received), with `column` in words.
+QStringList recorded(SimRig &rig, const QString &way, int column)
+{
+    QStringList out;
+    for (const QString &r : trafficRows(rig.w.core().traffic, 0, {traffic::Way, column}))
+        if (r.startsWith(way + u'|'))
+            out << r.section(u'|', 1);
+    return out;
+}
 void fill(LinkState &s, int lines, int seed)
 {
     s.ProgramImage[0] = std::uint8_t(lines >> 8);
@@ -96,6 +124,98 @@ private slots:
         QTest::mouseClick(rig.w.Command8, Qt::LeftButton);  // refused: no lines to send
         QVERIFY(row->isHidden());
         QCOMPARE(rig.prompter.messages, (QStringList{"程序读取没有完成，工程没有改变！", "行数输入不正确！"}));
+    }
+
+    // Every frame the monitor shows is a frame the controller got or sent, byte for byte, in the
+    // same order, none missing: the start-up, a 500-line download and the manual screen's
+    // refresh, twice. With the monitor open and showing, a download sends the same frames.
+    void theMonitorShowsTheLine()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("sim.log"));
+        SimRig rig({QStringLiteral("--wire-time"), QStringLiteral("--log")}, true, log);
+        QVERIFY(rig.ok());
+        fill(rig.state, 500, 4);
+        rig.w.Text1->setText(QStringLiteral("500"));
+        QStringList downloads[2];
+        for (QStringList &frames : downloads) {
+            if (&frames == &downloads[1])
+                QTest::mouseClick(rig.w.Command16, Qt::LeftButton);  // the monitor
+            const int from = logLines(log);
+            QTest::mouseClick(rig.w.Command8, Qt::LeftButton);
+            QVERIFY2(rig.w.transfer().downloading(), qPrintable(rig.prompter.messages.join(u',')));
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().downloading() && rig.state.RequestTag == 0, 30000);
+            QVERIFY(rig.open(RunControl::Manual) && Tool::lampChanges(rig.manual()->Shape2, 15));
+            rig.manual()->unloadScreen();
+            QVERIFY(rig.idle());
+            // The screen's last status read has had its reply: the line is quiet.
+            QTRY_COMPARE(rig.w.core().traffic.settled(), rig.w.core().traffic.end());
+            frames = simFrames(log, QStringLiteral("<- "), from).filter(QRegularExpression("^01 (06 21 9C|10)"));
+        }
+        QCOMPARE(downloads[1], downloads[0]);
+        QCOMPARE(downloads[0].size(), 51);
+        QVERIFY(rig.w.trafficMonitor()->isVisible());
+        QTRY_COMPARE(rig.w.trafficMonitor()->model().rowCount(), int(rig.w.core().traffic.end()));
+        QTRY_COMPARE(recorded(rig, QStringLiteral("发"), traffic::Bytes), simFrames(log, QStringLiteral("<- ")));
+        QTRY_COMPARE(recorded(rig, QStringLiteral("收"), traffic::Bytes), simFrames(log, QStringLiteral("-> ")));
+    }
+
+    // The simulator drops requests, spoils replies' CRC and refuses with exceptions, or holds
+    // replies back so that they come after the next request, back to back with its reply on the
+    // modelled line: every reply is a row of its own, and each fault is on the row it happened
+    // to, and counted.
+    void faultsOnTheirRows_data()
+    {
+        columns<QStringList>("faults");
+        row("dropped, spoilt, refused",
+            QStringList{"--seed", "5", "--drop", "0.15", "--corrupt", "0.15", "--exception", "0.15"});
+        row("held back on the line", QStringList{"--seed", "3", "--wire-time", "--delay", "0.3", "--delay-ms", "650"});
+    }
+    void faultsOnTheirRows()
+    {
+        QFETCH(QStringList, faults);
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("sim.log"));
+        SimRig rig(QStringList{"--log"} + faults, false, log);
+        QVERIFY(rig.ok());
+        for (int attempt = 0; attempt < 10 && rig.w.Label3->text() != QStringLiteral("控制器已经连接！"); ++attempt) {
+            rig.w.status().setConnected(false);
+            QTest::mouseClick(rig.w.Cmd1, Qt::LeftButton);
+            rig.idle();
+        }
+        QVERIFY(rig.open(RunControl::Manual) && Tool::lampChanges(rig.manual()->Shape2, 30, 30000));
+        rig.manual()->unloadScreen();
+        QVERIFY(rig.idle());
+        QTRY_COMPARE(simFrames(log, QStringLiteral("-> ")), recorded(rig, QStringLiteral("收"), traffic::Bytes));
+        QTRY_COMPARE(simFrames(log, QStringLiteral("<- ")), recorded(rig, QStringLiteral("发"), traffic::Bytes));
+        const Traffic::Counts &counts = rig.w.core().traffic.counts();
+        if (faults.contains(QStringLiteral("--delay"))) {
+            QVERIFY(counts.faults[5] >= 2);                // late
+            QCOMPARE(counts.faults[4], counts.faults[5]);  // each request given up had its reply late
+            return;
+        }
+        // What the simulator did to each request and reply, as the monitor should name it.
+        QStringList requests, replies;
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+            if (line.contains(QStringLiteral("<- ")))
+                requests << QString();
+            else if (line.contains(QStringLiteral("fault: request dropped")))
+                requests.last() = QStringLiteral("无应答");
+            else if (line.contains(QStringLiteral("fault: CRC corrupted")))
+                replies << QStringLiteral("CRC 错误");
+            else if (line.contains(QStringLiteral("fault: exception reply")))
+                replies << QStringLiteral("异常应答 04 从站设备故障");
+        }
+        QVERIFY(requests.contains(QStringLiteral("无应答")) && replies.contains(QStringLiteral("CRC 错误")) &&
+                replies.contains(QStringLiteral("异常应答 04 从站设备故障")));
+        QCOMPARE(recorded(rig, QStringLiteral("发"), traffic::Faults), requests);
+        QStringList faultyReplies = recorded(rig, QStringLiteral("收"), traffic::Faults);
+        faultyReplies.removeAll(QString());
+        QCOMPARE(faultyReplies, replies);
+        QCOMPARE(counts.faults[4], quint64(requests.count(QStringLiteral("无应答"))));
+        QCOMPARE(counts.faults[0] + counts.faults[2], quint64(replies.size()));
     }
 
     // The screens against the controller: a jog moves X while held, the parameter entry is
