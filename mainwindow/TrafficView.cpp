@@ -125,6 +125,9 @@ void TrafficView::rowsInserted(int first, int last)
             m_room = std::max(0, viewport()->height() / 2 / m_rowHeight * m_rowHeight);
             layOut();
             scrollToBottom();
+            // The scroll moved up the room as it was, empty: the new rows are painted where
+            // they now stand.
+            updateRows(first, last);
             return;
         }
         m_room = room;
