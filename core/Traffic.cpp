@@ -200,11 +200,11 @@ void Traffic::written(quint32 id, const QByteArray &frame)
     // whole, as the late reply it now is. Behind a stop only OFFs go out, and the stop and the
     // request it overtook still wait.
     if (!stop && !m_ctx.link.stopAwaited()) {
-        if (!m_replyComing)
+        if (!m_replyComing && !m_lateComing)
             takeRest();
         lapseWaiting(false);
-        if (!m_rx.isEmpty())
-            m_silence.start();
+        if (!m_rx.isEmpty())  // a reply on its way, late from now on
+            m_silence.start(LateSilenceMs);
     }
     const qint64 t = now();
     Row row;
@@ -251,7 +251,7 @@ void Traffic::read(const QByteArray &data)
     if (m_rx.isEmpty() || m_replyComing)
         m_silence.stop();
     else
-        m_silence.start();
+        m_silence.start(m_lateComing ? LateSilenceMs : SilenceMs);
     emit grew();
 }
 
@@ -336,6 +336,7 @@ bool Traffic::takeFront(bool rest)
 {
     const int left = int(m_rx.size());
     m_replyComing = left < 2 && !m_waiting.empty();
+    m_lateComing = left < 2 && !m_lapsed.empty();
     if (left < 2)
         return false;
     const std::uint8_t function = std::uint8_t(m_rx[1]);
@@ -352,10 +353,12 @@ bool Traffic::takeFront(bool rest)
     std::uint16_t bestFaults = 0;
     bool coming = false;
     m_replyComing = false;
+    m_lateComing = false;
     for (const Guess &g : guesses) {
         if (left < g.length) {
             coming = true;
             m_replyComing = m_replyComing || (g.request && !g.lapsed);
+            m_lateComing = m_lateComing || (g.request && g.lapsed);
             continue;
         }
         const QByteArray frame = m_rx.left(g.length);

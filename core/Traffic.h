@@ -25,6 +25,9 @@ public:
     static constexpr int Capacity = 100000;
     // Received bytes that begin no reply asked for are taken as they are after this silence.
     static constexpr int SilenceMs = 50;
+    // The rest of a late reply may take longer: a tool kept busy for a moment (a loaded PC) must
+    // not cut it in two rows.
+    static constexpr int LateSilenceMs = 1000;
 
     // What is wrong with a row; one bit each, in the order the counts are shown.
     enum Fault : std::uint16_t {
@@ -151,5 +154,6 @@ private:
     QByteArray m_rx;
     std::vector<Chunk> m_chunks;
     bool m_replyComing = false;  // they begin a reply asked for, and more is to come
+    bool m_lateComing = false;   // they begin the reply of a request given up, more is to come
     QTimer m_silence;
 };
