@@ -53,7 +53,7 @@ Traffic::Traffic(const LinkContext &ctx) : m_ctx(ctx)
     });
     connect(&m_ctx.port, &CommPort::written, this, &Traffic::written);
     connect(&m_ctx.port, &CommPort::bytesRead, this, &Traffic::read);
-    connect(&m_ctx.port, &CommPort::failed, this, [this] { event(-1); });
+    connect(&m_ctx.port, &CommPort::failed, this, [this] { portEvent(-1); });
     // A port closed takes no more replies.
     connect(&m_ctx.port, &CommPort::closed, this, [this] {
         takeRest();
@@ -69,7 +69,7 @@ Traffic::Traffic(const LinkContext &ctx) : m_ctx(ctx)
                               : 0;
         m_made[m_madeNext++ % m_made.size()] = {serial, t, block, IsBlockTag(t) ? count : 0};
     });
-    connect(&m_ctx.link, &ModbusLink::sendFailed, this, &Traffic::event);
+    connect(&m_ctx.link, &ModbusLink::sendFailed, this, &Traffic::portEvent);
     // The watchdog throws away what waited at the port: it is all there is of the reply. A stop
     // still awaited keeps waiting for its echo.
     connect(&m_ctx.link, &ModbusLink::givenUp, this, [this] {
@@ -158,7 +158,7 @@ void Traffic::setFaults(quint64 n, std::uint16_t faults)
     count(faults);
 }
 
-void Traffic::event(int t)
+void Traffic::portEvent(int t)
 {
     Row row;
     row.ns = now();

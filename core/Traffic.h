@@ -115,7 +115,7 @@ private:
     quint64 append(Row row, const QByteArray &bytes);
     void setFaults(quint64 n, std::uint16_t faults);
     void count(std::uint16_t faults);
-    void event(int tag);
+    void portEvent(int tag);  // a port error or a send refused: a row of its own
     void lapse(Request r);
     void lapseWaiting(bool keepStop);
     // Received bytes into frames.
