@@ -14,6 +14,8 @@
 namespace param {
 
 constexpr int FileFormat = 1;
+// No parameter file is longer than this; nothing past it is read.
+constexpr int MaxFileBytes = 1 << 16;
 
 // The file of `values` as read from a controller.
 QByteArray WriteFile(const Values &values);

@@ -1,12 +1,11 @@
 #include "core/ProgramCsv.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
 
+#include "core/Files.h"
 #include "core/Instructions.h"
 
 namespace sheet {
@@ -37,18 +36,6 @@ constexpr qint64 MaxFileBytes = 4 << 20;
 constexpr std::uint16_t MaxCode = 0xFFFF;
 
 // --- Writing ------------------------------------------------------------------------------
-
-void AppendCell(QString &out, const QString &cell, QChar separator)
-{
-    const bool quoted = cell.contains(separator) || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r');
-    if (!quoted) {
-        out += cell;
-        return;
-    }
-    out += u'"';
-    out += QString(cell).replace(u'"', QStringLiteral("\"\""));
-    out += u'"';
-}
 
 int Word(const std::uint8_t *record, int at)
 {
@@ -246,7 +233,7 @@ QString Write(const std::uint8_t *records, int count, const Layout &layout)
         for (qsizetype i = 0; i < cells.size(); ++i) {
             if (i > 0)
                 out += separator;
-            AppendCell(out, cells[i], separator);
+            out += files::CsvField(cells[i], separator);
         }
         out += rowEnd;
     };
@@ -385,15 +372,10 @@ QByteArray FileBytes(const ProgramBytes &image, int lines)
 std::optional<Reading> ReadFile(const QString &path)
 {
     // A device or a pipe is no spreadsheet, and may never end.
-    if (!QFileInfo(path).isFile())
+    const std::optional<QByteArray> bytes = files::ReadRegular(path, MaxFileBytes + 1);
+    if (!bytes || bytes->size() > MaxFileBytes)
         return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.read(MaxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > MaxFileBytes)
-        return std::nullopt;
-    return Read(Decode(bytes), Separator::Comma, program::MaxLines);
+    return Read(Decode(*bytes), Separator::Comma, program::MaxLines);
 }
 
 project::Contents Contents(const Reading &reading)
@@ -408,7 +390,7 @@ project::Contents Contents(const Reading &reading)
 
 bool WriteFile(const QString &path, const ProgramBytes &image, int lines)
 {
-    return project::WriteWhole(path, FileBytes(image, lines));
+    return files::WriteWhole(path, FileBytes(image, lines));
 }
 
 }  // namespace sheet

@@ -2,6 +2,7 @@
 
 #include "mainwindow/TrafficView.h"
 
+#include "core/Files.h"
 #include "core/Prompter.h"
 #include "core/TrafficWords.h"
 #include "ui/Colors.h"
@@ -18,7 +19,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -33,14 +33,6 @@ constexpr int ShownBytes = 24;
 constexpr std::uint16_t Errors = Traffic::CrcError | Traffic::WrongLength | Traffic::Exception | Traffic::NoFrame |
                                  Traffic::Unexpected | Traffic::PortError;
 
-QString CsvField(const QString &field)
-{
-    if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\n'))
-        return field;
-    QString quoted = field;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
 }  // namespace
 
 TrafficModel::TrafficModel(const Traffic &traffic, QObject *parent) : QAbstractTableModel(parent), m_traffic(traffic) {}
@@ -285,12 +277,12 @@ QString TrafficMonitor::shownCsv() const
 {
     QStringList titles;
     for (int c = 0; c < traffic::Columns; ++c)
-        titles << CsvField(traffic::Title(c));
+        titles << files::CsvField(traffic::Title(c));
     QString out = titles.join(u',') + QStringLiteral("\r\n");
     for (int i = 0; i < m_model->rowCount(); ++i) {
         QStringList cells;
         for (int c = 0; c < traffic::Columns; ++c)
-            cells << CsvField(traffic::Cell(m_traffic, m_model->recordRow(i), c));
+            cells << files::CsvField(traffic::Cell(m_traffic, m_model->recordRow(i), c));
         out += cells.join(u',') + QStringLiteral("\r\n");
     }
     return out;
@@ -336,15 +328,9 @@ void TrafficMonitor::save(bool csv)
     // The rows as they are shown at the moment of the choice; a spreadsheet takes Chinese from
     // a UTF-8 file only when it starts with the byte-order mark.
     const QByteArray bytes = csv ? QByteArray("\xEF\xBB\xBF") + shownCsv().toUtf8() : shownText().toUtf8();
-    // A device or a pipe is no place for the record: the safe save would put a file there.
-    const QFileInfo target(path);
-    QSaveFile file(path);
-    const bool ok = (!target.exists() || target.isFile()) && file.open(QIODevice::WriteOnly) &&
-                    file.write(bytes) == bytes.size() && file.commit();
-    if (!ok) {
-        file.cancelWriting();
+    if (!files::WriteWhole(path, bytes)) {
         m_prompter.message(SaveFailed());
         return;
     }
-    m_folder = target.absolutePath();
+    m_folder = QFileInfo(path).absolutePath();
 }

@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 
+#include "core/Files.h"
 #include "core/ParameterIo.h"
 #include "core/Prompter.h"
 #include "link/CommPort.h"
@@ -77,12 +77,11 @@ std::optional<param::FileContents> ParamScreen::readFile()
     const QString path = chooseFile(false);
     if (path.isEmpty())
         return std::nullopt;
-    QFile file(path);
-    // Nothing longer than a parameter file could be is read.
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.read(1 << 16) : QByteArray();
-    param::FileContents contents = param::ReadFile(bytes);
-    if (!file.isOpen() || !contents.ok()) {
-        showMessage(param::FileUnusable().arg(file.isOpen() ? contents.error : QFileInfo(path).fileName()));
+    // Nothing longer than a parameter file could be is read, and nothing but a regular file.
+    const std::optional<QByteArray> bytes = files::ReadRegular(path, param::MaxFileBytes);
+    const param::FileContents contents = param::ReadFile(bytes.value_or(QByteArray()));
+    if (!bytes || !contents.ok()) {
+        showMessage(param::FileUnusable().arg(bytes ? contents.error : QFileInfo(path).fileName()));
         return std::nullopt;
     }
     return contents;
@@ -99,10 +98,7 @@ void ParamScreen::SaveParameters()
             return;
         if (QFileInfo(path).suffix().isEmpty())
             path += QLatin1String(Suffix);
-        QSaveFile file(path);
-        const QByteArray bytes = param::WriteFile(values);
-        const bool ok = QFileInfo(path).isFile() || !QFileInfo::exists(path);
-        if (!ok || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (!files::WriteWhole(path, param::WriteFile(values))) {
             showMessage(param::FileNotSaved());
             return;
         }

@@ -169,6 +169,7 @@ private slots:
             QTest::addRow("count %d", count) << project(count, {}) << QStringList();
         QTest::newRow("no such file") << QByteArray() << QStringList();
         QTest::newRow("a folder") << QByteArray("folder") << QStringList();
+        QTest::newRow("a pipe") << QByteArray("pipe") << QStringList();  // never waited on
     }
     void openingAFile()
     {
@@ -179,6 +180,8 @@ private slots:
         const QStringList before = p.seen();
         if (bytes == "folder")
             QVERIFY(QDir(p.dir.path()).mkdir("new.dat"));
+        else if (bytes == "pipe")
+            QCOMPARE(mkfifo(QFile::encodeName(p.dir.filePath("new.dat")).constData(), 0600), 0);
         else if (!bytes.isEmpty())
             p.write("new.dat", bytes);
         p.click(p.w.Command10, p.dir.filePath("new.dat"));
