@@ -18,6 +18,7 @@ const text::Text InController{QT_TRANSLATE_NOOP("Trelmo", "控制器")};
 const text::Text Difference{QT_TRANSLATE_NOOP("Trelmo", "差异")};
 const text::Text Differs{QT_TRANSLATE_NOOP("Trelmo", "不同")};
 const text::Text LeftOut{QT_TRANSLATE_NOOP("Trelmo", "不同，不写入")};
+const text::Text Derived{QT_TRANSLATE_NOOP("Trelmo", "由控制器算出，仅供参考")};
 const text::Text Confirmed{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：已写入 %3，读回一致")};
 const text::Text ReadOtherwise{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：已写入 %3，读回为 %4")};
 const text::Text NotReadBack{QT_TRANSLATE_NOOP("Trelmo", "%1 %2：已写入 %3，没有读回")};
@@ -55,6 +56,14 @@ ParameterIo::Outcome ParameterIo::read(Values &values)
     return Outcome::Done;
 }
 
+ParameterIo::Outcome ParameterIo::store()
+{
+    const std::uint32_t stops = m_ctx.link.stopsSent();
+    if (!m_ctx.link.SendCoilOn(tag::SaveData, reg::coil::SaveData))
+        return Outcome::PortFailed;
+    return await(stops);
+}
+
 ParameterIo::Outcome ParameterIo::write(int box, std::int64_t value)
 {
     const std::optional<WriteTarget> target = WriteAddress(box);
@@ -74,8 +83,9 @@ QList<ParameterIo::Row> ParameterIo::Compare(const FileContents &file, const Val
             const int box = BoxIndex(axis, Column(c));
             const FileValue &v = file.values[std::size_t(box)];
             const std::uint32_t held = controller[std::size_t(box)];
-            const bool differs = v.raw != held;
-            rows << Row{box, v.text, Shown(box, held), differs, differs && v.restorable};
+            const bool derived = Column(c) == Column::PulseEquivalent;
+            const bool differs = v.raw != held && !derived;
+            rows << Row{box, v.text, Shown(box, held), differs, differs && v.restorable, derived && v.raw != held};
         }
     return rows;
 }
@@ -105,7 +115,7 @@ QStringList ParameterIo::Headers()
 QStringList ParameterIo::Texts(const Row &row)
 {
     return {AxisName(AxisOf(row.box)), Caption(ColumnOf(row.box))(), row.file, row.controller,
-            !row.differs ? QString() : row.written ? Differs() : LeftOut()};
+            row.derivedUnlike ? Derived() : !row.differs ? QString() : row.written ? Differs() : LeftOut()};
 }
 
 ParameterIo::Restored ParameterIo::restore(const FileContents &file, const Values &controller)

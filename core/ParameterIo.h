@@ -26,6 +26,9 @@ public:
     Outcome read(Values &values);
     // Writes `value` (as the screen's ENTER has checked and scaled it) into `box`.
     Outcome write(int box, std::int64_t value);
+    // Tells the controller to keep its parameters in its non-volatile memory, as the screen's
+    // "控制器保存数据" does.
+    Outcome store();
 
     // One row of a comparison of a file with a controller.
     struct Row {
@@ -34,6 +37,9 @@ public:
         bool differs;
         // A restore writes it: it differs and the screen can write it.
         bool written;
+        // The pulse equivalent: the controller works it out from the lead and the microstepping,
+        // so it is shown for information and never counts as a difference.
+        bool derivedUnlike = false;
     };
     static QList<Row> Compare(const FileContents &file, const Values &controller);
     // What a comparison comes to: how many values differ, how many a restore writes, and the

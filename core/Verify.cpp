@@ -25,18 +25,28 @@ const text::Text Field[] = {{QT_TRANSLATE_NOOP("Trelmo", "指令集")}, {QT_TRAN
                             {QT_TRANSLATE_NOOP("Trelmo", "参数3")},  {QT_TRANSLATE_NOOP("Trelmo", "参数4")},
                             {QT_TRANSLATE_NOOP("Trelmo", "参数5")}};
 
-// A field of a line as the grid shows it: the category, the command, a parameter.
+// A field of a line in words: a category or command by its name, or by its number when it has
+// none; a parameter as the grid shows it.
 QString Shown(const std::uint8_t *record, int field)
 {
     if (field >= 2)
         return program::ThousandthsText(program::ReadParameter(record, field - 1));
     const QString category = program::CategoryName(record[1]);
-    if (category.isNull())
-        return program::NoneText();
-    if (field == 0)
-        return category;
-    const QString command = program::CommandName(record[1], record[3]);
-    return command.isNull() ? QString::number(record[3]) : command;
+    const QString name = field == 0 || category.isNull() ? category : program::CommandName(record[1], record[3]);
+    return name.isNull() ? QString::number(record[2 * field + 1]) : name;
+}
+// The same field of two records, told apart: where the words would read alike (a name is taken
+// from the low byte of its word), the two 16-bit words.
+std::pair<QString, QString> TwoSides(const std::uint8_t *ours, const std::uint8_t *theirs, int field)
+{
+    QString a = Shown(ours, field), b = Shown(theirs, field);
+    if (a == b && field < 2) {
+        const auto word = [field](const std::uint8_t *r) {
+            return QStringLiteral("0x") + QStringLiteral("%1").arg(r[2 * field] << 8 | r[2 * field + 1], 4, 16, QLatin1Char('0')).toUpper();
+        };
+        a = word(ours), b = word(theirs);
+    }
+    return {a, b};
 }
 // The bytes of field `field` of a record: two for the codes, four for each parameter.
 bool Differs(const std::uint8_t *a, const std::uint8_t *b, int field)
@@ -58,6 +68,21 @@ Verify::Verify(const LinkContext &ctx) : m_ctx(ctx) {}
 
 bool Verify::start()
 {
+    // The program as it stands now is what the controller must hold.
+    return begin(m_ctx.program.image(), m_ctx.program.lines());
+}
+
+bool Verify::start(const QByteArray &project)
+{
+    ProgramBytes bytes{};
+    const qsizetype size =
+        std::min<qsizetype>(project.size(), program::CountWordSize + program::RecordSize * program::MaxLines);
+    std::copy(project.cbegin(), project.cbegin() + size, bytes.begin());
+    return begin(bytes, size >= program::CountWordSize ? bytes[0] << 8 | bytes[1] : 0);
+}
+
+bool Verify::begin(const ProgramBytes &expected, int lines)
+{
     if (!m_ctx.port.isOpen()) {
         m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "串口无效，无法读取！"));
         return false;
@@ -68,10 +93,9 @@ bool Verify::start()
         m_ctx.prompter.message(text::NotDone());
         return false;
     }
-    // The program as it stands now is what the controller must hold.
-    m_program = m_ctx.program.image();
+    m_program = expected;
     m_result = {};
-    m_result.projectLines = std::clamp(m_ctx.program.lines(), 0, program::MaxLines);
+    m_result.projectLines = std::clamp(lines, 0, program::MaxLines);
     m_controller.fill(0);
     m_running = true;
     // The line count is asked of slave 1, as the read button asks it.
@@ -154,8 +178,8 @@ void Verify::compare()
         r.firstLine = line;
         for (int field = 0; field < 7; ++field)
             if (Differs(ours, theirs, field)) {
-                r.firstDifference =
-                    FieldDiffers().arg(line).arg(Field[field](), Shown(ours, field), Shown(theirs, field));
+                const auto [a, b] = TwoSides(ours, theirs, field);
+                r.firstDifference = FieldDiffers().arg(line).arg(Field[field](), a, b);
                 break;
             }
     }

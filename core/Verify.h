@@ -31,6 +31,9 @@ public:
     // "程序校验": compares the program (`lines` lines of the image as it stands now) with the
     // controller's. False when refused (the user has been told).
     bool start();
+    // Compares a project's own bytes (the count word, then the records of its lines) with the
+    // controller's program.
+    bool start(const QByteArray &project);
     bool running() const { return m_running; }
     const Result &result() const { return m_result; }
 
@@ -48,6 +51,7 @@ signals:
     void finished(const Verify::Result &result);
 
 private:
+    bool begin(const ProgramBytes &expected, int lines);
     void askBlock();
     void compare();
     void end(bool complete);

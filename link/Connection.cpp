@@ -45,26 +45,26 @@ void Connection::Cmd1Click()
         commonTail();
 }
 
-// Sends one probe and waits for its reply. Returns false (with the port closed) when the
-// send failed or nothing answered this very request.
-bool Connection::probe(int tag, int address)
+// Sends one probe and waits for its reply. Connected when this very request was answered;
+// otherwise the port has been closed.
+Connection::Outcome Connection::probe(int tag, int address)
 {
     if (!m_ctx.link.ReadRegisters(tag, address, 1))
-        return false;
+        return Outcome::PortFailed;
     {
         // Inside this wait: replies, the emergency stop, a jog release and closing the window
         // go on; a click that would change the program or the connection (a second "连接控制器"
         // too) is refused.
         const WaitGuard wait(m_ctx.state);
         if (m_ctx.link.WaitForReply(ProbeWaitMs))
-            return true;
+            return Outcome::Connected;
     }
     if (!m_ctx.port.isOpen())
-        return false;  // the port failed meanwhile, and the user has been told
+        return Outcome::PortFailed;  // the port failed meanwhile, and the user has been told
     m_ctx.status.setLabel(ControllerStatus::Label::NotConnected);
     m_ctx.port.close();
     m_ctx.prompter.message(text::NoController());
-    return false;
+    return Outcome::NoController;
 }
 
 Connection::Outcome Connection::ConnectController()
@@ -93,8 +93,9 @@ Connection::Outcome Connection::ConnectController()
     m_ctx.state.PortOpenFlag = 1;
     m_ctx.state.PortLostReported = false;
 
-    if (!probe(tag::ReadRunMode, reg::PowerOnRun) || !probe(tag::LineCount, reg::LineCount))
-        return Outcome::NoController;
+    for (const auto &[t, address] : {std::pair{tag::ReadRunMode, reg::PowerOnRun}, {tag::LineCount, reg::LineCount}})
+        if (const Outcome o = probe(t, address); o != Outcome::Connected)
+            return o;
 
     if (m_ctx.state.ReportedLineCount > program::MaxLines) {
         // Connected, but the stored program cannot be shown: the grid stays as it is.

@@ -10,8 +10,10 @@ class Connection {
 public:
     explicit Connection(const LinkContext &ctx) : m_ctx(ctx) {}
 
-    // NoController also covers a failed send; either way the port has been closed again.
-    enum class Outcome { NoPort, NoController, SendFailed, Connected };
+    // No port opens; one opens but no controller answers; the port failed (a send, or the port
+    // itself, under a probe); the first block of the stored program could not be asked for.
+    // Except when connected, the port has been closed again.
+    enum class Outcome { NoPort, NoController, PortFailed, SendFailed, Connected };
 
     // The port scan and handshake. At start-up the caller has already stopped the timers
     // and takes care of the tail itself.
@@ -31,7 +33,7 @@ public:
     static constexpr double ProbeWaitMs = 300;
 
 private:
-    bool probe(int tag, int address);
+    Outcome probe(int tag, int address);
     void commonTail();
 
     LinkContext m_ctx;

@@ -67,6 +67,21 @@ void ModbusLink::ComputeCrc()
 ModbusLink::ModbusLink(const LinkContext &ctx) : m_ctx(ctx)
 {
     connect(&m_ctx.port, &CommPort::written, this, [this](quint32 id, const QByteArray &) { frameWritten(id); });
+    connect(&m_ctx.port, &CommPort::bytesRead, this, &ModbusLink::heard);
+}
+
+// An exception reply is five bytes: the slave, the function with its high bit set, the code and
+// the CRC. It is looked for where the reply to the request outstanding would start.
+void ModbusLink::heard(const QByteArray &bytes)
+{
+    constexpr int ExceptionLength = 5;
+    if (m_heard.size() >= ExceptionLength)
+        return;
+    m_heard += bytes.left(ExceptionLength - m_heard.size());
+    const QByteArray &f = m_current.frame;
+    if (m_heard.size() == ExceptionLength && f.size() >= 2 && m_heard[0] == f[0] &&
+        std::uint8_t(m_heard[1]) == (std::uint8_t(f[1]) | 0x80) && CrcMatches(m_heard))
+        emit exceptionReceived(m_current.tag, std::uint8_t(m_heard[2]));
 }
 
 bool ModbusLink::IsCoilOff(const QByteArray &frame)
@@ -118,6 +133,7 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
             m_ctx.port.readAll();
         m_rx.clear();
     }
+    m_heard.clear();
     armReceive();
     if (!m_ctx.port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal, m_current.serial))
         return fail();

@@ -130,12 +130,17 @@ signals:
     void givenUp();
     // The reply to the request of `serial` has been accepted.
     void answered(std::uint32_t serial);
+    // The controller refused the request outstanding (sent under `tag`) with an exception reply
+    // (its function code with the high bit set, and `code`). The window's reply handling takes no
+    // notice of it (the watchdog gives the request up); the command line ends the operation.
+    void exceptionReceived(int tag, int code);
 
 private:
     bool request(int tag, bool built, bool urgent = false);
     void ComputeCrc();
     bool fail();
     void frameWritten(quint32 id);
+    void heard(const QByteArray &bytes);
 
     LinkContext m_ctx;
     QByteArray m_tx;
@@ -145,6 +150,8 @@ private:
     std::vector<Request> m_awaited;
     std::uint32_t m_serial = 0;
     QByteArray m_rx;
+    // The first bytes heard since the request outstanding went out: is it refused?
+    QByteArray m_heard;
     QByteArray m_stopEcho;
     std::optional<Request> m_abandoned;
     std::uint32_t m_stops = 0;

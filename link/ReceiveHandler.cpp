@@ -289,9 +289,13 @@ void ReceiveHandler::watchdogTick()
         m_ctx.state.WatchdogTicks = 0;
         return;
     }
-    if (++m_ctx.state.WatchdogTicks >= WatchdogLimit) {
-        m_ctx.link.discardInput();
-        m_ctx.state.WatchdogTicks = 0;
-        m_ctx.state.RequestTag = tag::Idle;
-    }
+    if (++m_ctx.state.WatchdogTicks >= WatchdogLimit)
+        giveUp();
+}
+
+void ReceiveHandler::giveUp()
+{
+    m_ctx.link.discardInput();
+    m_ctx.state.WatchdogTicks = 0;
+    m_ctx.state.RequestTag = tag::Idle;
 }

@@ -23,6 +23,9 @@ public:
     bool handleReply(const QByteArray &b);
     // The main window's Timer2 tick: abandons a request unanswered for six ticks.
     void watchdogTick();
+    // Gives the request outstanding up, as the watchdog does: what waits at the port is thrown
+    // away and RequestTag is 0.
+    void giveUp();
 
     static constexpr int WatchdogLimit = 6;
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "Rigs.h"
 #include "core/ParameterFile.h"
@@ -655,6 +656,7 @@ private slots:
     {
         columns<QString, QString>("how", "report");
         row("compared", "compare", "");
+        row("a pipe compared", "pipe", "参数文件无法使用：p.trelmo-params");
         row("restored", "restore",
             "X 导程/：已写入 5，读回一致\nY 细分：已写入 3200，读回一致\nZ 手动加速度：已写入 7，读回一致");
         row("stopped at the second write", "stop",
@@ -671,10 +673,13 @@ private slots:
         ParamScreen *p = rig.params();
         param::Values values{};
         values[1] = 5000, values[9] = 3200, values[23] = 7000;  // X lead, Y microstep, Z acceleration
+        values[0] = 1250;  // the pulse equivalent: the controller's own, never a difference
         QTemporaryDir dir;
         QFile file(dir.filePath(u"p.trelmo-params"_s));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(param::WriteFile(values)) > 0);
         file.close();
+        if (how == "pipe")
+            QVERIFY(file.remove() && mkfifo(QFile::encodeName(file.fileName()).constData(), 0600) == 0);
         rig.prompter.fileNames.enqueue(file.fileName());
         rig.prompter.answers << Prompter::Answer::Ok << Prompter::Answer::Ok << Prompter::Answer::Cancel;
         int written = 0;
@@ -687,8 +692,13 @@ private slots:
             return QByteArray();
         };
         const int from = rig.mark();
-        QTest::mouseClick(how == "compare" ? p->Command4 : p->Command5, Qt::LeftButton);
+        QTest::mouseClick(how == "compare" || how == "pipe" ? p->Command4 : p->Command5, Qt::LeftButton);
+        if (how == "pipe") {
+            QCOMPARE(rig.prompter.messages, QStringList{report});
+            return;
+        }
         QCOMPARE(rig.prompter.tables.size(), 1);
+        QCOMPARE(rig.prompter.tables[0].rows[0].last(), u"由控制器算出，仅供参考"_s);
         QCOMPARE(rig.prompter.tables[0].marked.count(true), 3);
         for (int r : {1, 10, 19})  // X lead, Y microstep, Z acceleration in the table's rows
             QVERIFY(rig.prompter.tables[0].marked[r]);
