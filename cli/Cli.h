@@ -1,8 +1,9 @@
 #pragma once
 // trelmo-cli: the tool's core driven from a command line, for test stations and production
-// lines. One verb a run (download, verify, upload, ports), the port found as the window finds
-// it or named with --port, exit codes that say what failed, one line on stderr that says why.
-#include <QElapsedTimer>
+// lines. One verb a run (download, verify, upload, ports, params, convert), the port found as the
+// window finds it or named with --port, exit codes that say what failed, one line on stderr that
+// says why.
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,7 @@
 
 #include "core/ProjectFile.h"
 #include "core/Prompter.h"
+#include "core/Texts.h"
 #include "core/Verify.h"
 #include "cli/Trace.h"
 
@@ -24,43 +26,55 @@ namespace cli {
 enum Exit {
     Done = 0,            // done (and verified)
     Usage = 1,           // the command line is wrong
-    BadProject = 2,      // the project file is missing, unreadable or not a project
+    BadProject = 2,      // a file to read is missing, unreadable or not what it should be
     PortFailed = 3,      // no serial port, or the port failed
     NoController = 4,    // no controller answers
     Different = 5,       // verify found a difference
     CutShort = 6,        // the transfer was cut short
     AutoRun = 7,         // the controller is set to run its program at power-on
-    Interrupted = 130,   // Ctrl+C
+    Refused = 8,         // the controller answered with an exception
+    NotWritable = 9,     // an output file cannot be written
+    NotConfirmed = 10,   // a restore not confirmed: nothing written
+    SignalBase = 128,    // ended by signal n: 128 + n (Ctrl+C 130, SIGTERM 143, SIGHUP 129)
 };
+// The word for an exit code in the log and in --json.
+QString ResultName(int exit);
 
 struct Options {
     QString command;  // download, verify, upload, ports, params, convert
-    QString sub;      // params: save, diff, restore
+    QString sub;      // params: save, diff, restore, store
     QString file;
     QString target;   // convert: the file written
-    QString port;     // a device; empty: the system's ports, as the window scans them
+    QString port;     // a device path; empty: the system's ports, as the window scans them
     bool verify = true;
     bool repeat = false;
     bool json = false;
-    bool yes = false;  // params restore: without asking
+    bool yes = false;    // params restore: without asking
+    bool store = false;  // params restore: store the values in the controller afterwards
     QString log;
     QString trace;  // every frame on the line, as text
 };
 
-// Parses the arguments (after the program's name). An error text when they are wrong.
-std::optional<Options> Parse(const QStringList &arguments, QString &error);
+// Parses the arguments (the program's name first). Nothing, and the error for the user, when they
+// are wrong; `help` or `version` set when those were asked for.
+std::optional<Options> Parse(const QStringList &arguments, QString &error, bool &help, bool &version);
 // The help text, exit codes included.
 QString Help();
 // Writes the line to standard error; gives the exit code back.
 int Say(const QString &line, int exit);
+// The signal that asked the run to end, 0 for none (main.cpp).
+int CaughtSignal();
 // Converts a project file into a CSV table or back, by the extension .csv (Convert.cpp).
 int Convert(const QString &from, const QString &to);
 
-// The messages the core shows: kept, never waited on.
+// The messages the core shows are for the window: the command line decides by outcomes and
+// says things in its own words.
 class QuietPrompter : public Prompter {
 public:
-    QStringList messages;
-    Answer message(const QString &text, Buttons buttons, const QString &title) override;
+    Answer message(const QString &, Buttons buttons, const QString &) override
+    {
+        return buttons == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
+    }
     QString openFileName(const FileDialogRequest &) override { return {}; }
     QString saveFileName(const FileDialogRequest &) override { return {}; }
 };
@@ -71,37 +85,52 @@ public:
     explicit Runner(Options options);
     ~Runner();
     int run();
-    // Ctrl+C: the run ends as soon as it can.
-    void interrupt() { m_interrupted = true; }
+    // A signal: the run ends as soon as it can, with 128 + `signal`.
+    void interrupt(int signal) { m_signal = signal; }
 
 private:
-    // The command the options name.
-    int command();
     struct Unit {
         int exit = Done;
         QString message;
         int lines = 0;
         double seconds = 0;
+        QByteArray sha256;  // of the project's bytes read for this unit
         Verify::Result verify;
     };
-    int program();
-    int upload();
-    int ports();
-    int params();
-    int repeat();
-    // Connects as the window does; an exit code when no controller answers.
-    std::optional<int> connect();
-    Unit unit();
-    bool loadProject(QString &why);
+    // Runner.cpp: the checks before anything is sent, connecting, one unit, upload, ports.
+    int command();
+    int prepare();
+    int connect(bool retry);
+    // One unit: the project read, a connect (unless the loop has connected already: `connected`
+    // is how that went), the download and the verify.
+    Unit unit(std::optional<int> connected = std::nullopt);
+    bool loadProject(Unit &u);
+    int runTransfer(const std::function<void()> &begin, const QString &format, int lines, const text::Text &cut,
+                    QString &message);
     int transferProgram(Unit &u);
     int verifyProgram(Unit &u);
-    bool controllerAnswers();
+    int upload();
+    int ports();
+    // The exit code of an operation that ended without doing its work.
+    int failure(bool cut) const;
+    QString failureText(int exit) const;
+    QString device() const;
     bool waitUntil(const std::function<bool()> &done, int ms = -1);
+    void awaitEnd(const bool &ended, const std::function<void()> &givenUp);
+    // Production.cpp: the loop of units, and whether the controller on the port still answers.
+    int repeat();
+    bool answers();
+    void waitUnplugged();
+    // Report.cpp: progress, the line on stderr, the log and --json.
     void progress(const QString &format, int done, int total);
     void report(const Unit &u);
-    void log(const Unit &u);
+    bool openLog();
+    bool log(const Unit &u);
+    void json(const Unit &u);
     int finish(const Unit &u);
-    QString lastMessage(const QStringList &texts) const;
+    // Params.cpp
+    int params();
+    std::optional<bool> confirm(const QString &question);
 
     Options m_options;
     QuietPrompter m_prompter;
@@ -109,7 +138,10 @@ private:
     std::unique_ptr<ToolCore> m_core;
     std::optional<project::Contents> m_project;
     Trace m_trace;
-    bool m_interrupted = false;
+    QFile m_log;
+    int m_signal = 0;
+    int m_exception = -1;  // the code of the controller's exception reply, once one came
+    bool m_opened = false;  // the last connect opened a port
     bool m_terminal = false;
     int m_lastPercent = -100;
 };

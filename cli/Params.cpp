@@ -1,12 +1,13 @@
-// trelmo-cli params: the axis parameters saved to a file, compared with a controller, restored.
-#include <QFile>
+// trelmo-cli params: the axis parameters saved to a file, compared with a controller, restored,
+// and stored in the controller's non-volatile memory.
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTextStream>
+#include <cerrno>
 #include <cstdio>
-#include <iostream>
+#include <poll.h>
+#include <unistd.h>
 
 #include "cli/Cli.h"
+#include "core/Files.h"
 #include "core/ParameterIo.h"
 #include "core/ToolCore.h"
 
@@ -14,9 +15,13 @@ namespace cli {
 
 namespace {
 const text::Text Answer{QT_TRANSLATE_NOOP("Trelmo", "[y/N] ")};
-const text::Text NothingWritten{QT_TRANSLATE_NOOP("Trelmo", "没有写入任何参数。")};
-const text::Text Stored{QT_TRANSLATE_NOOP("Trelmo", "参数在控制器的工作存储中；要永久保存，请用“控制器保存数据”。")};
-const text::Text ScreenGuard{QT_TRANSLATE_NOOP("Trelmo", "请将运行设置：更改为上电不自动运行，再进入参数设置界面！")};
+const text::Text NothingWritten{QT_TRANSLATE_NOOP("Trelmo", "没有确认，没有写入任何参数。")};
+const text::Text NotStored{
+    QT_TRANSLATE_NOOP("Trelmo", "参数在控制器的工作存储中；要掉电保持，请运行 trelmo-cli params store。")};
+const text::Text StoredNow{QT_TRANSLATE_NOOP("Trelmo", "控制器已保存参数。")};
+const text::Text NotStoredNow{QT_TRANSLATE_NOOP("Trelmo", "控制器没有确认保存参数。")};
+const text::Text AutoRunOn{QT_TRANSLATE_NOOP(
+    "Trelmo", "控制器设为上电自运行，没有写入任何参数。请先在 Trelmo 窗口中把运行模式改成“上电不自动运行”。")};
 
 void Print(const QString &line)
 {
@@ -24,35 +29,71 @@ void Print(const QString &line)
 }
 }  // namespace
 
+// Asks on the terminal. Nothing when a signal came meanwhile; a key is looked for five times a
+// second, so that a signal is seen at once whenever it comes.
+std::optional<bool> Runner::confirm(const QString &question)
+{
+    std::fputs(qPrintable(question + u' ' + Answer()), stderr);
+    std::fflush(stderr);
+    QByteArray reply;
+    for (;;) {
+        if (CaughtSignal())
+            break;
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (::poll(&in, 1, 200) <= 0)
+            continue;
+        char c = 0;
+        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n != 1 || c == '\n')
+            break;
+        reply += c;
+    }
+    if (CaughtSignal()) {
+        std::fputc('\n', stderr);
+        m_signal = CaughtSignal();
+        return std::nullopt;
+    }
+    reply = reply.trimmed();
+    return reply == "y" || reply == "Y" || reply == "yes";
+}
+
 int Runner::params()
 {
     std::optional<param::FileContents> file;
-    if (m_options.sub != QLatin1String("save")) {
-        QFile f(m_options.file);
-        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.read(1 << 16) : QByteArray();
-        file = param::ReadFile(bytes);
-        if (!f.isOpen() || !file->ok())
-            return Say(param::FileUnusable().arg(f.isOpen() ? file->error : m_options.file), BadProject);
+    if (m_options.sub == QLatin1String("diff") || m_options.sub == QLatin1String("restore")) {
+        const std::optional<QByteArray> bytes = files::ReadRegular(m_options.file, param::MaxFileBytes);
+        file = param::ReadFile(bytes.value_or(QByteArray()));
+        if (!bytes || !file->ok())
+            return Say(param::FileUnusable().arg(bytes ? file->error : m_options.file), BadProject);
     }
-    if (const auto failed = connect())
-        return Say(lastMessage({}), *failed);
+    if (const int exit = connect(true); exit != Done)
+        return Say(failureText(exit), exit);
+    param::ParameterIo io(m_core->ctx);
+    const auto ended = [&](param::ParameterIo::Outcome outcome, const QString &why) {
+        const int exit = m_signal || m_exception >= 0 || outcome == param::ParameterIo::Outcome::PortFailed
+                             ? failure(false)
+                             : CutShort;
+        return Say(failureText(exit).isEmpty() ? why : failureText(exit), exit);
+    };
+    if (m_options.sub == QLatin1String("store")) {
+        const auto outcome = io.store();
+        m_state->RequestTag = 0;
+        return outcome == param::ParameterIo::Outcome::Done ? Say(StoredNow(), Done) : ended(outcome, NotStoredNow());
+    }
     // The values are written only where the parameter screen would open.
     if (m_options.sub == QLatin1String("restore") && m_core->status.autoRun())
-        return Say(ScreenGuard(), AutoRun);
-    param::ParameterIo io(m_core->ctx);
+        return Say(AutoRunOn(), AutoRun);
     param::Values values{};
-    const auto outcome = io.read(values);
+    const auto read = io.read(values);
     m_state->RequestTag = 0;
-    if (outcome != param::ParameterIo::Outcome::Done)
-        return Say(param::NotRead(), m_core->port.isOpen() ? CutShort : PortFailed);
+    if (read != param::ParameterIo::Outcome::Done)
+        return ended(read, param::NotRead());
 
     if (m_options.sub == QLatin1String("save")) {
-        QSaveFile out(m_options.file);
-        const QByteArray bytes = param::WriteFile(values);
-        const QFileInfo target(m_options.file);
-        if ((target.exists() && !target.isFile()) || !out.open(QIODevice::WriteOnly) ||
-            out.write(bytes) != bytes.size() || !out.commit())
-            return Say(param::FileNotSaved(), BadProject);
+        if (!files::WriteWhole(m_options.file, param::WriteFile(values)))
+            return Say(param::FileNotSaved(), NotWritable);
         return Say(param::FileSaved().arg(m_options.file), Done);
     }
 
@@ -61,20 +102,27 @@ int Runner::params()
     Print(param::ParameterIo::Headers().join(u'\t'));
     for (const auto &row : rows)
         Print(param::ParameterIo::Texts(row).join(u'\t'));
+    std::fflush(stdout);
     if (m_options.sub == QLatin1String("diff") || !summary.toWrite)
         return Say(summary.text(false), summary.differing ? Different : Done);
     if (!m_options.yes) {
-        std::fputs(qPrintable(summary.text(true) + u' ' + Answer()), stderr);
-        std::string reply;
-        std::getline(std::cin, reply);
-        if (reply != "y" && reply != "Y" && reply != "yes")
-            return Say(NothingWritten(), Done);
+        const std::optional<bool> yes = confirm(summary.text(true));
+        if (!yes)
+            return Say(NothingWritten(), SignalBase + m_signal);
+        if (!*yes)
+            return Say(NothingWritten(), NotConfirmed);
     }
     const param::ParameterIo::Restored done = io.restore(*file, values);
-    std::fputs(qPrintable(done.report() + u'\n'), stderr);
-    if (done.outcome == param::ParameterIo::Outcome::PortFailed || done.outcome == param::ParameterIo::Outcome::Stopped)
-        return m_interrupted ? Interrupted : CutShort;
-    return Say(Stored(), done.complete() && done.left.isEmpty() ? Done : Different);
+    Say(done.report(), 0);
+    if (done.outcome == param::ParameterIo::Outcome::PortFailed || done.outcome == param::ParameterIo::Outcome::Stopped ||
+        m_signal || m_exception >= 0)
+        return ended(done.outcome, QString());
+    const int exit = done.complete() && done.left.isEmpty() ? Done : Different;
+    if (!m_options.store || exit != Done)
+        return Say(NotStored(), exit);
+    const auto stored = io.store();
+    m_state->RequestTag = 0;
+    return stored == param::ParameterIo::Outcome::Done ? Say(StoredNow(), Done) : ended(stored, NotStoredNow());
 }
 
 }  // namespace cli

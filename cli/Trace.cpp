@@ -1,6 +1,7 @@
 #include "cli/Trace.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 #include "core/Traffic.h"
 #include "core/TrafficWords.h"
@@ -9,6 +10,9 @@ namespace cli {
 
 bool Trace::open(const QString &path, Traffic &traffic)
 {
+    // A pipe or a device would take the trace as it pleased (a pipe nobody reads blocks the run).
+    if (const QFileInfo target(path); target.exists() && !target.isFile())
+        return false;
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         return false;

@@ -756,10 +756,6 @@
         <translation>Unit %1: passed (%2 s). Connect the next controller.</translation>
     </message>
     <message>
-        <source>第 %1 台：失败：%2</source>
-        <translation>Unit %1: failed: %2</translation>
-    </message>
-    <message>
         <source>等待控制器……</source>
         <translation>Waiting for a controller...</translation>
     </message>
@@ -990,14 +986,6 @@
     <message>
         <source>[y/N] </source>
         <translation>[y/N] </translation>
-    </message>
-    <message>
-        <source>没有写入任何参数。</source>
-        <translation>No parameter was written.</translation>
-    </message>
-    <message>
-        <source>参数在控制器的工作存储中；要永久保存，请用“控制器保存数据”。</source>
-        <translation>The parameters are in the controller&apos;s working memory; to keep them, use “Save in controller”.</translation>
     </message>
     <message>
         <source>%1：%2</source>
@@ -1288,56 +1276,206 @@
         <translation>Cannot write the trace file: %1</translation>
     </message>
     <message>
+        <source>由控制器算出，仅供参考</source>
+        <translation>worked out by the controller, for information</translation>
+    </message>
+    <message>
+        <source>没有这个命令：%1</source>
+        <translation>no such command: %1</translation>
+    </message>
+    <message>
+        <source>%1 的参数不对：%2</source>
+        <translation>wrong arguments for %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 不能用于 %2</source>
+        <translation>%1 does not apply to %2</translation>
+    </message>
+    <message>
+        <source>%1 的值不能为空</source>
+        <translation>%1 needs a value</translation>
+    </message>
+    <message>
         <source>用法：trelmo-cli 命令 [选项]
 
 命令：
   download 工程文件   连接控制器，下载工程，然后校验
-  verify 工程文件     比较控制器中的程序与工程
+  verify 工程文件     比较控制器中的程序与工程文件
   upload 工程文件     读取控制器中的程序，保存为工程文件
   ports               列出串口，以及哪个串口上有控制器应答
   convert 文件A 文件B 在工程文件与 CSV 表格之间转换（以扩展名 .csv 区分）
   params save 参数文件     读取控制器的轴参数，保存到文件
   params diff 参数文件     比较文件与控制器的轴参数（相同退出码 0，不同 5）
-  params restore 参数文件  把文件中不同的参数写入控制器（--yes 不再询问）
+  params restore 参数文件  把文件中不同的参数写入控制器（先询问，--yes 不询问）
+  params store             让控制器把参数存入掉电保持存储器（同“控制器保存数据”）
 
 选项：
-  --port 设备         使用这个串口设备（默认：像窗口一样依次尝试系统的串口）
-  --no-verify         下载后不校验
-  --repeat            生产线循环：每台控制器编程后等它断开，再等下一台
-  --log 文件.csv      每台一行记录，追加写入
-  --json              在标准输出打印一个结果对象
-  --yes               params restore 不询问，直接写入
+  --port 设备         使用这个串口设备（不含“/”的名字指 /dev/ 下的设备；
+                      默认：像窗口一样依次尝试系统的串口）
+  --no-verify         download：下载后不校验
+  --repeat            download、verify：生产线循环，每台控制器完成后等它断开，再等下一台
+  --log 文件.csv      download、verify、upload：每台一行记录，追加写入
+  --json              在标准输出打印结果对象（--repeat 时每台一行，最后是汇总）
+  --yes               params restore：不询问，直接写入
+  --store             params restore：写入后让控制器保存参数
   --trace 文件        把线路上的每一帧写入文本文件：时间、间隔、方向、数据、用途、延迟、故障
+  --help              显示本说明
+  --version           显示版本
 
-退出码：0 完成（并校验一致）；1 用法错误；2 工程文件缺失、无法读取或不是工程；
+退出码：0 完成（并校验一致）；1 用法错误；2 工程文件或参数文件缺失、无法读取或不可用；
 3 没有串口或串口出错；4 没有控制器应答；5 校验发现不同；6 传输没有完成；
-7 控制器设为上电自运行（没有发送任何数据）；130 按了 Ctrl+C。
+7 控制器设为上电自运行（没有发送任何数据）；8 控制器以异常应答拒绝了请求；
+9 输出文件无法写入；10 没有确认，没有写入任何参数；
+129、130、143 被信号结束（SIGHUP、Ctrl+C、SIGTERM：128 加信号编号）。
 </source>
-        <translation>Usage: trelmo-cli COMMAND [OPTIONS]
+        <translation>Usage: trelmo-cli COMMAND [options]
 
 Commands:
-  download PROJECT    connect to the controller, download the project, then verify it
-  verify PROJECT      compare the controller's program with the project
-  upload PROJECT      read the controller's program and save it as a project file
-  ports               list the serial ports, and on which of them a controller answers
-  convert FROM TO     convert between a project file and a CSV table (told apart by the extension .csv)
-  params save FILE        read the controller's axis parameters and save them to a file
-  params diff FILE        compare the file's axis parameters with the controller's (exit 0 equal, 5 different)
-  params restore FILE     write the file's parameters that differ into the controller (--yes: without asking)
+  download PROJECT    connect, download the project, then verify it
+  verify PROJECT      compare the controller&apos;s program with the project file
+  upload PROJECT      read the controller&apos;s program and save it as a project file
+  ports               list the serial ports and where a controller answers
+  convert A B         convert between a project file and a CSV table (told apart by .csv)
+  params save FILE    read the controller&apos;s axis parameters and save them to FILE
+  params diff FILE    compare FILE with the controller&apos;s axis parameters (exit 0 equal, 5 different)
+  params restore FILE write the values of FILE that differ into the controller (asks first; --yes does not)
+  params store        let the controller keep its parameters over a power cycle (as &quot;Save in controller&quot;)
 
 Options:
-  --port DEVICE       use this serial device (default: the system's ports, tried in turn as the window does)
-  --no-verify         do not verify after the download
-  --repeat            production loop: program each controller, wait until it is unplugged, then wait for the next
-  --log FILE.csv      append one line per unit
-  --json              print one result object on standard output
+  --port DEVICE       use this serial device only (a name without &quot;/&quot; is a device in /dev/;
+                      default: the system&apos;s serial ports in turn, as the window tries them)
+  --no-verify         download: do not verify after the download
+  --repeat            download, verify: the production loop; after each controller wait until it
+                      is unplugged, then for the next one
+  --log FILE.csv      download, verify, upload: append one row per unit
+  --json              print the result as an object on standard output (with --repeat one line
+                      per unit, then the summary)
   --yes               params restore: write without asking
-  --trace FILE        write every frame on the line to a text file: time, gap, direction, bytes, purpose, latency, faults
+  --store             params restore: let the controller store the values afterwards
+  --trace FILE        write every frame on the line to a text file: time, gap, direction, data,
+                      purpose, latency, fault
+  --help              show this text
+  --version           show the version
 
-Exit codes: 0 done (and verified); 1 wrong command line; 2 project file missing, unreadable or not a project;
-3 no serial port, or the port failed; 4 no controller answers; 5 verify found a difference; 6 the transfer was cut short;
-7 the controller is set to run at power-on (nothing was sent); 130 Ctrl+C.
+Exit status: 0 done (and verified); 1 wrong command line; 2 project or parameter file missing,
+unreadable or unusable; 3 no serial port, or the port failed; 4 no controller answers;
+5 the verify found a difference; 6 the transfer was cut short; 7 the controller is set to run
+its program at power-on (nothing was sent); 8 the controller refused a request with an
+exception reply; 9 an output file cannot be written; 10 not confirmed, no parameter written;
+129, 130, 143 ended by a signal (SIGHUP, Ctrl+C, SIGTERM: 128 plus the signal&apos;s number).
 </translation>
+    </message>
+    <message>
+        <source>没有确认，没有写入任何参数。</source>
+        <translation>Not confirmed: no parameter was written.</translation>
+    </message>
+    <message>
+        <source>参数在控制器的工作存储中；要掉电保持，请运行 trelmo-cli params store。</source>
+        <translation>The parameters are in the controller&apos;s working memory; to keep them over a power cycle, run trelmo-cli params store.</translation>
+    </message>
+    <message>
+        <source>控制器已保存参数。</source>
+        <translation>The controller has stored its parameters.</translation>
+    </message>
+    <message>
+        <source>控制器没有确认保存参数。</source>
+        <translation>The controller did not confirm storing its parameters.</translation>
+    </message>
+    <message>
+        <source>控制器设为上电自运行，没有写入任何参数。请先在 Trelmo 窗口中把运行模式改成“上电不自动运行”。</source>
+        <translation>The controller is set to run its program at power-on: no parameter was written. First set its run mode to “No power-on auto-run” in the Trelmo window.</translation>
+    </message>
+    <message>
+        <source>第 %1 台：失败。请换下一台控制器。</source>
+        <translation>Unit %1: failed. Connect the next controller.</translation>
+    </message>
+    <message>
+        <source>无法写入日志：%1</source>
+        <translation>Cannot write the log: %1</translation>
+    </message>
+    <message>
+        <source>工程文件不完整：%1 有 %2 行，但只有 %3 字节（应为 %4 字节以上）</source>
+        <translation>The project file is incomplete: %1 has %2 lines but only %3 bytes (at least %4 expected)</translation>
+    </message>
+    <message>
+        <source>同一个文件不能兼作工程、日志和跟踪：%1</source>
+        <translation>One file cannot be two of the project, the log and the trace: %1</translation>
+    </message>
+    <message>
+        <source>params restore 需要确认：没有终端可以询问，请加上 --yes。没有写入任何参数。</source>
+        <translation>params restore asks before it writes, and there is no terminal to ask on: add --yes. No parameter was written.</translation>
+    </message>
+    <message>
+        <source>无法打开串口 %1。</source>
+        <translation>Cannot open the serial port %1.</translation>
+    </message>
+    <message>
+        <source>没有一个串口能打开：%1</source>
+        <translation>None of the serial ports opens: %1</translation>
+    </message>
+    <message>
+        <source>串口 %1 出错。</source>
+        <translation>The serial port %1 failed.</translation>
+    </message>
+    <message>
+        <source>%1：没有控制器应答。</source>
+        <translation>%1: no controller answers.</translation>
+    </message>
+    <message>
+        <source>控制器拒绝了请求：异常 %1，%2。</source>
+        <translation>The controller refused the request: exception %1, %2.</translation>
+    </message>
+    <message>
+        <source>控制器设为上电自运行，没有发送任何数据。请先在 Trelmo 窗口中把运行模式改成“上电不自动运行”。</source>
+        <translation>The controller is set to run its program at power-on: nothing was sent. First set its run mode to “No power-on auto-run” in the Trelmo window.</translation>
+    </message>
+    <message>
+        <source>下载没有完成，已写入 %1/%2 块：控制器中的程序不完整！</source>
+        <translation>The download did not complete, %1 of %2 blocks written: the program in the controller is incomplete!</translation>
+    </message>
+    <message>
+        <source>校验没有完成，已比较 %1/%2 块。</source>
+        <translation>The verify did not complete, %1 of %2 blocks compared.</translation>
+    </message>
+    <message>
+        <source>读取没有完成，已读取 %1/%2 块，没有保存任何文件。</source>
+        <translation>The upload did not complete, %1 of %2 blocks read; no file was written.</translation>
+    </message>
+    <message>
+        <source>控制器报告 %1 行，程序最多 500 行：没有读取。</source>
+        <translation>The controller reports %1 lines, but a program has at most 500: nothing was read.</translation>
+    </message>
+    <message>
+        <source>%1：控制器以异常 %2 应答</source>
+        <translation>%1: the controller answers with exception %2</translation>
+    </message>
+    <message>
+        <source>%1：串口出错</source>
+        <translation>%1: serial port error</translation>
+    </message>
+    <message>
+        <source>未知的异常</source>
+        <translation>unknown exception</translation>
+    </message>
+    <message>
+        <source>已确认，正在处理</source>
+        <translation>acknowledge</translation>
+    </message>
+    <message>
+        <source>从站设备忙</source>
+        <translation>slave device busy</translation>
+    </message>
+    <message>
+        <source>存储器奇偶校验错误</source>
+        <translation>memory parity error</translation>
+    </message>
+    <message>
+        <source>网关路径不可用</source>
+        <translation>gateway path unavailable</translation>
+    </message>
+    <message>
+        <source>网关目标设备没有响应</source>
+        <translation>gateway target device failed to respond</translation>
     </message>
 </context>
 </TS>

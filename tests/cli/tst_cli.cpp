@@ -1,9 +1,13 @@
 // trelmo-cli as a test station runs it: against trelmo-sim and a scripted controller, with its
 // exit codes, its log and its production loop; and the core it is built on, without windows.
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <sys/stat.h>
 
 #include "Rigs.h"
 #include "core/ParameterFile.h"
@@ -21,22 +25,58 @@ QByteArray project(int lines, int seed = 1)
     return b;
 }
 
+// `lines` lines of random records and leftovers past them; the fifth parameter of the last line
+// is negative, its bits 23 to 16 (the record's last byte) anything but 0.
+QByteArray randomProject(int lines)
+{
+    QRandomGenerator random{quint32(lines)};
+    QByteArray b(12025, '\0');
+    for (int i = 2; i < 12002; ++i)
+        b[i] = char(random.bounded(256));
+    b[0] = char(lines >> 8), b[1] = char(lines);
+    const int last = 2 + 24 * (lines - 1);
+    b[last + 22] = char(0x80 | b[last + 22]), b[last + 23] = char(0x01 | b[last + 23]);
+    return b;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+QStringList lines(const QString &path)
+{
+    return QString::fromUtf8(readAll(path)).split(u'\n', Qt::SkipEmptyParts);
+}
+
 // trelmo-cli with `args`, its output and exit status; the test's own controllers keep answering
-// while it runs.
+// while it runs. `input`: the file (a terminal) its standard input reads.
 struct Run {
     QProcess p;
-    explicit Run(const QStringList &args)
+    QString out, err;
+    explicit Run(const QStringList &args, const QString &input = QProcess::nullDevice())
     {
         p.setProcessEnvironment([] {
             auto e = QProcessEnvironment::systemEnvironment();
             e.insert("LANG", "C.UTF-8"), e.insert("LC_ALL", "C.UTF-8");
             return e;
         }());
+        p.setStandardInputFile(input);
         p.start(QStringLiteral(TRELMO_CLI_PATH), args);
     }
-    bool finish(int ms = 60000) { return QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms); }
+    bool finish(int ms = 60000)
+    {
+        const bool ended = QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
+        out += QString::fromUtf8(p.readAllStandardOutput()), err += QString::fromUtf8(p.readAllStandardError());
+        return ended;
+    }
+    // Waits until standard error has said `what`.
+    bool says(const QString &what, int ms = 30000)
+    {
+        return QTest::qWaitFor([&] { return (err += QString::fromUtf8(p.readAllStandardError())).contains(what); }, ms);
+    }
     int exit() const { return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1; }
-    QString err() { return QString::fromUtf8(p.readAllStandardError()); }
+    void signal(int n) { ::kill(pid_t(p.processId()), n); }
 };
 
 // The requests a simulator's log shows from the line count's write to the next request that is
@@ -76,47 +116,108 @@ private slots:
         QVERIFY2(!needed.contains(u"Gui"_s) && !needed.contains(u"Widgets"_s), qPrintable(needed));
     }
 
-    // Each exit code from a real cause, with one line on stderr that says why, and nothing sent
-    // where nothing may be.
+    // Each exit code from a real cause, with one line on stderr that says why, the unit in the log
+    // (port named, the new log with its byte-order mark), and nothing sent where nothing may be.
     void exitCodes_data()
     {
         columns<QString, int, QString>("how", "exit", "says");
-        row("a command that does not exist", "usage", 1, "Wrong command line");
-        row("a trace that cannot be written", "trace", 1, "Cannot write the trace file");
+        row("a command that does not exist", "flash", 1, "no such command: flash");
+        row("an option of another command", "--yes", 1, "--yes does not apply to download");
+        row("a port named empty", "--port=", 1, "--port needs a value");
+        row("a port without a name", "--port", 1, "Missing value after '--port'");
+        row("the trace over the project", "trace=project", 1, "One file cannot be two");
+        row("the log as the trace", "trace=log", 1, "One file cannot be two");
+        row("a trace that cannot be written", "trace", 9, "Cannot write the trace file");
+        row("a log that cannot be written", "/proc/nope.csv", 9, "Cannot write the log: /proc/nope.csv");
+        row("a log that is a folder", "log=folder", 9, "Cannot write the log");
         row("a project counting 768 lines", "768", 2, "Not a usable project file");
         row("a project that is not there", "missing", 2, "Not a usable project file");
-        row("a device that is not there", "device", 3, "No usable serial port found!");
-        row("a line with nothing behind it", "silent", 4, "no controller answers");
-        row("a controller set to run at power-on", "auto-run", 7, "First set the run mode");
+        row("a project that is a pipe", "pipe", 2, "Not a usable project file");
+        row("a project shorter than its lines", "short", 2, "has 10 lines but only 100 bytes");
+        row("a device that is not there", "device", 3, "Cannot open the serial port /dev/trelmo-none.");
+        row("a device by its bare name", "bare", 3, "Cannot open the serial port /dev/trelmo-none.");
+        row("a line with nothing behind it", "silent", 4, ": no controller answers.");
+        row("a controller set to run at power-on", "auto-run", 7, "nothing was sent");
         row("a controller whose memory fails", "faulty", 5, "line 2, Parameter 4: project 0.1, controller 0.101");
+        row("a category without a name", "category 9", 5, "line 1, Category: project 0, controller 9");
+        row("a category's high byte", "category 257", 5, "line 1, Category: project 0x0001, controller 0x0101");
+        row("a block refused", "01 10", 8, "exception 02, illegal data address");
+        row("a probe refused", "01 03 21 7D", 8, "exception 02, illegal data address");
+        row("a log whose last line has no end", "unended", 0, "Verify passed: 12 lines");
+        row("options written with '=', and '--'", "--port=", 0, "Verify passed: 12 lines, all equal.");
     }
     void exitCodes()
     {
         QFETCH(QString, how);
+        QFETCH(int, exit);
+        const QString tag = QTest::currentDataTag();
         ToolRig controller(0, false);
         controller.silent = how == "silent";
         controller.registers[8573] = how == "auto-run" ? 1 : 0;
         QByteArray bytes = project(12);
-        if (how == "faulty")  // line 2 "参数4" is 100 thousandths; the controller keeps 101
-            controller.filter = [&](const QByteArray &, const QByteArray &reply) {
-                controller.registers[12 + 8] = quint16(controller.registers.value(12 + 8) | 1);
-                return reply;
-            };
         bytes[2 + 24 + 16] = 0, bytes[2 + 24 + 17] = 100, bytes[2 + 24 + 18] = 0, bytes[2 + 24 + 19] = 0;
+        if (how.startsWith("category"))  // the controller keeps another word than it was sent
+            bytes[2] = 0, bytes[3] = how.endsWith("257") ? 1 : 0;
+        const quint16 kept = how == "faulty" ? 0 : how.section(' ', 1).toUShort();
+        controller.filter = [&](const QByteArray &request, const QByteArray &reply) {
+            if (how == "faulty")  // line 2 "参数4" is 100 thousandths; the controller keeps 101
+                controller.registers[12 + 8] = quint16(controller.registers.value(12 + 8) | 1);
+            else if (kept)
+                controller.registers[0] = kept;
+            if (!how.startsWith("01") || !request.startsWith(QByteArray::fromHex(how.toLatin1())))
+                return reply;
+            QByteArray refusal = request.left(2) + '\x02';  // exception 02
+            refusal[1] = char(refusal[1] | 0x80);
+            return FakeController::withCrc(refusal);
+        };
         if (how == "768")
             bytes[0] = 3, bytes[1] = 0;
-        const QString path = how == "missing" ? dir.filePath(u"none"_s) : file(u"p"_s, bytes);
-        const QString device = how == "device" ? u"/dev/trelmo-none"_s : controller.device();
-        Run cli(how == "usage"   ? QStringList{u"flash"_s, path}
-                : how == "trace" ? QStringList{u"download"_s, path, u"--port"_s, device, u"--trace"_s, dir.path()}
-                                 : QStringList{u"download"_s, path, u"--port"_s, device});
-        QVERIFY(cli.finish());
-        QTEST(cli.exit(), "exit");
-        const QString err = cli.err();
+        QString path = file(tag, how == "short" ? QByteArray::fromHex("000A") + bytes.mid(2, 98) : bytes);
+        if (how == "missing")
+            QFile::remove(path);
+        if (how == "pipe")
+            QVERIFY(QFile::remove(path) && mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        const QString device = how == "device" ? u"/dev/trelmo-none"_s : how == "bare" ? u"trelmo-none"_s
+                                                                                      : controller.device();
+        const QString log = dir.filePath(tag + ".csv");
+        if (how == "log=folder")
+            QVERIFY(QDir(dir.path()).mkdir(tag + ".csv"));
+        if (how == "unended")
+            file(tag + ".csv", "\xEF\xBB\xBFtime,port,project,sha256,lines,result,seconds,detail\nsome,earlier,row");
+        QStringList args{u"download"_s, path, u"--port"_s, device, u"--log"_s, log};
+        if (how == "flash")
+            args[0] = how;
+        if (how == "--yes")
+            args << how;
+        if (how == "--port=")  // options with their values after '=', the project after '--'
+            args = exit ? QStringList{u"download"_s, path, u"--port="_s}
+                        : QStringList{u"download"_s, u"--port="_s + device, u"--log="_s + log, u"--"_s, path};
+        if (how == "--port")
+            args = QStringList{u"download"_s, path, u"--log"_s, log, how};
+        if (how.startsWith("trace"))
+            args << u"--trace"_s << (how == "trace" ? dir.path() : how == "trace=log" ? log : path);
+        if (how == "/proc/nope.csv")
+            args[5] = how;
+        Run cli(args);
+        QVERIFY(cli.finish(15000));  // a pipe is never waited on
+        QCOMPARE(cli.exit(), exit);
         QFETCH(QString, says);
-        QVERIFY2(err.contains(says), qPrintable(err));
-        if (how == "auto-run" || how == "trace")  // the two probes, or nothing at all
-            QCOMPARE(controller.requests.size(), how == "trace" ? 0 : 2);
+        QVERIFY2(cli.err.contains(says), qPrintable(cli.err));
+        // Nothing goes out before the command line and its files are right, and nothing after the
+        // probes to a controller that runs its program at power-on.
+        if (exit == 1 || exit == 9 || exit == 2 || how == "auto-run")
+            QCOMPARE(controller.requests.size(), how == "auto-run" ? 2 : 0);
+        if (how == "trace=project")
+            QCOMPARE(readAll(path), bytes);
+        if (exit == 1 || exit == 9)
+            return;
+        // One row for the unit, on a line of its own, naming the port it used or tried.
+        const QStringList logged = lines(log);
+        QCOMPARE(logged.size(), how == "unended" ? 3 : 2);
+        QVERIFY(readAll(log).startsWith("\xEF\xBB\xBFtime,port,project,sha256,lines,result,seconds,detail\n"));
+        const QString port = device.startsWith(u'/') ? device : u"/dev/"_s + device;
+        QVERIFY2(logged.last().contains(QRegularExpression(u"^\\d{4}-"_s)) && logged.last().contains(u',' + port + u','),
+                 qPrintable(logged.last()));
     }
 
     // A project to a CSV table and back, byte for byte; the wrong pair of files, or a table that is
@@ -130,6 +231,7 @@ private slots:
         row("a table that is no program", "bad.csv", "x.dat", 2,
             "Row 2, column 3 (Parameter 1): \"1.2345\" is not a number");
         row("no table", "none.csv", "x.dat", 2, "Not a usable project file or CSV table");
+        row("an option of another command", "p.dat", "--port=x", 1, "--port does not apply to convert");
     }
     void convert()
     {
@@ -137,16 +239,65 @@ private slots:
         file(u"bad.csv"_s, "指令集,命令,参数1,参数2,参数3,参数4,参数5\n1,1,1.2345,0,0,0,0\n");
         QFETCH(QString, from);
         QFETCH(QString, to);
-        Run cli({u"convert"_s, dir.filePath(from), dir.filePath(to)});
+        const bool option = to.startsWith(u'-');
+        Run cli(QStringList{u"convert"_s, dir.filePath(from), dir.filePath(option ? u"p.csv"_s : to)} +
+                (option ? QStringList{to} : QStringList{}));
         QVERIFY(cli.finish());
         QTEST(cli.exit(), "exit");
-        const QString err = cli.err();
         QFETCH(QString, says);
-        QVERIFY2(err.contains(says), qPrintable(err));
-        if (to == u"back.dat"_s && cli.exit() == 0) {
-            QFile back(dir.filePath(to));
-            QVERIFY(back.open(QIODevice::ReadOnly));
-            QCOMPARE(back.readAll(), project(12));
+        QVERIFY2(cli.err.contains(says), qPrintable(cli.err));
+        if (to == u"back.dat"_s && cli.exit() == 0)
+            QCOMPARE(readAll(dir.filePath(to)), project(12));
+    }
+
+    // Programs reach the controller, the grid and the disk exactly, to the last byte of line 500:
+    // the window opens and saves them, downloads them to a scripted controller; the command line
+    // downloads them to trelmo-sim and reads them back; a verify passes against a controller that
+    // holds exactly the file and names line 500 where its last byte differs.
+    void exactPrograms_data()
+    {
+        QTest::addColumn<int>("n");
+        for (const int n : {1, 9, 10, 11, 499, 500})
+            QTest::addRow("%d lines", n) << n;
+    }
+    void exactPrograms()
+    {
+        QFETCH(int, n);
+        const QByteArray source = randomProject(n);
+        const qsizetype used = 2 + 24 * n;
+        const QString path = file(u"p.dat"_s, source), saved = dir.filePath(u"saved.dat"_s);
+        {
+            ToolRig window;
+            window.prompter.fileNames << path << saved;
+            QTest::mouseClick(window.w.Command10, Qt::LeftButton);  // "打开工程"
+            QTest::mouseClick(window.w.Command7, Qt::LeftButton);   // "保存工程"
+            QCOMPARE(readAll(saved).left(12002), source.left(12002));
+            QTest::mouseClick(window.w.Command8, Qt::LeftButton);  // "下载工程"
+            QTRY_VERIFY_WITH_TIMEOUT(!window.w.transfer().downloading(), 30000);
+            QCOMPARE(window.prompter.messages, QStringList());
+            QCOMPARE(window.registers.value(8604), n);
+            QCOMPARE(window.program(n), source.mid(2, used - 2));
+        }
+        {
+            SimProcess sim;
+            QVERIFY(sim.start());
+            Run down({u"download"_s, path, u"--port"_s, sim.device});
+            QVERIFY(down.finish());
+            QCOMPARE(down.exit(), 0);
+            Run up({u"upload"_s, dir.filePath(u"up.dat"_s), u"--port"_s, sim.device});
+            QVERIFY(up.finish());
+            QCOMPARE(up.exit(), 0);
+            QCOMPARE(readAll(dir.filePath(u"up.dat"_s)).left(used), source.left(used));
+        }
+        QByteArray wrong = source;
+        wrong[used - 1] = char(wrong[used - 1] ^ 0x10);
+        for (const QByteArray &held : {source, wrong}) {
+            SimProcess sim;
+            QVERIFY(sim.start({u"--program"_s, file(u"held.dat"_s, held)}));
+            Run verify({u"verify"_s, path, u"--port"_s, sim.device});
+            QVERIFY(verify.finish());
+            QCOMPARE(verify.exit(), held == source ? 0 : 5);
+            QVERIFY2(held == source || verify.err.contains(u"line %1, Parameter 5"_s.arg(n)), qPrintable(verify.err));
         }
     }
 
@@ -169,34 +320,28 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!window.w.transfer().downloading(), 30000);
             QCOMPARE(window.prompter.messages, QStringList());
         }
-        const auto lines = [&] {
-            QFile f(log);
-            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u'\n') : QStringList();
-        };
-        const int seen = int(lines().size());
-        const QStringList byWindow = downloadFrames(lines().join(u'\n'));
+        const int seen = int(lines(log).size());
+        const QStringList byWindow = downloadFrames(lines(log).join(u'\n'));
         QCOMPARE(byWindow.size(), 51);
         const QString trace = dir.filePath(u"trace.txt"_s);
         Run cli({u"download"_s, path, u"--port"_s, sim.device, u"--json"_s, u"--trace"_s, trace});
         QVERIFY(cli.finish());
         QCOMPARE(cli.exit(), 0);
-        QVERIFY(cli.p.readAllStandardOutput().contains("\"equal\":true"));
-        QCOMPARE(downloadFrames(lines().join(u'\n'), seen), byWindow);
+        QVERIFY(cli.out.contains("\"equal\":true"));
+        QCOMPARE(downloadFrames(lines(log).join(u'\n'), seen), byWindow);
         // The trace: every frame the controller got, in order, and the counts at the end.
-        QFile traced(trace);
-        QVERIFY(traced.open(QIODevice::ReadOnly));
-        const QStringList rows = QString::fromUtf8(traced.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        const QStringList rows = lines(trace);
         QStringList sent, got;
         for (const QString &row : rows.filter(QRegularExpression(u"^ +[0-9.]+ .* TX "_s)))
             sent << row.section(QRegularExpression(u"  +"_s), -1);
-        for (const QString &line : lines().mid(seen))
+        for (const QString &line : lines(log).mid(seen))
             if (line.contains(u"<- "_s))
                 got << line.section(u"<- "_s, 1);
         QCOMPARE(sent, got);
         QVERIFY2(rows.last().startsWith(u"# requests %1 · replies %1 · "_s.arg(got.size())), qPrintable(rows.last()));
 
         Run cut({u"download"_s, path, u"--port"_s, sim.device});
-        QVERIFY(QTest::qWaitFor([&] { return cut.p.readAllStandardError().contains("Download 50/500"); }, 30000));
+        QVERIFY(cut.says(u"Download 50/500"_s));
         sim.stop();
         QVERIFY(cut.finish());
         QCOMPARE(cut.exit(), 6);
@@ -204,41 +349,88 @@ private slots:
 
     // The production loop: twenty units, the simulator started anew on the same link for each;
     // one with a memory fault fails, is logged as failed, and the loop goes on. Ctrl+C ends it
-    // with a summary.
+    // with a summary; --json gives a line per unit, then the summary.
     void productionLoop()
     {
         const QString link = dir.filePath(u"controller"_s), log = dir.filePath(u"units.csv"_s);
         const QString path = file(u"p12"_s, project(12));
-        Run cli({u"download"_s, path, u"--repeat"_s, u"--port"_s, link, u"--log"_s, log});
-        const auto logged = [&] {
-            QFile f(log);
-            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                                               : QStringList();
-        };
+        Run cli({u"download"_s, path, u"--repeat"_s, u"--port"_s, link, u"--log"_s, log, u"--json"_s});
         for (int unit = 1; unit <= 20; ++unit) {
             SimProcess sim;
             QStringList args{u"--link"_s, link};
             if (unit == 10)
                 args << u"--faulty-register"_s << u"30"_s;
             QVERIFY(sim.start(args));
-            QVERIFY2(QTest::qWaitFor([&] { return logged().size() == unit + 1; }, 20000), qPrintable(logged().join('\n')));
+            QVERIFY2(QTest::qWaitFor([&] { return lines(log).size() == unit + 1; }, 20000), qPrintable(lines(log).join('\n')));
         }
-        ::kill(pid_t(cli.p.processId()), SIGINT);
+        cli.signal(SIGINT);
         QVERIFY(cli.finish());
         QCOMPARE(cli.exit(), 130);
-        QVERIFY(cli.err().contains("20 units: 19 passed, 1 failed."));
-        const QStringList units = logged();
-        QCOMPARE(units.first(), u"time,port,project,sha256,lines,result,seconds,first difference"_s);
+        QVERIFY(cli.err.contains("20 units: 19 passed, 1 failed."));
+        const QStringList units = lines(log);
         const QString sha = QString::fromLatin1(QCryptographicHash::hash(project(12), QCryptographicHash::Sha256).toHex());
+        const QStringList json = cli.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(json.size(), 21);
         for (int unit = 1; unit <= 20; ++unit) {
             const QStringList f = units[unit].split(u',');
             QVERIFY2(f.size() >= 8 && f[3] == sha && f[4] == u"12"_s, qPrintable(units[unit]));
             QCOMPARE(f[5], unit == 10 ? u"different"_s : u"ok"_s);
+            QCOMPARE(QJsonDocument::fromJson(json[unit - 1].toUtf8())["result"].toString(), f[5]);
         }
+        QCOMPARE(QJsonDocument::fromJson(json.last().toUtf8())["exit"].toInt(), 130);
     }
+
+    // A controller that loses one request in ten and holds one reply in twenty back for 1.5 s,
+    // never unplugged, is one unit, whatever its result.
+    void aLossyLineIsOneUnit()
+    {
+        const QString log = dir.filePath(u"lossy.csv"_s);
+        SimProcess sim;
+        QVERIFY(sim.start({u"--seed"_s, u"7"_s, u"--drop"_s, u"0.1"_s, u"--delay"_s, u"0.05"_s, u"--delay-ms"_s, u"1500"_s}));
+        Run cli({u"download"_s, file(u"p20"_s, project(20)), u"--repeat"_s, u"--port"_s, sim.device, u"--log"_s, log});
+        QTest::qWait(60000);
+        cli.signal(SIGTERM);
+        QVERIFY(cli.finish());
+        QCOMPARE(cli.exit(), 143);
+        QCOMPARE(lines(log).size(), 2);
+        QVERIFY2(cli.err.contains(u"1 units: "_s), qPrintable(cli.err));
+    }
+
+    // A signal inside a unit's download: the unit is logged as interrupted with the blocks it had
+    // written, counted as failed, and the user told that the controller's program is incomplete.
+    void signalsInsideAUnit_data()
+    {
+        columns<int>("signal");
+        row("Ctrl+C", SIGINT);
+        row("SIGTERM", SIGTERM);
+        row("SIGHUP", SIGHUP);
+    }
+    void signalsInsideAUnit()
+    {
+        QFETCH(int, signal);
+        const QString log = dir.filePath(u"signal.csv"_s);
+        QFile::remove(log);
+        SimProcess sim;
+        QVERIFY(sim.start({u"--wire-time"_s}));
+        Run cli({u"download"_s, file(u"p500"_s, project(500)), u"--repeat"_s, u"--port"_s, sim.device, u"--log"_s, log});
+        QVERIFY(cli.says(u"Download 50/500"_s));
+        cli.signal(signal);
+        QVERIFY(cli.finish(5000));
+        QCOMPARE(cli.exit(), 128 + signal);
+        QVERIFY2(cli.err.contains(QRegularExpression(u"Interrupted\\. The download did not complete, \\d+ of 50 blocks "
+                                                     "written: the program in the controller is incomplete!\n"_s)),
+                 qPrintable(cli.err));
+        QVERIFY(cli.err.contains(u"Interrupted. 1 units: 0 passed, 1 failed."_s));
+        const QStringList row = lines(log).value(1).split(u',');
+        QCOMPARE(row.value(5), u"interrupted"_s);
+        QVERIFY2(row.last().contains(u"blocks written"_s), qPrintable(row.join(u',')));
+    }
+
     // The axis parameters: saved (the same bytes twice from the same controller), three values
     // changed in the controller's memory, compared (exactly those three differ), restored (exactly
-    // three writes, each the frame the screen's ENTER sends), compared again (equal).
+    // three writes, each the frame the screen's ENTER sends), compared again (equal). A file whose
+    // microstepping was edited is restored and stored: the pulse equivalent the controller works
+    // out anew is shown, and is no difference.
     void parametersSavedComparedRestored()
     {
         const QString state = dir.filePath(u"state"_s), log = dir.filePath(u"params.log"_s);
@@ -246,14 +438,11 @@ private slots:
         auto sim = std::make_unique<SimProcess>(QStringList{u"--state"_s, state});
         const auto params = [&](const QStringList &args) {
             Run cli(QStringList{u"params"_s} + args + QStringList{u"--port"_s, sim->device});
-            return cli.finish() ? std::pair{cli.exit(), QString::fromUtf8(cli.p.readAllStandardOutput())}
-                                : std::pair{-1, QString()};
+            return cli.finish() ? std::pair{cli.exit(), cli.out} : std::pair{-1, QString()};
         };
         QCOMPARE(params({u"save"_s, saved}).first, 0);
         QCOMPARE(params({u"save"_s, again}).first, 0);
-        QFile a(saved), b(again);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QCOMPARE(a.readAll(), b.readAll());
+        QCOMPARE(readAll(saved), readAll(again));
         QVERIFY(params({u"diff"_s, saved}).first == 0);
         // The controller's memory, changed where nothing feeds the pulse equivalent.
         QProcess mbpoll;  // coil 34: the controller keeps its memory in its state file
@@ -261,17 +450,12 @@ private slots:
                      {"-m", "rtu", "-b", "19200", "-P", "none", "-a", "1", "-1", "-t", "0", "-r", "35", sim->device, "1"});
         QVERIFY(mbpoll.waitForFinished(20000) && mbpoll.exitCode() == 0);
         sim.reset();
-        QFile memory(state);
-        QVERIFY(memory.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(memory.readAll());
-        memory.close();
+        QString text = QString::fromUtf8(readAll(state));
         text.replace(QRegularExpression(u"\n8201 \\d+"_s), u"\n8201 7000"_s)
             .replace(QRegularExpression(u"\n8216 \\d+"_s), u"\n8216 3000"_s)
             .replace(QRegularExpression(u"\n8549 \\d+"_s), u"\n8549 250"_s)
             .replace(QRegularExpression(u"\n8550 \\d+"_s), u"\n8550 0"_s);
-        QVERIFY(memory.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        memory.write(text.toUtf8());
-        memory.close();
+        file(u"state"_s, text.toUtf8());
         sim = std::make_unique<SimProcess>();
         QVERIFY(sim->start({u"--state"_s, state, u"--log"_s}, log));
         const auto [exit, table] = params({u"diff"_s, saved});
@@ -280,13 +464,90 @@ private slots:
         QCOMPARE(differing, (QStringList{u"X\tJog accel.\t100\t0.25\tdiffers"_s, u"X\t2nd homing speed\t5\t7\tdiffers"_s,
                                          u"Y\tHome back-off\t2\t3\tdiffers"_s}));
         QCOMPARE(params({u"restore"_s, saved, u"--yes"_s}).first, 0);
-        QFile frames(log);
-        QVERIFY(frames.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(frames.readAll()).split(u'\n').filter(u"<- 01 10"_s).replaceInStrings(
-                     QRegularExpression(u"^.*<- "_s), QString()),
-                 (QStringList{u"01 10 21 65 00 02 04 86 A0 00 01 49 43"_s, u"01 10 20 09 00 02 04 13 88 00 00 2E AA"_s,
-                              u"01 10 20 18 00 02 04 07 D0 00 00 6A 49"_s}));
+        const auto written = [&](const char *head) {
+            return lines(log).filter(u"<- "_s + QLatin1String(head)).replaceInStrings(QRegularExpression(u"^.*<- "_s), QString());
+        };
+        QCOMPARE(written("01 10"), (QStringList{u"01 10 21 65 00 02 04 86 A0 00 01 49 43"_s,
+                                                u"01 10 20 09 00 02 04 13 88 00 00 2E AA"_s,
+                                                u"01 10 20 18 00 02 04 07 D0 00 00 6A 49"_s}));
         QCOMPARE(params({u"diff"_s, saved}).first, 0);
+        file(u"a.trelmo-params"_s, readAll(saved).replace("Microstep\t1600", "Microstep\t3200"));
+        QCOMPARE(params({u"restore"_s, saved, u"--yes"_s, u"--store"_s}).first, 0);
+        QCOMPARE(written("01 05 00 22"), QStringList{u"01 05 00 22 FF 00 2C 30"_s});  // "控制器保存数据"
+        const auto [equal, shown] = params({u"diff"_s, saved});
+        QCOMPARE(equal, 0);
+        QVERIFY2(shown.contains(u"X\tPulse equivalent\t0.003125\t0.001562\tworked out by the controller"_s), qPrintable(shown));
+    }
+
+    // The restore asks on the terminal: "n", the end of the input and Ctrl+C write nothing; without
+    // a terminal (and without --yes) nothing is even read.
+    void theRestoresQuestion_data()
+    {
+        columns<QString, int, QString>("answer", "exit", "says");
+        row("no", "n\n", 10, "Not confirmed: no parameter was written.");
+        row("the end of the input", "", 10, "Not confirmed: no parameter was written.");
+        row("Ctrl+C", "^C", 130, "Not confirmed: no parameter was written.");
+        row("no terminal", "-", 10, "there is no terminal to ask on: add --yes");
+    }
+    void theRestoresQuestion()
+    {
+        QFETCH(QString, answer);
+        ToolRig controller(0, false);
+        param::Values values{};
+        values[1] = 5000, values[2] = 1600;
+        const QString path = file(u"q.trelmo-params"_s, param::WriteFile(values));
+        Pty terminal;
+        Run cli({u"params"_s, u"restore"_s, path, u"--port"_s, controller.device()},
+                answer == "-" ? QProcess::nullDevice() : terminal.device());
+        if (answer != "-") {
+            QVERIFY(cli.says(u"[y/N]"_s));
+            answer == "^C" ? cli.signal(SIGINT) : answer.isEmpty() ? terminal.hangUp() : terminal.write(answer.toLatin1());
+        }
+        QVERIFY(cli.finish(2000));
+        QTEST(cli.exit(), "exit");
+        QFETCH(QString, says);
+        QVERIFY2(cli.err.contains(says), qPrintable(cli.err));
+        QCOMPARE(controller.since(0, 0x10), QStringList());
+        QCOMPARE(controller.requests.isEmpty(), answer == "-");
+    }
+
+    // --help and the man page name every verb, option and exit code, the man page each verb in a
+    // paragraph of its own and the folder where the package puts the documents; ports --json.
+    void theDocuments()
+    {
+        Run help({u"--help"_s});
+        QVERIFY(help.finish());
+        QProcess man;
+        man.setProcessEnvironment([] {
+            auto e = QProcessEnvironment::systemEnvironment();
+            e.insert("MANWIDTH", "100"), e.insert("MAN_KEEP_FORMATTING", "");
+            return e;
+        }());
+        man.start(u"man"_s, {u"-P"_s, u"cat"_s, u"-l"_s, QStringLiteral(TRELMO_SOURCE_DIR "/cli/trelmo-cli.1")});
+        QVERIFY(man.waitForFinished(20000) && man.exitCode() == 0);
+        const QString page = QString::fromUtf8(man.readAllStandardOutput()).remove(QRegularExpression(u".\b"_s));
+        for (const QString &verb : {u"download"_s, u"verify"_s, u"upload"_s, u"ports"_s, u"convert"_s, u"params save"_s,
+                                   u"params diff"_s, u"params restore"_s, u"params store"_s}) {
+            QVERIFY2(page.contains(QRegularExpression(u"\n {7}"_s + verb + u"\\s"_s)), qPrintable(verb));
+            QVERIFY2(help.out.contains(verb), qPrintable(verb));
+        }
+        for (const QString &option : {u"--port"_s, u"--no-verify"_s, u"--repeat"_s, u"--log"_s, u"--json"_s, u"--yes"_s,
+                                     u"--store"_s, u"--trace"_s, u"--help"_s, u"--version"_s}) {
+            QVERIFY2(page.contains(QRegularExpression(u"\n {7}"_s + option + u"\\b"_s)), qPrintable(option));
+            QVERIFY2(help.out.contains(option), qPrintable(option));
+        }
+        for (const int code : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 129, 130, 143}) {
+            QVERIFY2(page.contains(QRegularExpression(u"\n {7}%1\\s"_s.arg(code))), qPrintable(QString::number(code)));
+            QVERIFY2(help.out.contains(QRegularExpression(u"\\b%1\\b"_s.arg(code))), qPrintable(QString::number(code)));
+        }
+        QVERIFY(page.contains(u"/usr/share/doc/trelmo/README.md"_s));
+
+        ToolRig controller(7, false);
+        Run ports({u"ports"_s, u"--port"_s, controller.device(), u"--json"_s});
+        QVERIFY(ports.finish());
+        QCOMPARE(ports.exit(), 0);
+        QCOMPARE(QJsonDocument::fromJson(ports.out.toUtf8())["ports"][0].toObject(),
+                 (QJsonObject{{"device", controller.device()}, {"state", "answers"}, {"lines", 7}}));
     }
 
     // A parameter file that is not whole and right is refused, its line named, before anything
@@ -306,6 +567,7 @@ private slots:
             "line 9: X Travel (mm): Invalid input!");
         row("not a number", "X\t细分\tMicrostep\t1600", "X\t细分\tMicrostep\t16oo", "line 7: X Microstep: not a number");
         row("the wrong registers", "8196-8197", "8196-8198", "line 7: X Microstep: the registers are 8196-8197");
+        row("a pipe", "", "pipe", "The parameter file cannot be used");
     }
     void badParameterFiles()
     {
@@ -321,11 +583,12 @@ private slots:
         QString text = QString::fromUtf8(param::WriteFile(values));
         QVERIFY2(text.contains(from), qPrintable(from));
         const QString path = file(u"p.trelmo-params"_s, text.replace(from, to).toUtf8());
+        if (to == "pipe")
+            QVERIFY(QFile::remove(path) && mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         Run cli({u"params"_s, u"restore"_s, path, u"--yes"_s, u"--port"_s, controller.device()});
-        QVERIFY(cli.finish());
+        QVERIFY(cli.finish(15000));
         QCOMPARE(cli.exit(), 2);
-        const QString err = cli.err();
-        QVERIFY2(err.contains(says), qPrintable(err));
+        QVERIFY2(cli.err.contains(says), qPrintable(cli.err));
         QCOMPARE(controller.requests.size(), 0);
     }
 };

@@ -17,6 +17,9 @@ Pty::Pty()
     cfmakeraw(&t);
     tcsetattr(m_slave, TCSANOW, &t);
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    // A program the test starts holds neither end: the far end goes away when the test says so.
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_device = QString::fromLocal8Bit(name);
 }
 
