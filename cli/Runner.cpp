@@ -289,6 +289,8 @@ int Runner::verifyProgram(Unit &u)
     QObject::disconnect(tick);
     u.verify = verify.result();
     if (u.verify.complete && !m_signal && m_exception < 0) {
+        if (const int lines = std::min(u.verify.projectLines, u.verify.controllerLines); lines > 0)
+            progress(format, lines, lines);
         u.message = u.verify.message();
         return u.verify.equal() ? Done : Different;
     }
