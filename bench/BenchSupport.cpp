@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "core/Instructions.h"
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "ui/Widgets.h"
 
 double nowMs()

@@ -8,9 +8,9 @@
 #include <QTimer>
 
 #include "ToolRun.h"
-#include "link/Crc.h"
-#include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
+#include "protocol/Crc.h"
+#include "protocol/Frames.h"
+#include "protocol/RegisterMap.h"
 
 int RunFloor(const QString &device)
 {
@@ -30,7 +30,7 @@ int RunFloor(const QString &device)
     if (!port.open(QIODevice::ReadWrite))
         return 1;
     QByteArray request;
-    ModbusLink::buildHeader(request, 1, 3, reg::Status, reg::StatusCount);
+    frames::BuildHeader(request, 1, 3, reg::Status, reg::StatusCount);
     const std::uint16_t crc = ModbusCrc(reinterpret_cast<const std::uint8_t *>(request.constData()), 6);
     request.append(char(crc & 0xFF)).append(char(crc >> 8));
     QObject::connect(&port, &QSerialPort::readyRead, [&port] { port.readAll(); });

@@ -11,7 +11,7 @@
 #include "core/ProgramCsv.h"
 #include "core/ProjectFile.h"
 #include "editor/EditHistory.h"
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/FlexGrid.h"
 
@@ -53,7 +53,7 @@ QList<Row> MeasureSpreadsheet(const QString &programFile)
         !sheet::WriteFile(tables[1], reversed, program::MaxLines))
         return {Row{QStringLiteral("paste and import, 500 lines"), QStringLiteral("-"), QStringLiteral("no table")}};
 
-    LinkState state;
+    ToolState state;
     OpeningPrompter prompter;
     Mainfrm window(state, prompter, QStringList{});
     window.show();

@@ -14,8 +14,8 @@
 
 #include "BenchSupport.h"
 #include "ToolRun.h"
-#include "link/Crc.h"
-#include "link/LinkState.h"
+#include "protocol/Crc.h"
+#include "core/ToolState.h"
 #include "mainwindow/Mainfrm.h"
 #include "mainwindow/TrafficMonitor.h"
 #include "screens/SubScreen.h"
@@ -72,7 +72,7 @@ void act(Mainfrm &w, SilentPrompter &prompter, const QByteArray &command)
 int RunTool(const QString &device)
 {
     LanguageSwitch language;  // Chinese, as the tool starts
-    LinkState state;
+    ToolState state;
     SilentPrompter prompter;
     Mainfrm w(state, prompter, QStringList{device});
     w.show();

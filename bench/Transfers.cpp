@@ -12,7 +12,7 @@
 #include "BenchSupport.h"
 #include "SimProcess.h"
 #include "Transfers.h"
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Colors.h"
 #include "link/CommPort.h"
@@ -75,7 +75,7 @@ QList<Row> MeasureTransfers(const QString &programFile)
     SimProcess sim({QStringLiteral("--wire-time"), QStringLiteral("--program"), programFile});
     if (!sim.ok())
         return {Row{QStringLiteral("transfers"), QStringLiteral("-"), QStringLiteral("trelmo-sim did not start")}};
-    LinkState state;
+    ToolState state;
     SilentPrompter prompter;
     Mainfrm w(state, prompter, QStringList{sim.device});
     w.show();

@@ -24,9 +24,9 @@
 #include "Spreadsheet.h"
 #include "ToolRun.h"
 #include "Transfers.h"
-#include "link/Crc.h"
-#include "link/ModbusLink.h"
-#include "projects/LineRenderer.h"
+#include "protocol/Crc.h"
+#include "protocol/Frames.h"
+#include "editor/LineRenderer.h"
 #include "ui/FlexGrid.h"
 #include "ui/Widgets.h"
 
@@ -225,7 +225,7 @@ Row measureFrames()
     std::uint32_t sink = 0;
     const double t0 = nowMs();
     for (int i = 0; i < Frames; ++i) {
-        ModbusLink::buildHeader(frame, 1, 3, i & 0x3FFF, 120);
+        frames::BuildHeader(frame, 1, 3, i & 0x3FFF, 120);
         sink += ModbusCrc(frame);
     }
     const double s = (nowMs() - t0) / 1000.0;

@@ -18,7 +18,7 @@
 #include "cli/Trace.h"
 
 class ToolCore;
-struct LinkState;
+struct ToolState;
 
 namespace cli {
 
@@ -134,7 +134,7 @@ private:
 
     Options m_options;
     QuietPrompter m_prompter;
-    std::unique_ptr<LinkState> m_state;
+    std::unique_ptr<ToolState> m_state;
     std::unique_ptr<ToolCore> m_core;
     std::optional<project::Contents> m_project;
     Trace m_trace;

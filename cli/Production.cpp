@@ -10,8 +10,8 @@
 #include "cli/Cli.h"
 #include "core/Texts.h"
 #include "core/ToolCore.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 
 namespace cli {
 

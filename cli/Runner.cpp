@@ -70,7 +70,7 @@ int BlocksOf(int lines)
 }
 }  // namespace
 
-Runner::Runner(Options options) : m_options(std::move(options)), m_state(std::make_unique<LinkState>())
+Runner::Runner(Options options) : m_options(std::move(options)), m_state(std::make_unique<ToolState>())
 {
     m_terminal = isatty(STDERR_FILENO);
     const QString port = m_options.port;

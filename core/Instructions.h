@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "link/LinkState.h"
+#include "protocol/Program.h"
 #include "core/NumberText.h"
 #include "core/Texts.h"
 

@@ -1,6 +1,6 @@
 #include "core/ParameterEntry.h"
 
-#include "link/RegisterMap.h"
+#include "protocol/RegisterMap.h"
 #include "core/NumberText.h"
 #include "core/ScaledValue.h"
 #include "core/Texts.h"

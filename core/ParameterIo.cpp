@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "link/CommPort.h"
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 
 namespace param {
 

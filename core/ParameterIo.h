@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "core/ParameterFile.h"
-#include "link/LinkContext.h"
+#include "core/ToolContext.h"
 
 namespace param {
 
@@ -19,7 +19,7 @@ inline constexpr text::Text NotRead{QT_TRANSLATE_NOOP("Trelmo", "没有读到控
 
 class ParameterIo {
 public:
-    explicit ParameterIo(const LinkContext &ctx) : m_ctx(ctx) {}
+    explicit ParameterIo(const ToolContext &ctx) : m_ctx(ctx) {}
 
     enum class Outcome { Done, NoReply, PortFailed, Stopped };
     // Reads the parameter block and the accelerations.
@@ -78,7 +78,7 @@ public:
 private:
     Outcome await(std::uint32_t stops);
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
 };
 
 }  // namespace param

@@ -18,7 +18,7 @@
 
 #include "core/ProjectFile.h"
 #include "core/Texts.h"
-#include "link/LinkState.h"
+#include "protocol/Program.h"
 
 namespace sheet {
 

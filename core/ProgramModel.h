@@ -11,12 +11,12 @@
 #include <QObject>
 #include <QString>
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 
 class ProgramModel : public QObject {
     Q_OBJECT
 public:
-    explicit ProgramModel(LinkState &state) : m_state(state) {}
+    explicit ProgramModel(ToolState &state) : m_state(state) {}
 
     ProgramBytes &image() { return m_state.ProgramImage; }
     const ProgramBytes &image() const { return m_state.ProgramImage; }
@@ -56,7 +56,7 @@ signals:
     void rendered(int count, int block);
 
 private:
-    LinkState &m_state;
+    ToolState &m_state;
     double m_count = 0;
     struct Baseline {
         double count = 0;

@@ -6,7 +6,7 @@
 #include <QString>
 #include <optional>
 
-#include "link/LinkState.h"
+#include "protocol/Program.h"
 
 namespace project {
 

@@ -2,11 +2,11 @@
 
 #include "core/Prompter.h"
 #include "core/Texts.h"
-#include "link/Tags.h"
+#include "protocol/Tags.h"
 
-ToolCore::ToolCore(LinkState &state_, Prompter &prompter_, std::function<QStringList()> catalogue)
-    : state(state_), prompter(prompter_), program(state_),
-      ctx{state_, port, link, stop, prompter_, status, program, timers}, link(ctx), stop(ctx), receive(ctx),
+ToolCore::ToolCore(ToolState &state_, Prompter &prompter_, std::function<QStringList()> catalogue)
+    : state(state_), prompter(prompter_), program(state_), link(state_, port), stop(link, port),
+      ctx{state_, port, link, stop, prompter_, status, program, timers}, receive(ctx),
       connection(ctx), transfer(ctx), verify(ctx), traffic(ctx)
 {
     port.setObjectName(QStringLiteral("MSComm"));
@@ -19,7 +19,10 @@ ToolCore::ToolCore(LinkState &state_, Prompter &prompter_, std::function<QString
     connect(&timers.Timer1, &QTimer::timeout, this, &ToolCore::onTimer1);
     connect(&timers.Timer2, &QTimer::timeout, &receive, &ReceiveHandler::watchdogTick);
     connect(&port, &CommPort::received, &receive, &ReceiveHandler::onReceive);
-    connect(&port, &CommPort::failed, this, &ToolCore::onPortFailed);
+    // The port failed under us (the adapter was pulled out): the one path of a lost port.
+    connect(&port, &CommPort::failed, &link, &ModbusLink::lost);
+    connect(&link, &ModbusLink::portLost, this, &ToolCore::onPortLost);
+    connect(&stop, &EmergencyStop::givenUp, this, [this] { prompter.message(text::StopUnconfirmed()); });
     connect(&receive, &ReceiveHandler::accepted, &transfer, &Transfer::replyAccepted);
     connect(&receive, &ReceiveHandler::accepted, &verify, &Verify::replyAccepted);
     // A stop ends a verify at once.
@@ -59,16 +62,14 @@ void ToolCore::onTimer1()
         emit ticked();
 }
 
-void ToolCore::onPortFailed()
+// A lost port (a send that failed, or the port failing under us): "not connected", the user
+// told once, and a transfer or a verify on its way ends as cut short.
+void ToolCore::onPortLost(bool reported, int tag)
 {
-    // The port failed under us (the adapter was pulled out): say so once, as a failed send
-    // would, and forget the request; the port is already closed.
-    state.PortLostReported = true;
-    transfer.portFailed();
-    verify.portFailed();
-    state.RequestTag = tag::Idle;
-    state.PortErrorFlag = 0;
     status.show(false);
-    prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
+    if (!reported)
+        prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
+    transfer.portFailed(tag);
+    verify.portFailed();
     transfer.checkEnded();
 }

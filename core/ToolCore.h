@@ -7,17 +7,18 @@
 #include <QStringList>
 #include <functional>
 
+#include "core/Connection.h"
 #include "core/ControllerStatus.h"
 #include "core/ProgramModel.h"
+#include "core/ReceiveHandler.h"
+#include "core/ToolContext.h"
+#include "core/ToolState.h"
 #include "core/Traffic.h"
 #include "core/Transfer.h"
 #include "core/Verify.h"
 #include "link/CommPort.h"
-#include "link/Connection.h"
 #include "link/EmergencyStop.h"
-#include "link/LinkContext.h"
 #include "link/ModbusLink.h"
-#include "link/ReceiveHandler.h"
 
 class Prompter;
 
@@ -26,20 +27,20 @@ class ToolCore : public QObject {
 public:
     // `catalogue` gives the devices that port numbers 1 to 20 stand for; it is asked afresh at
     // every connect.
-    ToolCore(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue);
+    ToolCore(ToolState &state, Prompter &prompter, std::function<QStringList()> catalogue);
 
     // The start-up connect: port scan, handshake, the read of the stored program, the timers.
     Connection::Outcome start();
 
-    LinkState &state;
+    ToolState &state;
     Prompter &prompter;
     CommPort port;
     LinkTimers timers;
     ControllerStatus status;
     ProgramModel program;
-    LinkContext ctx;
     ModbusLink link;
     EmergencyStop stop;
+    ToolContext ctx;
     ReceiveHandler receive;
     Connection connection;
     Transfer transfer;
@@ -54,5 +55,5 @@ signals:
 
 private:
     void onTimer1();
-    void onPortFailed();
+    void onPortLost(bool reported, int tag);
 };

@@ -1,12 +1,13 @@
 #include "core/Traffic.h"
 
 #include "link/CommPort.h"
-#include "link/Crc.h"
+#include "protocol/Crc.h"
+#include "protocol/Frames.h"
 #include "link/EmergencyStop.h"
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 
 #include <algorithm>
 #include <optional>
@@ -30,7 +31,7 @@ std::uint16_t Judge(const QByteArray &frame, const QByteArray &request)
 {
     if (std::uint8_t(frame[1]) & 0x80)
         return Traffic::Exception;
-    const int length = ModbusLink::ExpectedReplyLength(request);
+    const int length = frames::ExpectedReplyLength(request);
     if (frame.size() != length)
         return Traffic::WrongLength;
     switch (std::uint8_t(frame[1])) {
@@ -42,7 +43,7 @@ std::uint16_t Judge(const QByteArray &frame, const QByteArray &request)
 }
 }  // namespace
 
-Traffic::Traffic(const LinkContext &ctx) : m_ctx(ctx)
+Traffic::Traffic(const ToolContext &ctx) : m_ctx(ctx)
 {
     m_clock.start();
     m_silence.setSingleShot(true);
@@ -88,12 +89,6 @@ Traffic::Traffic(const LinkContext &ctx) : m_ctx(ctx)
             lapse(r);
         emit grew();
     });
-}
-
-bool Traffic::IsStop(const QByteArray &frame)
-{
-    return frame.size() == 8 && frame[1] == 0x05 && frame[2] == 0 && frame[3] == char(reg::coil::EmergencyStop) &&
-           frame[4] == char(0xFF) && frame[5] == 0;
 }
 
 QByteArray Traffic::bytes(const Row &row) const
@@ -190,7 +185,7 @@ void Traffic::lapseWaiting(bool keepStop)
 
 void Traffic::written(quint32 id, const QByteArray &frame)
 {
-    const bool stop = IsStop(frame);
+    const bool stop = frames::IsStop(frame);
     // The stop sent again goes out without an id of its own.
     auto waitingStop = std::find_if(m_waiting.begin(), m_waiting.end(),
                                     [&frame](const Request &r) { return r.stop && r.frame == frame; });
@@ -305,7 +300,7 @@ std::vector<Traffic::Guess> Traffic::guessesAt(int at) const
         if (std::uint8_t(r.frame[0]) != slave)
             return;
         if (function == std::uint8_t(r.frame[1]))
-            guesses.push_back({ModbusLink::ExpectedReplyLength(r.frame), &r, lapsed});
+            guesses.push_back({frames::ExpectedReplyLength(r.frame), &r, lapsed});
         else if (function == (std::uint8_t(r.frame[1]) | 0x80))
             guesses.push_back({ExceptionLength, &r, lapsed});
     };
@@ -442,7 +437,7 @@ void Traffic::takeReply(int length, const Request *request, bool lapsed, std::ui
         row.tag = std::int16_t(r.tag);
         row.block = std::int16_t(r.block);
         row.blocks = std::int16_t(r.blocks);
-        row.expected = std::uint16_t(ModbusLink::ExpectedReplyLength(r.frame));
+        row.expected = std::uint16_t(frames::ExpectedReplyLength(r.frame));
         row.latencyUs = std::int32_t(std::min<qint64>((at - r.ns) / 1000, INT32_MAX));
         row.request = r.row + 1;
     }

@@ -17,7 +17,7 @@
 #include <deque>
 #include <vector>
 
-#include "link/LinkContext.h"
+#include "core/ToolContext.h"
 
 class Traffic : public QObject {
     Q_OBJECT
@@ -64,7 +64,7 @@ public:
         double latencySumMs = 0, latencyMaxMs = 0;
     };
 
-    explicit Traffic(const LinkContext &ctx);
+    explicit Traffic(const ToolContext &ctx);
 
     // Rows are numbered from the start of the run; those from first() to end() are kept.
     quint64 first() const { return m_first; }
@@ -86,8 +86,6 @@ public:
     // What the port and the link report (public for benchmarks and fuzzing).
     void written(quint32 id, const QByteArray &frame);
     void read(const QByteArray &bytes);
-
-    static bool IsStop(const QByteArray &frame);
 
 signals:
     // Rows have been added or have changed. Nobody need listen.
@@ -130,7 +128,7 @@ private:
     qint64 timeAt(int at) const;
     void consume(int length);
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
     QElapsedTimer m_clock;
     qint64 m_origin = 0;
     std::deque<Row> m_rows;

@@ -1,8 +1,8 @@
 #include "core/TrafficWords.h"
 
 #include "core/Texts.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 
 #include <QStringList>
 #include <array>

@@ -1,12 +1,12 @@
 #include "core/Transfer.h"
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "core/ControllerStatus.h"
 #include "core/ProgramModel.h"
 #include "link/ModbusLink.h"
-#include "link/ProgramRead.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "core/ProgramRead.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "link/CommPort.h"
 #include "core/Prompter.h"
 #include "core/NumberText.h"
@@ -30,8 +30,20 @@ bool isUploadStep(int t)
 
 }  // namespace
 
-Transfer::Transfer(const LinkContext &ctx) : m_ctx(ctx)
+Transfer::Transfer(const ToolContext &ctx) : m_ctx(ctx)
 {
+}
+
+// Function 16 of the download: `count` registers of the program as it stood at the click, from
+// the position of block BlockIndex. A block that would not lie inside the program image is
+// refused, never read past its end.
+bool Transfer::writeBlock(int start, int count)
+{
+    const long offset = program::CountWordSize + long(program::BlockBytes) * (m_ctx.state.BlockIndex - 1);
+    if (m_ctx.state.BlockIndex < 1 || count < 1 || offset + 2L * count > program::ImageSize)
+        return m_ctx.link.WriteRegisters(tag::WriteBlock, start, {});
+    return m_ctx.link.WriteRegisters(tag::WriteBlock, start,
+                                     std::span<const std::uint8_t>(m_sent.data() + offset, std::size_t(2 * count)));
 }
 
 void Transfer::replyAccepted(int acceptedTag)
@@ -70,7 +82,7 @@ void Transfer::DownloadClick()
         if (!m_ctx.link.SendRegister(tag::WriteLineCount, reg::LineCount, m_lines))
             return;
         m_ctx.state.BlockCount = 0;
-        m_ctx.state.Transferring = LinkState::Transfer::Download;
+        m_ctx.state.Transferring = ToolState::Transfer::Download;
         emit started(Kind::Download, m_lines);
     } else {
         m_ctx.prompter.message(BadLineCount());
@@ -90,8 +102,7 @@ void Transfer::StartBlocks()
     m_ctx.state.BlockIndex = 1;
     m_ctx.state.BlocksDone = 0;
     m_ctx.state.BlockCount = std::int16_t(ProgramRead::blockCountFor(n));
-    if (!m_ctx.link.WriteProgramBlock(reg::Program, reg::RegistersPerLine * std::min(n, program::LinesPerBlock),
-                                      m_sent))
+    if (!writeBlock(reg::Program, reg::RegistersPerLine * std::min(n, program::LinesPerBlock)))
         blockWriteFailed();
 }
 
@@ -113,7 +124,7 @@ bool Transfer::nextBlock(int tag, int &start, int &registers)
 void Transfer::NextBlock()
 {
     int start = 0, registers = 0;
-    if (nextBlock(tag::WriteBlock, start, registers) && !m_ctx.link.WriteProgramBlock(start, registers, m_sent))
+    if (nextBlock(tag::WriteBlock, start, registers) && !writeBlock(start, registers))
         blockWriteFailed();
 }
 
@@ -149,18 +160,17 @@ void Transfer::blockWriteFailed()
     checkEnded();
 }
 
-void Transfer::portFailed()
+void Transfer::portFailed(int t)
 {
-    const int t = m_ctx.state.RequestTag;
     if (downloading() && (t == tag::BlocksDue || t == tag::WriteBlock || t == tag::WriteBlockDue))
         emit blockNotSent();
 }
 
 void Transfer::disconnected()
 {
-    if (m_ctx.state.Transferring == LinkState::Transfer::None)
+    if (m_ctx.state.Transferring == ToolState::Transfer::None)
         return;
-    portFailed();
+    portFailed(m_ctx.state.RequestTag);
     m_ctx.state.RequestTag = tag::Idle;
     checkEnded();
 }
@@ -179,7 +189,7 @@ bool Transfer::beginUpload(int lines)
     m_ctx.program.layOutRows(lines);
     m_ctx.state.BlockCount = std::int16_t(ProgramRead::blockCountFor(lines));
     m_ctx.state.BlocksDone = 0;
-    m_ctx.state.Transferring = LinkState::Transfer::Upload;
+    m_ctx.state.Transferring = ToolState::Transfer::Upload;
     if (lines >= 1)
         emit started(Kind::Upload, lines);
     const bool sent = ProgramRead::requestFirstBlock(m_ctx.state, m_ctx.link, lines);
@@ -205,7 +215,7 @@ void Transfer::checkEnded()
 void Transfer::end(bool complete)
 {
     const Kind kind = downloading() ? Kind::Download : Kind::Upload;
-    m_ctx.state.Transferring = LinkState::Transfer::None;
+    m_ctx.state.Transferring = ToolState::Transfer::None;
     if (complete) {
         emit finished(kind);
         return;

@@ -8,15 +8,15 @@
 // the program as it stood at the click, whatever happens to the grid meanwhile (nothing may
 // change it). An upload decides everything before it changes anything, and one that ends
 // before its last block puts the program back as it was before it began.
-#include "link/LinkContext.h"
-#include "link/LinkState.h"
+#include "core/ToolContext.h"
+#include "core/ToolState.h"
 #include <QObject>
 #include <functional>
 
 class Transfer : public QObject {
     Q_OBJECT
 public:
-    explicit Transfer(const LinkContext &ctx);
+    explicit Transfer(const ToolContext &ctx);
 
     enum class Kind { Download, Upload };
 
@@ -29,8 +29,9 @@ public:
     // Steps 1 to 3 of the main window's Timer1 tick. Returns false when the tick must end
     // at once (a send failed and the port was closed).
     bool timerStep();
-    // The port failed under a transfer (a write that failed, or the port's own error event).
-    void portFailed();
+    // The port failed under a transfer (a write that failed, or the port's own error event) with
+    // `tag` outstanding.
+    void portFailed(int tag);
     // The user disconnected: a transfer ends as a port failure would end it.
     void disconnected();
 
@@ -47,8 +48,8 @@ public:
     // A reply of the transfer has been taken (see ReceiveHandler::accepted).
     void replyAccepted(int tag);
     // A download has started and has not yet ended.
-    bool downloading() const { return m_ctx.state.Transferring == LinkState::Transfer::Download; }
-    bool uploading() const { return m_ctx.state.Transferring == LinkState::Transfer::Upload; }
+    bool downloading() const { return m_ctx.state.Transferring == ToolState::Transfer::Download; }
+    bool uploading() const { return m_ctx.state.Transferring == ToolState::Transfer::Upload; }
 
 signals:
     // A transfer has started with `lines` lines; it finished with its last block, or it was
@@ -69,10 +70,11 @@ signals:
 
 private:
     bool nextBlock(int tag, int &start, int &registers);
+    bool writeBlock(int start, int count);
     void blockWriteFailed();
     void end(bool complete);
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
     // The download's program as it stood at the click, and its line count.
     ProgramBytes m_sent{};
     int m_lines = 0;

@@ -10,9 +10,9 @@
 #include "core/Texts.h"
 #include "link/CommPort.h"
 #include "link/ModbusLink.h"
-#include "link/ProgramRead.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "core/ProgramRead.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 
 namespace {
 const text::Text Equal{QT_TRANSLATE_NOOP("Trelmo", "程序校验一致：共 %1 行。")};
@@ -64,7 +64,7 @@ QString Verify::Result::message() const
     return Different().arg(firstDifference).arg(differingLines);
 }
 
-Verify::Verify(const LinkContext &ctx) : m_ctx(ctx) {}
+Verify::Verify(const ToolContext &ctx) : m_ctx(ctx) {}
 
 bool Verify::start()
 {
@@ -87,7 +87,7 @@ bool Verify::begin(const ProgramBytes &expected, int lines)
         m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "串口无效，无法读取！"));
         return false;
     }
-    const LinkState &s = m_ctx.state;
+    const ToolState &s = m_ctx.state;
     if (s.RequestTag != tag::Idle || s.ManualScreenActive || s.ParamScreenActive || s.InterpScreenActive ||
         m_running) {
         m_ctx.prompter.message(text::NotDone());
@@ -110,7 +110,7 @@ void Verify::replyAccepted(int acceptedTag)
 {
     if (!m_running)
         return;
-    LinkState &s = m_ctx.state;
+    ToolState &s = m_ctx.state;
     if (acceptedTag == tag::VerifyLineCount) {
         m_result.controllerLines = s.ReportedLineCount;
         const int lines = std::min(m_result.projectLines, std::min(m_result.controllerLines, program::MaxLines));
@@ -140,7 +140,7 @@ void Verify::replyAccepted(int acceptedTag)
 
 void Verify::askBlock()
 {
-    LinkState &s = m_ctx.state;
+    ToolState &s = m_ctx.state;
     if (!m_running || s.RequestTag != tag::VerifyBlockDue) {
         checkEnded();
         return;
@@ -187,6 +187,8 @@ void Verify::compare()
 
 void Verify::end(bool complete)
 {
+    if (!m_running)
+        return;
     m_running = false;
     m_result.complete = complete;
     if (complete)

@@ -7,13 +7,13 @@
 #include <QObject>
 #include <QString>
 
-#include "link/LinkContext.h"
-#include "link/LinkState.h"
+#include "core/ToolContext.h"
+#include "core/ToolState.h"
 
 class Verify : public QObject {
     Q_OBJECT
 public:
-    explicit Verify(const LinkContext &ctx);
+    explicit Verify(const ToolContext &ctx);
 
     // What a verify found.
     struct Result {
@@ -56,7 +56,7 @@ private:
     void compare();
     void end(bool complete);
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
     ProgramBytes m_program{};
     ProgramBytes m_controller{};
     bool m_running = false;

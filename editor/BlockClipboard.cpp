@@ -13,7 +13,7 @@
 #include "core/Texts.h"
 #include "editor/LineSelection.h"
 #include "editor/ProgramGrid.h"
-#include "link/ProgramRead.h"
+#include "core/ProgramRead.h"
 #include "ui/FlexGrid.h"
 
 namespace {
@@ -36,7 +36,7 @@ Key BlockKey(const QKeyEvent &e)
 
 const char *const BlockClipboard::RecordsType = "application/x-trelmo-lines";
 
-BlockClipboard::BlockClipboard(LinkState &state, ProgramModel &program, Prompter &prompter,
+BlockClipboard::BlockClipboard(ToolState &state, ProgramModel &program, Prompter &prompter,
                                const EditorControls &controls, LineSelection &lines, QObject *parent)
     : QObject(parent), m_state(state), m_program(program), m_prompter(prompter), m_c(controls), m_lines(lines)
 {

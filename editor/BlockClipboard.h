@@ -22,7 +22,7 @@ public:
     // What the clipboard calls the records.
     static const char *const RecordsType;
 
-    BlockClipboard(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
+    BlockClipboard(ToolState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                    LineSelection &lines, QObject *parent = nullptr);
 
     void copy();
@@ -48,7 +48,7 @@ private:
     std::optional<QByteArray> clipboardLines(int room);
     void show(int lines);
 
-    LinkState &m_state;
+    ToolState &m_state;
     ProgramModel &m_program;
     Prompter &m_prompter;
     EditorControls m_c;

@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "editor/ProgramGrid.h"
-#include "projects/LineRenderer.h"
-#include "link/LinkState.h"
-#include "link/ProgramRead.h"
+#include "editor/LineRenderer.h"
+#include "core/ToolState.h"
+#include "core/ProgramRead.h"
 #include "core/ProgramModel.h"
 #include "ui/FlexGrid.h"
 #include "core/NumberText.h"
@@ -55,7 +55,7 @@ private:
     bool m_pushed = true;
 };
 
-EditHistory::EditHistory(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
+EditHistory::EditHistory(ToolState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                          QWidget &window)
     : m_state(state), m_program(program), m_prompter(prompter), m_c(controls)
 {

@@ -17,7 +17,7 @@
 class ProgramModel;
 class Prompter;
 class QWidget;
-struct LinkState;
+struct ToolState;
 
 class EditHistory : public QObject {
     Q_OBJECT
@@ -26,7 +26,7 @@ public:
     static constexpr int Depth = 100;
 
     // `window` is the main window: its keys and its text boxes.
-    EditHistory(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
+    EditHistory(ToolState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                 QWidget &window);
     ~EditHistory() override;
 
@@ -64,7 +64,7 @@ private:
     void put(ProgramEditor::Change change, int offset, const Snapshot &s);
     void closeCellEditors();
 
-    LinkState &m_state;
+    ToolState &m_state;
     ProgramModel &m_program;
     Prompter &m_prompter;
     EditorControls m_c;

@@ -8,8 +8,8 @@
 #include <cmath>
 
 #include "editor/ProgramGrid.h"
-#include "link/LinkState.h"
-#include "link/ProgramRead.h"
+#include "core/ToolState.h"
+#include "core/ProgramRead.h"
 #include "core/ProgramModel.h"
 #include "ui/Dialogs.h"
 #include "ui/FlexGrid.h"
@@ -32,7 +32,7 @@ const text::Text ProgramFull{QT_TRANSLATE_NOOP("Trelmo", "程序已有500行，�
 const text::Text ParameterRange{QT_TRANSLATE_NOOP("Trelmo", "参数超出范围（-2147483.648 至 2147483.647），输入无效！")};
 }  // namespace
 
-ProgramEditor::ProgramEditor(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
+ProgramEditor::ProgramEditor(ToolState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                              QObject *parent)
     : QObject(parent), m_state(state), m_program(program), m_prompter(prompter), m_c(controls)
 {

@@ -10,7 +10,7 @@
 #include "core/Instructions.h"
 
 class FlexGrid;
-struct LinkState;
+struct ToolState;
 class ProgramModel;
 class Prompter;
 class QComboBox;
@@ -33,7 +33,7 @@ public:
     static constexpr int Escape = keys::Escape;
     static constexpr int Backspace = keys::Backspace;
 
-    ProgramEditor(LinkState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
+    ProgramEditor(ToolState &state, ProgramModel &program, Prompter &prompter, const EditorControls &controls,
                   QObject *parent = nullptr);
 
     // Cell editing.
@@ -78,7 +78,7 @@ private:
     void insertRecord(const std::uint8_t *record);
     void refresh(int lines);
 
-    LinkState &m_state;
+    ToolState &m_state;
     ProgramModel &m_program;
     Prompter &m_prompter;
     EditorControls m_c;

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QStringList>
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "mainwindow/Mainfrm.h"
 #include "screens/SubScreen.h"
 #include "ui/Dialogs.h"
@@ -18,7 +18,7 @@ public:
 };
 
 struct FuzzWorld {
-    LinkState state;
+    ToolState state;
     FuzzPrompter prompter;
     Mainfrm window{state, prompter, QStringList{}};
 

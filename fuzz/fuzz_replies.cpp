@@ -13,8 +13,8 @@
 #include "core/TrafficWords.h"
 #include "link/EmergencyStop.h"
 #include "link/ModbusLink.h"
-#include "link/ReceiveHandler.h"
-#include "link/Tags.h"
+#include "core/ReceiveHandler.h"
+#include "protocol/Tags.h"
 #include "ui/FlexGrid.h"
 #include "screens/SubScreen.h"
 
@@ -26,7 +26,7 @@ constexpr std::int16_t Tags[] = {0,  1,  2,  3,  4,  5,  7,  8,  10, 11,  12,  1
 constexpr int LoadTags[] = {tag::ManualRead, tag::ParamsRead, tag::InterpReadA};
 
 // Loads screen `screen` (0 to 2; 3: none) unless it is the one loaded.
-void loadScreen(Mainfrm &w, LinkState &s, int screen)
+void loadScreen(Mainfrm &w, ToolState &s, int screen)
 {
     RunControl &run = w.runControl();
     for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i) {
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 8)
         return 0;
     FuzzWorld &world = FuzzWorld::instance();
-    LinkState &s = world.state;
+    ToolState &s = world.state;
     Mainfrm &w = world.window;
     ModbusLink &link = w.link();
     s.PortOpenFlag = 0;  // frames are built but nothing is written
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     else if (function == 2)
         link.SendRegister(tag, address, count);
     else if (function == 3)
-        link.WriteProgramBlock(address, count, s.ProgramImage);
+        link.WriteRegisters(tag, address, std::span<const std::uint8_t>(s.ProgramImage.data() + 2, 2 * std::size_t(count)));
     // The emergency stop behind the request: the reply's bytes come before its echo.
     if (data[3] >= 128)
         w.emergencyStop().stop(tag);

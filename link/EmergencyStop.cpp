@@ -1,43 +1,40 @@
 #include "link/EmergencyStop.h"
 
-#include "link/ModbusLink.h"
-#include "link/Tags.h"
 #include "link/CommPort.h"
-#include "core/Prompter.h"
-#include "core/Texts.h"
+#include "link/ModbusLink.h"
 
 #include <cmath>
 
-EmergencyStop::EmergencyStop(const LinkContext &ctx) : m_ctx(ctx)
+EmergencyStop::EmergencyStop(ModbusLink &link, CommPort &port) : m_link(link), m_port(port)
 {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EmergencyStop::resend);
-    m_ctx.link.stopConfirmed = [this] { onConfirmed(); };
+    m_link.stopConfirmed = [this] { onConfirmed(); };
     // A stop can neither be echoed nor sent again through a closed port: whatever is opened
     // next starts without it.
-    connect(&m_ctx.port, &CommPort::closed, this, &EmergencyStop::cancel);
+    connect(&m_port, &CommPort::closed, this, &EmergencyStop::cancel);
 }
 
 bool EmergencyStop::pending() const
 {
-    return m_ctx.link.stopAwaited();
+    return m_link.stopAwaited();
 }
 
 bool EmergencyStop::stop(int tag)
 {
     m_timer.stop();
-    m_ctx.link.setStopAwaited(false);
-    if (!m_ctx.link.SendStop(tag)) {
+    m_link.setStopAwaited(false);
+    if (!m_link.SendStop(tag)) {
         m_sends = 0;
         return false;
     }
     m_tag = tag;
     m_sends = 1;
-    m_ctx.link.setStopAwaited(true);
+    m_link.setStopAwaited(true);
     emit sent(m_tag);
     // The 300 ms count from the moment the frame leaves, which may be after the frame on the
     // line has gone.
-    m_timer.start(ResendMs + int(std::ceil(m_ctx.port.msUntilQuiet())));
+    m_timer.start(ResendMs + int(std::ceil(m_port.msUntilQuiet())));
     return true;
 }
 
@@ -50,27 +47,26 @@ void EmergencyStop::onConfirmed()
 void EmergencyStop::cancel()
 {
     m_timer.stop();
-    m_ctx.link.setStopAwaited(false);
+    m_link.setStopAwaited(false);
 }
 
 void EmergencyStop::resend()
 {
     if (!pending())
         return;
-    if (!m_ctx.port.isOpen()) {
+    if (!m_port.isOpen()) {
         cancel();  // the port has gone (and the user has been told so): nothing can go out
         return;
     }
     if (m_sends < MaxSends) {
-        if (!m_ctx.link.ResendStop()) {
+        if (!m_link.ResendStop()) {
             cancel();
             return;
         }
         ++m_sends;
-        m_timer.start(ResendMs + int(std::ceil(m_ctx.port.msUntilQuiet())));
+        m_timer.start(ResendMs + int(std::ceil(m_port.msUntilQuiet())));
         return;
     }
     cancel();
     emit givenUp(m_tag);
-    m_ctx.prompter.message(text::StopUnconfirmed());
 }

@@ -1,13 +1,10 @@
 #include "link/ModbusLink.h"
 
-#include "link/Crc.h"
-#include "core/ControllerStatus.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
 #include "link/CommPort.h"
-#include "core/Prompter.h"
-#include "core/Texts.h"
 #include "link/WaitMs.h"
+#include "protocol/Crc.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -15,47 +12,12 @@
 #include <utility>
 
 namespace {
-// Arguments are signed 16-bit numbers on the wire; only 0 .. 32767 can be sent.
-bool fits(int v)
-{
-    return v >= 0 && v <= 32767;
-}
-
-void putWord(QByteArray &frame, int v)
-{
-    frame.append(char((v >> 8) & 0xFF));
-    frame.append(char(v & 0xFF));
-}
-
 // A function-16 request carries at most 123 registers.
 constexpr int MaxWriteRegisters = 123;
-constexpr int EchoLength = 8;
+using frames::BuildHeader;
+using frames::ExpectedReplyLength;
+using frames::IsCoilOff;
 }  // namespace
-
-bool ModbusLink::buildHeader(QByteArray &frame, int slave, int function, int a, int b)
-{
-    frame.clear();
-    if (!fits(a) || !fits(b) || slave < 0 || slave > 255)
-        return false;
-    frame.append(char(slave));
-    frame.append(char(function));
-    putWord(frame, a);
-    putWord(frame, b);
-    return true;
-}
-
-int ModbusLink::ExpectedReplyLength(const QByteArray &request)
-{
-    if (request.size() < 6)
-        return 0;
-    switch (std::uint8_t(request[1])) {
-    case 0x03: return 5 + 2 * ((std::uint8_t(request[4]) << 8) | std::uint8_t(request[5]));
-    case 0x05:
-    case 0x06:
-    case 0x10: return EchoLength;
-    default: return 0;
-    }
-}
 
 void ModbusLink::ComputeCrc()
 {
@@ -64,10 +26,10 @@ void ModbusLink::ComputeCrc()
     m_crcHi = std::uint8_t(crc >> 8);
 }
 
-ModbusLink::ModbusLink(const LinkContext &ctx) : m_ctx(ctx)
+ModbusLink::ModbusLink(LinkState &state, CommPort &port) : m_state(state), m_port(port)
 {
-    connect(&m_ctx.port, &CommPort::written, this, [this](quint32 id, const QByteArray &) { frameWritten(id); });
-    connect(&m_ctx.port, &CommPort::bytesRead, this, &ModbusLink::heard);
+    connect(&m_port, &CommPort::written, this, [this](quint32 id, const QByteArray &) { frameWritten(id); });
+    connect(&m_port, &CommPort::bytesRead, this, &ModbusLink::heard);
 }
 
 // An exception reply is five bytes: the slave, the function with its high bit set, the code and
@@ -84,14 +46,9 @@ void ModbusLink::heard(const QByteArray &bytes)
         emit exceptionReceived(m_current.tag, std::uint8_t(m_heard[2]));
 }
 
-bool ModbusLink::IsCoilOff(const QByteArray &frame)
-{
-    return frame.size() == EchoLength && std::uint8_t(frame[1]) == 0x05 && frame[4] == 0 && frame[5] == 0;
-}
-
 ModbusLink::Setup ModbusLink::setUp(int tag)
 {
-    m_ctx.state.RequestTag = std::int16_t(tag);
+    m_state.RequestTag = std::int16_t(tag);
     return {tag, m_stops};
 }
 
@@ -107,7 +64,7 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
 {
     m_lastDropped = false;
     if (!built) {
-        m_ctx.state.RequestTag = std::int16_t(tag);
+        m_state.RequestTag = std::int16_t(tag);
         return fail();
     }
     ComputeCrc();
@@ -120,22 +77,22 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
         m_lastDropped = true;
         return true;
     }
-    m_ctx.state.RequestTag = std::int16_t(tag);
+    m_state.RequestTag = std::int16_t(tag);
     m_current = {tag, m_tx, ++m_serial, false, false, 0};
-    if (m_ctx.state.PortOpenFlag != 1)
+    if (m_state.PortOpenFlag != 1)
         return true;  // no port was ever opened: the request is built, nothing goes out
     emit sending(m_current.serial, tag);
     // Bytes still waiting belong to no request from here on (a late or partial reply of an
     // abandoned one): they must not run into the reply to this one. While a stop is on its
     // way they are the stop's business: its echo is looked for behind them.
     if (!stopAwaited() && !urgent) {
-        if (m_ctx.port.isOpen())
-            m_ctx.port.readAll();
+        if (m_port.isOpen())
+            m_port.readAll();
         m_rx.clear();
     }
     m_heard.clear();
     armReceive();
-    if (!m_ctx.port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal, m_current.serial))
+    if (!m_port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal, m_current.serial))
         return fail();
     return true;
 }
@@ -159,7 +116,7 @@ void ModbusLink::frameWritten(quint32 id)
 
 void ModbusLink::whenWritten(QObject *context, std::function<void()> then)
 {
-    if (m_lastDropped || m_ctx.state.PortOpenFlag != 1)
+    if (m_lastDropped || m_state.PortOpenFlag != 1)
         return;
     // Already written (the line was quiet): at once.
     if (m_current.written) {
@@ -173,34 +130,45 @@ void ModbusLink::whenWritten(QObject *context, std::function<void()> then)
 
 bool ModbusLink::fail()
 {
-    // The request is forgotten and the port closed before the user is told, so that nothing
-    // that runs while the message is open can send into the broken port.
-    emit sendFailed(m_ctx.state.RequestTag);
-    m_ctx.state.PortErrorFlag = 1;
-    m_ctx.state.RequestTag = tag::Idle;
-    m_ctx.port.close();
+    emit sendFailed(m_state.RequestTag);
+    m_state.PortErrorFlag = 1;
+    forget();
+    return false;
+}
+
+void ModbusLink::lost()
+{
+    const bool reported = m_state.PortLostReported;
+    m_state.PortLostReported = true;
+    forget(reported);
+}
+
+// The request is forgotten and the port closed before the user is told, so that nothing that
+// runs while the message is open can send into the broken port.
+void ModbusLink::forget(std::optional<bool> reported)
+{
+    const int outstanding = m_state.RequestTag;
+    m_state.RequestTag = tag::Idle;
+    m_port.close();
     m_rx.clear();
     m_abandoned.reset();
-    m_ctx.state.PortErrorFlag = 0;
-    m_ctx.status.show(false);
-    if (!m_ctx.state.PortLostReported)
-        m_ctx.prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
-    return false;
+    m_state.PortErrorFlag = 0;
+    emit portLost(reported.value_or(m_state.PortLostReported), outstanding);
 }
 
 bool ModbusLink::ReadRegistersFrom(int slave, int tag, int address, int count)
 {
-    return request(tag, buildHeader(m_tx, slave, 0x03, address, count));
+    return request(tag, BuildHeader(m_tx, slave, 0x03, address, count));
 }
 
 bool ModbusLink::ReadRegisters(int tag, int address, int count)
 {
-    return ReadRegistersFrom(m_ctx.state.SlaveAddress, tag, address, count);
+    return ReadRegistersFrom(m_state.SlaveAddress, tag, address, count);
 }
 
 bool ModbusLink::SendCoilOn(int tag, int coil)
 {
-    const bool built = buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x05, coil, 0);
+    const bool built = BuildHeader(m_tx, m_state.SlaveAddress, 0x05, coil, 0);
     // ON is the constant FF00 of the frame, outside the range of the arguments.
     if (built)
         m_tx[4] = char(0xFF);
@@ -209,19 +177,19 @@ bool ModbusLink::SendCoilOn(int tag, int coil)
 
 bool ModbusLink::SendCoilOff(int tag, int coil)
 {
-    return request(tag, buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x05, coil, 0));
+    return request(tag, BuildHeader(m_tx, m_state.SlaveAddress, 0x05, coil, 0));
 }
 
 bool ModbusLink::SendRegister(int tag, int address, int value)
 {
-    return request(tag, buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x06, address, value));
+    return request(tag, BuildHeader(m_tx, m_state.SlaveAddress, 0x06, address, value));
 }
 
 bool ModbusLink::WriteRegisters(int tag, int start, std::span<const std::uint8_t> data)
 {
     const int count = int(data.size() / 2);
     const bool built = count >= 1 && count <= MaxWriteRegisters && data.size() % 2 == 0 &&
-                       buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x10, start, count);
+                       BuildHeader(m_tx, m_state.SlaveAddress, 0x10, start, count);
     if (built) {
         m_tx.append(char(2 * count));
         m_tx.append(reinterpret_cast<const char *>(data.data()), 2 * count);
@@ -229,27 +197,16 @@ bool ModbusLink::WriteRegisters(int tag, int start, std::span<const std::uint8_t
     return request(tag, built);
 }
 
-bool ModbusLink::WriteProgramBlock(int start, int count, const ProgramBytes &image)
-{
-    const long offset = program::CountWordSize + long(program::BlockBytes) * (m_ctx.state.BlockIndex - 1);
-    // The block must lie inside the program image; anything else is refused, never read past
-    // the end.
-    if (m_ctx.state.BlockIndex < 1 || count < 1 || offset + 2L * count > program::ImageSize)
-        return request(tag::WriteBlock, false);
-    return WriteRegisters(tag::WriteBlock, start,
-                          std::span<const std::uint8_t>(image.data() + offset, std::size_t(2 * count)));
-}
-
 bool ModbusLink::SendStop(int tag)
 {
-    const bool built = buildHeader(m_tx, m_ctx.state.SlaveAddress, 0x05, reg::coil::EmergencyStop, 0);
+    const bool built = BuildHeader(m_tx, m_state.SlaveAddress, 0x05, reg::coil::EmergencyStop, 0);
     if (built) {
         m_tx[4] = char(0xFF);
         // What waits for the line goes, but the OFFs, which follow the stop. The reply to a
         // request already on the wire may still come: its bytes are taken by its length.
-        m_ctx.port.dropQueued(IsCoilOff);
-        if (m_ctx.port.isOpen())
-            m_rx += m_ctx.port.readAll();
+        m_port.dropQueued(IsCoilOff);
+        if (m_port.isOpen())
+            m_rx += m_port.readAll();
         // A reply whose bytes have all come (taken, or refused) is over.
         const int length = ExpectedReplyLength(m_current.frame);
         if (m_current.written && !m_current.answered && m_current.received < length)
@@ -264,9 +221,9 @@ bool ModbusLink::SendStop(int tag)
 
 bool ModbusLink::ResendStop()
 {
-    if (m_stopEcho.isEmpty() || !m_ctx.port.isOpen())
+    if (m_stopEcho.isEmpty() || !m_port.isOpen())
         return false;
-    return m_ctx.port.write(m_stopEcho, CommPort::Priority::Urgent) || fail();
+    return m_port.write(m_stopEcho, CommPort::Priority::Urgent) || fail();
 }
 
 void ModbusLink::confirmStop()
@@ -296,7 +253,7 @@ void ModbusLink::armReceive()
     // While a stop is on its way every byte is looked at as it comes: the echo is found at
     // a frame boundary, behind whatever is still arriving.
     if (stopAwaited() || m_abandoned) {
-        m_ctx.port.setRThreshold(1);
+        m_port.setRThreshold(1);
         return;
     }
     int want = ExpectedReplyLength(m_current.frame);
@@ -308,13 +265,13 @@ void ModbusLink::armReceive()
         if (!r.answered)
             consider(ExpectedReplyLength(r.frame));
     if (want <= 0)
-        want = m_ctx.port.rThreshold();
-    m_ctx.port.setRThreshold(std::max(1, want - int(m_rx.size())));
+        want = m_port.rThreshold();
+    m_port.setRThreshold(std::max(1, want - int(m_rx.size())));
 }
 
 void ModbusLink::discardInput()
 {
-    m_ctx.port.readAll();
+    m_port.readAll();
     emit givenUp();
     m_rx.clear();
     m_abandoned.reset();
@@ -339,8 +296,8 @@ bool ModbusLink::WaitForAnswer(double ms)
         if (answered)
             loop.quit();
     });
-    connect(&m_ctx.port, &CommPort::closed, &loop, &QEventLoop::quit);
-    if (m_ctx.port.isOpen() && !m_lastDropped)
+    connect(&m_port, &CommPort::closed, &loop, &QEventLoop::quit);
+    if (m_port.isOpen() && !m_lastDropped)
         loop.exec();
     return answered;
 }

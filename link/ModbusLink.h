@@ -2,9 +2,9 @@
 // The one request path. Every request is built in one transmit buffer for SlaveAddress, gets
 // its CRC, and goes to the port in one write; the same call sets RequestTag, and the receive
 // threshold to the length of the reply that this frame asks for. No sender waits for the
-// reply. A failed send takes the one error path: "串口出错！", the main window shows "not
-// connected", the request is forgotten (RequestTag 0, PortErrorFlag 0) and the port closed;
-// the sender then returns false.
+// reply. A failed send takes the one error path: the request is forgotten (RequestTag 0,
+// PortErrorFlag 0), the port closed, and portLost() tells whoever shows it ("串口出错！", "not
+// connected"); the sender then returns false.
 //
 // The emergency stop is a barrier in this path. From the moment it is sent until the
 // controller echoes it or it is given up, nothing but the stop and coil OFF frames (a jog or an
@@ -13,7 +13,6 @@
 // a command set up before a stop is dropped when it comes to send, whenever that is. A dropped
 // request changes nothing: RequestTag stays with the stop, and the sender returns true with
 // lastDropped() set.
-#include "link/LinkContext.h"
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -24,11 +23,14 @@
 #include <vector>
 
 #include "link/LinkState.h"
+#include "protocol/Frames.h"
+
+class CommPort;
 
 class ModbusLink : public QObject {
     Q_OBJECT
 public:
-    explicit ModbusLink(const LinkContext &ctx);
+    ModbusLink(LinkState &state, CommPort &port);
 
     // Function 03: `count` holding registers at `address`.
     bool ReadRegisters(int tag, int address, int count);
@@ -41,9 +43,6 @@ public:
     bool SendRegister(int tag, int address, int value);
     // Function 16: data.size() / 2 registers from `start`, each register high byte first.
     bool WriteRegisters(int tag, int start, std::span<const std::uint8_t> data);
-    // Function 16 of the download: `count` registers of `image` at the position of block
-    // BlockIndex.
-    bool WriteProgramBlock(int start, int count, const ProgramBytes &image);
     // Coil 16 ON, the emergency stop: whatever is on its way is abandoned (see above), and
     // the stop goes out ahead of anything waiting for the line.
     bool SendStop(int tag);
@@ -75,11 +74,6 @@ public:
     // The same, but over as soon as that reply has been accepted, or the port has closed.
     bool WaitForAnswer(double ms);
 
-    // The length of the reply a request asks for: 5 + 2 x count for function 03, 8 for
-    // functions 05, 06 and 16 (0 for anything else). The reply check uses the same rule.
-    static int ExpectedReplyLength(const QByteArray &request);
-    // A coil switched off: the one kind of frame that may follow a stop.
-    static bool IsCoilOff(const QByteArray &frame);
 
     // What the receive handler needs to know about the requests on their way.
     struct Request {
@@ -117,15 +111,15 @@ public:
     std::uint8_t CrcLo() const { return m_crcLo; }
     std::uint8_t CrcHi() const { return m_crcHi; }
 
-    // Builds a request header without sending it (used by the senders; public for benchmarks).
-    static bool buildHeader(QByteArray &frame, int slave, int function, int a, int b);
-
 signals:
     // For listeners only (the traffic record); nothing here depends on them.
     // A request goes to the port as `serial` (the id it is written with) under `tag`.
     void sending(quint32 serial, int tag);
     // A send took the error path.
     void sendFailed(int tag);
+    // The port failed under a send (or under us: lost()): the request outstanding (`tag`) is
+    // forgotten and the port closed. `reported`: the loss has been told of already.
+    void portLost(bool reported, int tag);
     // A watchdog has given the request outstanding up and thrown away what waited at the port.
     void givenUp();
     // The reply to the request of `serial` has been accepted.
@@ -139,10 +133,17 @@ private:
     bool request(int tag, bool built, bool urgent = false);
     void ComputeCrc();
     bool fail();
+    void forget(std::optional<bool> reported = std::nullopt);
+public:
+    // The port failed under us (the adapter was pulled out): the one path of a lost port, as a
+    // failed send takes it; the port is closed already.
+    void lost();
+private:
     void frameWritten(quint32 id);
     void heard(const QByteArray &bytes);
 
-    LinkContext m_ctx;
+    LinkState &m_state;
+    CommPort &m_port;
     QByteArray m_tx;
     std::uint8_t m_crcLo = 0;
     std::uint8_t m_crcHi = 0;

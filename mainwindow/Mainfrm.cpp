@@ -1,8 +1,8 @@
 #include "mainwindow/Mainfrm.h"
 
-#include "link/ProgramRead.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "core/ProgramRead.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/TransferProgress.h"
 #include "mainwindow/TrafficMonitor.h"
@@ -23,7 +23,7 @@
 #include "editor/LineSelection.h"
 #include "editor/ProgramEditor.h"
 #include "editor/ProgramGrid.h"
-#include "projects/LineRenderer.h"
+#include "editor/LineRenderer.h"
 #include "projects/ProjectFiles.h"
 #include "projects/RecentProjects.h"
 
@@ -110,12 +110,12 @@ QLineEdit *makeBox(QWidget *parent, const char *name, int width)
 }
 }  // namespace
 
-Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent)
+Mainfrm::Mainfrm(ToolState &state, Prompter &prompter, const QStringList &devices, QWidget *parent)
     : Mainfrm(
           state, prompter, [devices] { return devices; }, parent)
 {}
 
-Mainfrm::Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent)
+Mainfrm::Mainfrm(ToolState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_prompter(prompter), m_core(state, prompter, std::move(catalogue)),
       m_runControl(m_core.ctx, *this), m_wheel(new WheelHook(this))
 {

@@ -35,9 +35,9 @@ class Mainfrm : public QMainWindow {
 public:
     // `catalogue` gives the devices that port numbers 1 to 20 stand for; it is asked afresh at
     // every connect.
-    Mainfrm(LinkState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent = nullptr);
+    Mainfrm(ToolState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent = nullptr);
     // A fixed list of devices.
-    Mainfrm(LinkState &state, Prompter &prompter, const QStringList &devices, QWidget *parent = nullptr);
+    Mainfrm(ToolState &state, Prompter &prompter, const QStringList &devices, QWidget *parent = nullptr);
     ~Mainfrm() override;
 
     // Start-up: grid layout, port scan and handshake, timers.
@@ -54,7 +54,7 @@ public:
     void layoutGridColumns();
 
     ToolCore &core() { return m_core; }
-    LinkState &state() { return m_state; }
+    ToolState &state() { return m_state; }
     CommPort &port() { return m_core.port; }
     ModbusLink &link() { return m_core.link; }
     Connection &connection() { return m_core.connection; }
@@ -116,7 +116,7 @@ private:
 
     // Chinese from the start; Qt's own texts in Chinese too.
     LanguageSwitch m_language;
-    LinkState &m_state;
+    ToolState &m_state;
     Prompter &m_prompter;
     ToolCore m_core;
     RunControl m_runControl;

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's direct commands to the controller (emergency stop, power-on auto-run,
 // save data) and the guards in front of the three screens.
-#include "link/LinkContext.h"
+#include "core/ToolContext.h"
 #include <QString>
 #include <array>
 #include <functional>
@@ -13,7 +13,7 @@ class RunControl {
 public:
     enum Screen { Manual = 0, Parameters = 1, Interpolation = 2 };
 
-    RunControl(const LinkContext &ctx, Mainfrm &window) : m_ctx(ctx), m_window(window) {}
+    RunControl(const ToolContext &ctx, Mainfrm &window) : m_ctx(ctx), m_window(window) {}
 
     void setScreen(Screen which, SubScreen *screen) { m_screens[which] = screen; }
     SubScreen *screen(Screen which) const { return m_screens[which]; }
@@ -30,7 +30,7 @@ public:
 private:
     void command(const QString &portClosedMessage, int tag, const std::function<bool()> &send);
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
     Mainfrm &m_window;
     std::array<SubScreen *, 3> m_screens{};
 };

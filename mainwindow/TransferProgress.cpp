@@ -7,10 +7,10 @@
 #include <QProgressBar>
 #include <algorithm>
 
-#include "link/LinkState.h"
-#include "link/Tags.h"
+#include "core/ToolState.h"
+#include "protocol/Tags.h"
 
-TransferProgress::TransferProgress(const LinkState &state, QWidget *parent)
+TransferProgress::TransferProgress(const ToolState &state, QWidget *parent)
     : QWidget(parent), m_state(state), m_label(new QLabel(this)), m_bar(new QProgressBar(this))
 {
     setObjectName(QStringLiteral("TransferProgress"));

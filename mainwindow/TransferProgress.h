@@ -8,14 +8,14 @@
 
 class QLabel;
 class QProgressBar;
-struct LinkState;
+struct ToolState;
 
 class TransferProgress : public QWidget {
     Q_OBJECT
 public:
     enum class Kind { Download, Upload, Verify };
 
-    TransferProgress(const LinkState &state, QWidget *parent);
+    TransferProgress(const ToolState &state, QWidget *parent);
 
     // A transfer button is clicked: what an earlier transfer left shown goes.
     void clicked();
@@ -37,7 +37,7 @@ private:
     bool transferring() const;
     void showDone(int lines);
 
-    const LinkState &m_state;
+    const ToolState &m_state;
     QLabel *m_label;
     QProgressBar *m_bar;
     Phase m_phase = Phase::Idle;

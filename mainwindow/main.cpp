@@ -1,4 +1,4 @@
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "mainwindow/Mainfrm.h"
 #include "ui/Dialogs.h"
 #include "link/PortCatalogue.h"
@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
     describe(parser);
     parser.process(app);
 
-    LinkState state;
+    ToolState state;
     DesktopPrompter prompter;
     // Devices named on the command line stand for ports 1, 2, ... as given; without them the
     // system's serial devices are looked up afresh at every connect.

@@ -8,8 +8,8 @@
 
 #include "core/Instructions.h"
 #include "editor/ProgramGrid.h"
-#include "link/LinkState.h"
-#include "link/ProgramRead.h"
+#include "core/ToolState.h"
+#include "core/ProgramRead.h"
 #include "core/ProgramModel.h"
 #include "core/ProgramCsv.h"
 #include "core/ProjectFile.h"
@@ -43,7 +43,7 @@ QString TrimSpaces(const QString &path)
 
 }  // namespace
 
-ProjectFiles::ProjectFiles(LinkState &state, ProgramModel &program, FlexGrid &grid, Prompter &prompter,
+ProjectFiles::ProjectFiles(ToolState &state, ProgramModel &program, FlexGrid &grid, Prompter &prompter,
                            std::function<void()> hideEditors, QObject *parent)
     : QObject(parent), m_state(state), m_program(program), m_prompter(prompter), m_grid(grid),
       m_hideEditors(std::move(hideEditors)), m_folder(QDir::currentPath())
@@ -198,7 +198,7 @@ bool ProjectFiles::SaveProject()
 {
     m_hideEditors();
     // Half a program read from the controller is no project.
-    if (m_state.Transferring == LinkState::Transfer::Upload && ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (m_state.Transferring == ToolState::Transfer::Upload && ProgramRead::refuseWhileLocked(m_state, m_prompter))
         return false;
     const double count = m_program.count();
     // A count the file's count word cannot carry, or more lines than a program can have,

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-struct LinkState;
+struct ToolState;
 class ProgramModel;
 class Prompter;
 class FlexGrid;
@@ -16,7 +16,7 @@ class Form4;
 class ProjectFiles : public QObject {
     Q_OBJECT
 public:
-    ProjectFiles(LinkState &state, ProgramModel &program, FlexGrid &grid, Prompter &prompter,
+    ProjectFiles(ToolState &state, ProgramModel &program, FlexGrid &grid, Prompter &prompter,
                  std::function<void()> hideEditors, QObject *parent = nullptr);
     ~ProjectFiles() override;
 
@@ -60,7 +60,7 @@ private:
     void openPath(const QString &path);
     // Lines 1 to n as a CSV table; the program's baseline stays.
     bool exportSheet(const QString &path);
-    LinkState &m_state;
+    ToolState &m_state;
     ProgramModel &m_program;
     Prompter &m_prompter;
     FlexGrid &m_grid;

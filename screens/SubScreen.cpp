@@ -2,7 +2,7 @@
 
 #include "link/EmergencyStop.h"
 #include "link/ModbusLink.h"
-#include "link/Tags.h"
+#include "protocol/Tags.h"
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
 #include "ui/Language.h"
@@ -13,7 +13,7 @@
 #include <QCloseEvent>
 #include <QTimer>
 
-SubScreen::SubScreen(const LinkContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first)
+SubScreen::SubScreen(const ToolContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first)
     : QWidget(nullptr), m_ctx(ctx), m_cycle(cycle), m_first(first)
 {
     setObjectName(QLatin1String(name));
@@ -69,7 +69,7 @@ void SubScreen::Form_Load()
     m_replySinceWatchdog = false;
     if (m_lamp)
         m_lamp->setFillColor(m_lamp->backgroundColor());
-    LinkState &s = m_ctx.state;
+    ToolState &s = m_ctx.state;
     // With another request outstanding no read is sent; the watchdog starts the refresh.
     if (s.RequestTag == tag::Idle) {
         if (!pause(50))
@@ -196,7 +196,7 @@ void SubScreen::warnNoReply()
 // handled first when both fall due.
 void SubScreen::Timer2_Timer()
 {
-    LinkState &s = m_ctx.state;
+    ToolState &s = m_ctx.state;
     if (s.*m_cycle.active != 1)
         return;
     const bool progress = m_replySinceWatchdog || s.RequestTag == m_cycle.idleTag;

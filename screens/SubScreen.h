@@ -17,8 +17,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "link/LinkContext.h"
-#include "link/LinkState.h"
+#include "core/ToolContext.h"
+#include "core/ToolState.h"
 #include "core/ScaledValue.h"
 
 class Lamp;
@@ -31,7 +31,7 @@ public:
     struct Cycle {
         int refreshMs;
         int watchdogMs;
-        std::int16_t LinkState::*active;  // 1 while loaded; the main window's watchdog stands aside
+        std::int16_t ToolState::*active;  // 1 while loaded; the main window's watchdog stands aside
         int idleTag;                      // the watchdog is content while RequestTag stands here
         int resumeTag;                    // and brings it here when it gives a request up
         bool warnNoReply;                 // "与控制器通信异常！" after ten ticks without a reply
@@ -45,7 +45,7 @@ public:
 
     // The window named `name` with the title `title` (a text to translate); `first` is the read
     // that loading sends.
-    SubScreen(const LinkContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first);
+    SubScreen(const ToolContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first);
 
     bool isLoaded() const { return m_loaded; }
     // Shows the screen; a screen that is not loaded runs its load steps first.
@@ -93,7 +93,7 @@ protected:
 
     void closeEvent(QCloseEvent *event) override;
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
 
 private:
     void Form_Load();

@@ -1,9 +1,9 @@
 #include "screens/interpolation/InterpolationScreen.h"
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "ui/Dialogs.h"
 #include "ui/KeyAscii.h"
 #include "ui/Language.h"
@@ -58,11 +58,11 @@ constexpr double MaxScaled = 2147483647.0;
 // Refresh and watchdog every 100 ms; idle and resumed at "read A received"; silence is not
 // reported. Loading sends read A.
 const SubScreen::Cycle InterpCycle{
-    100, 100, &LinkState::InterpScreenActive, tag::InterpAReceived, tag::InterpAReceived, false};
+    100, 100, &ToolState::InterpScreenActive, tag::InterpAReceived, tag::InterpAReceived, false};
 const SubScreen::Read InterpLoad{tag::InterpReadA, reg::Status, ReadACount};
 }  // namespace
 
-InterpolationScreen::InterpolationScreen(const LinkContext &ctx)
+InterpolationScreen::InterpolationScreen(const ToolContext &ctx)
     : SubScreen(ctx, "Form1", QT_TRANSLATE_NOOP("Trelmo", "插补调试界面"), InterpCycle, InterpLoad)
 {
     buildControls();
@@ -233,7 +233,7 @@ void InterpolationScreen::showReadB()
 // Each tick shows one read and asks for the other.
 bool InterpolationScreen::refresh()
 {
-    LinkState &s = m_ctx.state;
+    ToolState &s = m_ctx.state;
     if (s.RequestTag == tag::InterpAReceived) {
         s.RequestTag = tag::InterpAShown;
         toggleLamp();

@@ -2,10 +2,10 @@
 // one tick later.
 #include "screens/manual/ManualScreen.h"
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "core/ControllerStatus.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "screens/manual/ManualStatus.h"
 #include "core/Texts.h"
 #include "ui/Widgets.h"
@@ -18,7 +18,7 @@ bool ManualScreen::refresh()
 {
     // The refresh runs again once a command has gone out on a working port.
     m_jog.settle();
-    LinkState &s = m_ctx.state;
+    ToolState &s = m_ctx.state;
     if (s.RequestTag == tag::ManualReceived) {
         s.RequestTag = tag::ManualReadDue;
         showStatus();

@@ -1,9 +1,9 @@
 #include "screens/manual/ManualScreen.h"
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "link/CommPort.h"
 #include "ui/KeyAscii.h"
 #include "core/NumberText.h"
@@ -43,12 +43,12 @@ bool isEntryBox(int box)
 
 // Refresh every 200 ms, watchdog every 100 ms; idle and resumed at "status received"; silence is
 // reported. Loading reads the status block.
-const SubScreen::Cycle ManualCycle{200, 100, &LinkState::ManualScreenActive, tag::ManualReceived, tag::ManualReceived,
+const SubScreen::Cycle ManualCycle{200, 100, &ToolState::ManualScreenActive, tag::ManualReceived, tag::ManualReceived,
                                    true};
 const SubScreen::Read ManualLoad{tag::ManualRead, reg::Status, reg::StatusCount};
 }  // namespace
 
-ManualScreen::ManualScreen(const LinkContext &ctx)
+ManualScreen::ManualScreen(const ToolContext &ctx)
     : SubScreen(ctx, "Form2", QT_TRANSLATE_NOOP("Trelmo", "手控操作界面"), ManualCycle, ManualLoad),
       m_jog([this](int coil, bool on) { return sendJog(coil, on); }, [this] { return m_ctx.port.isOpen(); })
 {

@@ -16,7 +16,7 @@ class QPushButton;
 class ManualScreen : public SubScreen {
     Q_OBJECT
 public:
-    explicit ManualScreen(const LinkContext &ctx);
+    explicit ManualScreen(const ToolContext &ctx);
     ~ManualScreen() override;
 
     static constexpr int StopButton = 9, ReturnButton = 14;

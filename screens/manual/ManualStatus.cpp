@@ -1,6 +1,6 @@
 #include "screens/manual/ManualStatus.h"
 
-#include "link/RegisterMap.h"
+#include "protocol/RegisterMap.h"
 #include "core/ScaledValue.h"
 
 namespace {

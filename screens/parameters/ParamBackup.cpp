@@ -14,8 +14,8 @@
 #include "core/ParameterIo.h"
 #include "core/Prompter.h"
 #include "link/CommPort.h"
-#include "link/LinkState.h"
-#include "link/Tags.h"
+#include "core/ToolState.h"
+#include "protocol/Tags.h"
 
 namespace {
 const text::Text Filter{QT_TRANSLATE_NOOP("Trelmo", "参数文件 (*.trelmo-params)|*.trelmo-params|All Files (*.*)|*.*")};

@@ -1,9 +1,9 @@
 #include "screens/parameters/ParamScreen.h"
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "core/ParameterEntry.h"
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
@@ -27,11 +27,11 @@ const char *const RowCaptions[3] = {QT_TRANSLATE_NOOP("Trelmo", "X轴参数"), Q
 
 // Refresh and watchdog every 200 ms; idle at "parameters received", resumed at "accelerations
 // due"; silence is reported. Loading reads the parameter block.
-const SubScreen::Cycle ParamCycle{200, 200, &LinkState::ParamScreenActive, tag::ParamsReceived, tag::AccelDue, true};
+const SubScreen::Cycle ParamCycle{200, 200, &ToolState::ParamScreenActive, tag::ParamsReceived, tag::AccelDue, true};
 const SubScreen::Read ParamLoad{tag::ParamsRead, reg::AxisParamsX, reg::AxisParamsCount};
 }  // namespace
 
-ParamScreen::ParamScreen(const LinkContext &context)
+ParamScreen::ParamScreen(const ToolContext &context)
     : SubScreen(context, "Form5", QT_TRANSLATE_NOOP("Trelmo", "基本参数配置界面"), ParamCycle, ParamLoad)
 {
     buildControls();
@@ -207,7 +207,7 @@ void ParamScreen::Command1_Click()
 // accelerations, show the accelerations, ask for the parameters.
 bool ParamScreen::refresh()
 {
-    LinkState &s = m_ctx.state;
+    ToolState &s = m_ctx.state;
     switch (s.RequestTag) {
     case tag::ParamsReceived:
         s.RequestTag = tag::AccelDue;

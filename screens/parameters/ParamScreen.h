@@ -18,7 +18,7 @@ class QPushButton;
 class ParamScreen : public SubScreen {
     Q_OBJECT
 public:
-    explicit ParamScreen(const LinkContext &context);
+    explicit ParamScreen(const ToolContext &context);
 
     void replyAccepted(int tag) override;
 

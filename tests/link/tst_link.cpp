@@ -10,7 +10,7 @@
 #include "core/TrafficWords.h"
 #include "editor/LineSelection.h"
 #include "link/ModbusLink.h"
-#include "link/Tags.h"
+#include "protocol/Tags.h"
 #include "mainwindow/TransferProgress.h"
 #include "ui/Colors.h"
 #include "link/CommPort.h"
@@ -600,7 +600,7 @@ private slots:
                          off = fromHex("01 05 00 02 00 00 6C 0A");
         QVERIFY(port.write(block) && port.write(read) && port.write(off) && port.write(read));
         QCOMPARE(port.queued(), 3);
-        port.dropQueued(ModbusLink::IsCoilOff);
+        port.dropQueued(frames::IsCoilOff);
         QVERIFY(port.write(StopFrame, CommPort::Priority::Urgent));
         QTRY_COMPARE(written.size(), 3);
         QCOMPARE(written[1].first, StopFrame);

@@ -3,7 +3,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include "link/Crc.h"
+#include "protocol/Crc.h"
 
 FakeController::FakeController(Pty &pty, QObject *parent)
     : QObject(parent), m_pty(pty), m_notifier(new QSocketNotifier(pty.masterFd(), QSocketNotifier::Read, this))

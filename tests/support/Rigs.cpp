@@ -1,7 +1,7 @@
 #include "Rigs.h"
 
 #include "core/TrafficWords.h"
-#include "link/RegisterMap.h"
+#include "protocol/RegisterMap.h"
 
 #include <QMenu>
 

@@ -13,7 +13,7 @@
 #include "SimProcess.h"
 #include "core/Traffic.h"
 #include "Table.h"
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "mainwindow/Mainfrm.h"
 #include "screens/interpolation/InterpolationScreen.h"
 #include "screens/manual/ManualScreen.h"
@@ -40,7 +40,7 @@ QStringList trafficRows(const Traffic &t, quint64 from, std::initializer_list<in
 
 // The tool and what it talks to; `devices` are its ports 1, 2, ... at every connect.
 struct Tool {
-    LinkState state;
+    ToolState state;
     RecordingPrompter prompter;
     QStringList devices;
     Mainfrm w{state, prompter, [this] { return devices; }};

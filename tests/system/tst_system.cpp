@@ -10,7 +10,7 @@
 #include "Rigs.h"
 #include "core/TrafficWords.h"
 #include "link/EmergencyStop.h"
-#include "link/Tags.h"
+#include "protocol/Tags.h"
 #include "editor/EditHistory.h"
 #include "mainwindow/TransferProgress.h"
 #include "ui/Colors.h"
@@ -45,7 +45,7 @@ QStringList recorded(SimRig &rig, const QString &way, int column)
             out << r.section(u'|', 1);
     return out;
 }
-void fill(LinkState &s, int lines, int seed)
+void fill(ToolState &s, int lines, int seed)
 {
     s.ProgramImage[0] = std::uint8_t(lines >> 8);
     s.ProgramImage[1] = std::uint8_t(lines & 0xFF);
@@ -360,7 +360,7 @@ private slots:
     void aStopCutsAnUploadShort()
     {
         QTemporaryDir dir;
-        LinkState source;
+        ToolState source;
         fill(source, 500, 5);
         for (int line = 1; line <= 500; line += 7)  // the stop frame inside the records
             std::memcpy(&source.ProgramImage[std::size_t(2 + 24 * (line - 1) + 4)], "\x01\x05\x00\x10\xFF\x00\x8D\xFF", 8);

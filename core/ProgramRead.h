@@ -3,19 +3,19 @@
 // blocks of a program, the first block of an upload, and the rule that nothing changes the
 // program while it is on its way.
 
-struct LinkState;
+struct ToolState;
 class ModbusLink;
 class Prompter;
 
 namespace ProgramRead {
 int blockCountFor(int lines);
 // Returns false when the send failed (the port has then been closed and the tag cleared).
-bool requestFirstBlock(LinkState &state, ModbusLink &link, int lines);
+bool requestFirstBlock(ToolState &state, ModbusLink &link, int lines);
 // The controller reported more lines than the tool can hold: say so.
-void reportRejectedCount(const LinkState &state, Prompter &prompter);
+void reportRejectedCount(const ToolState &state, Prompter &prompter);
 
 // A program transfer runs, or the main window waits for a reply: the program stays as it is.
-bool programLocked(const LinkState &state);
+bool programLocked(const ToolState &state);
 // When the program is locked, says so ("程序传输中，请稍候！") and returns true.
-bool refuseWhileLocked(const LinkState &state, Prompter &prompter);
+bool refuseWhileLocked(const ToolState &state, Prompter &prompter);
 }  // namespace ProgramRead

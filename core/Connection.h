@@ -3,12 +3,12 @@
 // kept, and two registers are read to prove that a controller answers. On success the grid
 // is laid out for the stored program and its first block is asked for.
 
-#include "link/LinkContext.h"
+#include "core/ToolContext.h"
 #include <functional>
 
 class Connection {
 public:
-    explicit Connection(const LinkContext &ctx) : m_ctx(ctx) {}
+    explicit Connection(const ToolContext &ctx) : m_ctx(ctx) {}
 
     // No port opens; one opens but no controller answers; the port failed (a send, or the port
     // itself, under a probe); the first block of the stored program could not be asked for.
@@ -36,5 +36,5 @@ private:
     Outcome probe(int tag, int address);
     void commonTail();
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
 };

@@ -1,4 +1,4 @@
-#include "link/Crc.h"
+#include "protocol/Crc.h"
 
 #include <array>
 

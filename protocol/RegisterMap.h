@@ -2,7 +2,7 @@
 // Every coil and holding register through which the tool talks to the controller, as the
 // address travels in the request (0-based, no offset).
 
-#include "link/LinkState.h"
+#include "protocol/Program.h"
 
 namespace reg {
 

@@ -4,7 +4,7 @@
 // boxes, what is known of the controller, the program, and the two link timers.
 #include <QTimer>
 
-struct LinkState;
+struct ToolState;
 class CommPort;
 class ControllerStatus;
 class EmergencyStop;
@@ -27,8 +27,8 @@ struct LinkTimers {
     }
 };
 
-struct LinkContext {
-    LinkState &state;
+struct ToolContext {
+    ToolState &state;
     CommPort &port;
     ModbusLink &link;
     EmergencyStop &stop;

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 
 class FlexGrid;
 

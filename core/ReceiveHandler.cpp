@@ -1,12 +1,13 @@
-#include "link/ReceiveHandler.h"
+#include "core/ReceiveHandler.h"
 
-#include "link/Crc.h"
-#include "link/LinkState.h"
+#include "protocol/Crc.h"
+#include "protocol/Frames.h"
+#include "core/ToolState.h"
 #include "core/ControllerStatus.h"
 #include "core/ProgramModel.h"
 #include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "link/CommPort.h"
 #include "core/Texts.h"
 
@@ -63,16 +64,7 @@ const Rule *findRule(int tag, int function)
 // exception reply included, is dropped and left to the watchdog.
 bool answers(const QByteArray &b, const QByteArray &request)
 {
-    const int length = ModbusLink::ExpectedReplyLength(request);
-    if (b.size() < 5 || length == 0 || b.size() != length || b[1] != request[1] || !CrcMatches(b))
-        return false;
-    switch (std::uint8_t(b[1])) {
-    case 0x03: return std::uint8_t(b[2]) == length - 5;
-    // A single write is echoed whole; a block write echoes its address and count.
-    case 0x05:
-    case 0x06: return b == request.left(length);
-    default: return b.left(6) == request.left(6);
-    }
+    return frames::Answers(b, request);
 }
 
 template <std::size_t N> void copyData(std::array<std::uint8_t, N> &to, const QByteArray &b)
@@ -114,12 +106,12 @@ void ReceiveHandler::receive(const QByteArray &bytes)
     // longest reply expected, and wait for the rest.
     int expected = m_ctx.link.stopAwaited() ? 8 : 0;
     if (const auto &a = m_ctx.link.abandoned())
-        expected = std::max(expected, ModbusLink::ExpectedReplyLength(a->frame));
+        expected = std::max(expected, frames::ExpectedReplyLength(a->frame));
     if (findRule(m_ctx.state.RequestTag, -1))
-        expected = std::max(expected, ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame));
+        expected = std::max(expected, frames::ExpectedReplyLength(m_ctx.link.current().frame));
     for (const ModbusLink::Request &r : m_ctx.link.awaited())
         if (!r.answered)
-            expected = std::max(expected, ModbusLink::ExpectedReplyLength(r.frame));
+            expected = std::max(expected, frames::ExpectedReplyLength(r.frame));
     if (rx.size() >= expected)
         rx = expected > 1 ? rx.right(expected - 1) : QByteArray();
     m_ctx.link.armReceive();
@@ -143,7 +135,7 @@ bool ReceiveHandler::takeAtStop(QByteArray &rx)
     const std::optional<ModbusLink::Request> abandoned = link.abandoned();
     if (!abandoned)
         return false;
-    const int length = ModbusLink::ExpectedReplyLength(abandoned->frame);
+    const int length = frames::ExpectedReplyLength(abandoned->frame);
     const bool exception = rx.size() >= 5 && rx[0] == abandoned->frame[0] &&
                            std::uint8_t(rx[1]) == (std::uint8_t(abandoned->frame[1]) | 0x80) && CrcMatches(rx.left(5));
     if (!exception && rx.size() < length)
@@ -163,7 +155,7 @@ bool ReceiveHandler::takeAtStop(QByteArray &rx)
 // reply already behind it.
 bool ReceiveHandler::takeReply(QByteArray &rx)
 {
-    const int length = ModbusLink::ExpectedReplyLength(m_ctx.link.current().frame);
+    const int length = frames::ExpectedReplyLength(m_ctx.link.current().frame);
     if (length <= 0 || rx.size() < length)
         return false;
     // Behind a stop only whole frames from the front count; the stop's own echo is taken there.
@@ -191,7 +183,7 @@ bool ReceiveHandler::takeAwaited(QByteArray &rx)
 {
     const std::uint32_t current = m_ctx.link.current().serial;
     for (ModbusLink::Request &r : m_ctx.link.awaited()) {
-        const int length = ModbusLink::ExpectedReplyLength(r.frame);
+        const int length = frames::ExpectedReplyLength(r.frame);
         if (r.serial == current || r.answered || length <= 0 || rx.size() < length)
             continue;
         if (acceptsAwaited(r, rx.right(length))) {

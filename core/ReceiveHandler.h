@@ -2,8 +2,8 @@
 // The one receive handler of the tool. Every reply comes through here: it is checked (slave,
 // function, CRC, length) against the request outstanding, its data is stored for whoever
 // asked, and RequestTag moves on. The main window's watchdog tick lives here too.
-#include "link/LinkContext.h"
-#include "link/LinkState.h"
+#include "core/ToolContext.h"
+#include "core/ToolState.h"
 #include "link/ModbusLink.h"
 #include <QByteArray>
 #include <QObject>
@@ -12,7 +12,7 @@
 class ReceiveHandler : public QObject {
     Q_OBJECT
 public:
-    explicit ReceiveHandler(const LinkContext &ctx) : m_ctx(ctx) {}
+    explicit ReceiveHandler(const ToolContext &ctx) : m_ctx(ctx) {}
 
     // The port's receive event.
     void onReceive();
@@ -43,5 +43,5 @@ private:
     // A block's data into `image` at the block's place; a block of the program is also shown.
     void storeBlock(const QByteArray &b, ProgramBytes &image, bool shown);
 
-    LinkContext m_ctx;
+    ToolContext m_ctx;
 };

@@ -1,4 +1,4 @@
-#include "projects/LineRenderer.h"
+#include "editor/LineRenderer.h"
 
 #include "core/Instructions.h"
 #include "ui/FlexGrid.h"

@@ -1,9 +1,9 @@
-#include "link/ProgramRead.h"
+#include "core/ProgramRead.h"
 
-#include "link/LinkState.h"
+#include "core/ToolState.h"
 #include "link/ModbusLink.h"
-#include "link/RegisterMap.h"
-#include "link/Tags.h"
+#include "protocol/RegisterMap.h"
+#include "protocol/Tags.h"
 #include "core/Prompter.h"
 #include "core/Texts.h"
 
@@ -17,7 +17,7 @@ int blockCountFor(int lines)
     return lines / program::LinesPerBlock + (lines % program::LinesPerBlock > 0 ? 1 : 0);
 }
 
-bool requestFirstBlock(LinkState &state, ModbusLink &link, int lines)
+bool requestFirstBlock(ToolState &state, ModbusLink &link, int lines)
 {
     if (lines < 1 || lines > program::MaxLines)
         return true;
@@ -30,18 +30,18 @@ bool requestFirstBlock(LinkState &state, ModbusLink &link, int lines)
     return true;
 }
 
-void reportRejectedCount(const LinkState &state, Prompter &prompter)
+void reportRejectedCount(const ToolState &state, Prompter &prompter)
 {
     prompter.message(QCoreApplication::translate("Trelmo", "控制器中的程序有%1行，超过500行，无法读取！")
                          .arg(state.ReportedLineCount));
 }
 
-bool programLocked(const LinkState &state)
+bool programLocked(const ToolState &state)
 {
-    return state.Transferring != LinkState::Transfer::None || state.MainWaiting;
+    return state.Transferring != ToolState::Transfer::None || state.MainWaiting;
 }
 
-bool refuseWhileLocked(const LinkState &state, Prompter &prompter)
+bool refuseWhileLocked(const ToolState &state, Prompter &prompter)
 {
     if (!programLocked(state))
         return false;
