@@ -31,15 +31,15 @@ void say(const QByteArray &line)
 
 // What the manual screen's refresh puts on the line, a status read and its reply, `rows` rows of
 // it, as the port would report them.
-void feedRows(Traffic &traffic, long rows)
+void feedRows(Framer &framer, long rows)
 {
     const QByteArray read = QByteArray::fromHex("0103216F00333FFE");
     QByteArray reply = QByteArray::fromHex("010366") + QByteArray(102, '\x11');
     const std::uint16_t crc = ModbusCrc(reply);
     reply.append(char(crc & 0xFF)).append(char(crc >> 8));
     for (long i = 0; i < rows / 2; ++i) {
-        traffic.written(0, read);
-        traffic.read(reply);
+        framer.written(0, read);
+        framer.read(reply);
     }
 }
 
@@ -59,7 +59,7 @@ void act(Mainfrm &w, SilentPrompter &prompter, const QByteArray &command)
     } else if (command == "monitor") {
         w.Command16->click();
     } else if (command.startsWith("rows ")) {
-        feedRows(w.core().traffic, command.mid(5).toLong());
+        feedRows(w.link().framer(), command.mid(5).toLong());
     } else if (command == "quit") {
         QCoreApplication::quit();
         return;

@@ -12,7 +12,6 @@
 #include <optional>
 
 #include "core/ProjectFile.h"
-#include "core/Prompter.h"
 #include "core/Texts.h"
 #include "core/Verify.h"
 #include "cli/Trace.h"
@@ -66,18 +65,6 @@ int Say(const QString &line, int exit);
 int CaughtSignal();
 // Converts a project file into a CSV table or back, by the extension .csv (Convert.cpp).
 int Convert(const QString &from, const QString &to);
-
-// The messages the core shows are for the window: the command line decides by outcomes and
-// says things in its own words.
-class QuietPrompter : public Prompter {
-public:
-    Answer message(const QString &, Buttons buttons, const QString &) override
-    {
-        return buttons == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
-    }
-    QString openFileName(const FileDialogRequest &) override { return {}; }
-    QString saveFileName(const FileDialogRequest &) override { return {}; }
-};
 
 // One run of the command line.
 class Runner {
@@ -133,7 +120,6 @@ private:
     std::optional<bool> confirm(const QString &question);
 
     Options m_options;
-    QuietPrompter m_prompter;
     std::unique_ptr<ToolState> m_state;
     std::unique_ptr<ToolCore> m_core;
     std::optional<project::Contents> m_project;

@@ -74,7 +74,7 @@ Runner::Runner(Options options) : m_options(std::move(options)), m_state(std::ma
 {
     m_terminal = isatty(STDERR_FILENO);
     const QString port = m_options.port;
-    m_core = std::make_unique<ToolCore>(*m_state, m_prompter, [port] {
+    m_core = std::make_unique<ToolCore>(*m_state, [port] {
         return port.isEmpty() ? PortCatalogue::build({}) : QStringList{port};
     });
     // A connection proves a controller answers and reads its run mode: nothing of its program.

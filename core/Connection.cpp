@@ -1,15 +1,14 @@
 #include "core/Connection.h"
 
 #include "core/ToolState.h"
+#include "core/WaitGuard.h"
 #include "core/ControllerStatus.h"
 #include "link/ModbusLink.h"
 #include "core/ProgramRead.h"
 #include "protocol/RegisterMap.h"
 #include "protocol/Tags.h"
 #include "link/CommPort.h"
-#include "core/Prompter.h"
-#include "core/NumberText.h"
-#include "core/Texts.h"
+#include "core/Notices.h"
 
 #include <algorithm>
 
@@ -24,7 +23,7 @@ void Connection::commonTail()
 void Connection::Cmd1Click()
 {
     if (m_ctx.state.MainWaiting) {
-        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
+        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.notices);
         return;
     }
     m_ctx.timers.enable(2, false);
@@ -55,7 +54,7 @@ Connection::Outcome Connection::probe(int tag, int address)
         // Inside this wait: replies, the emergency stop, a jog release and closing the window
         // go on; a click that would change the program or the connection (a second "连接控制器"
         // too) is refused.
-        const WaitGuard wait(m_ctx.state);
+        const WaitGuard wait(m_ctx.state, m_ctx.port, WaitGuard::Lock::Program);
         if (m_ctx.link.WaitForReply(ProbeWaitMs))
             return Outcome::Connected;
     }
@@ -63,7 +62,7 @@ Connection::Outcome Connection::probe(int tag, int address)
         return Outcome::PortFailed;  // the port failed meanwhile, and the user has been told
     m_ctx.status.setLabel(ControllerStatus::Label::NotConnected);
     m_ctx.port.close();
-    m_ctx.prompter.message(text::NoController());
+    m_ctx.notices.tell(Notice::NoController);
     return Outcome::NoController;
 }
 
@@ -85,8 +84,7 @@ Connection::Outcome Connection::ConnectController()
         opened = m_ctx.port.isOpen();
     }
     if (!opened) {
-        m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "没有找到有效的串口！"), Prompter::Buttons::Ok,
-                               QStringLiteral(""));
+        m_ctx.notices.tell(Notice::NoPortFound);
         m_ctx.status.setLabel(ControllerStatus::Label::NotConnected);
         return Outcome::NoPort;
     }
@@ -99,7 +97,7 @@ Connection::Outcome Connection::ConnectController()
 
     if (m_ctx.state.ReportedLineCount > program::MaxLines) {
         // Connected, but the stored program cannot be shown: the grid stays as it is.
-        ProgramRead::reportRejectedCount(m_ctx.state, m_ctx.prompter);
+        m_ctx.notices.tell(Notice::TooManyLines, m_ctx.state.ReportedLineCount);
         return Outcome::Connected;
     }
     if (confirmReplace && !confirmReplace())

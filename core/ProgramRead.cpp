@@ -4,10 +4,8 @@
 #include "link/ModbusLink.h"
 #include "protocol/RegisterMap.h"
 #include "protocol/Tags.h"
-#include "core/Prompter.h"
-#include "core/Texts.h"
+#include "core/Notices.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 
 namespace ProgramRead {
@@ -30,22 +28,16 @@ bool requestFirstBlock(ToolState &state, ModbusLink &link, int lines)
     return true;
 }
 
-void reportRejectedCount(const ToolState &state, Prompter &prompter)
-{
-    prompter.message(QCoreApplication::translate("Trelmo", "控制器中的程序有%1行，超过500行，无法读取！")
-                         .arg(state.ReportedLineCount));
-}
-
 bool programLocked(const ToolState &state)
 {
     return state.Transferring != ToolState::Transfer::None || state.MainWaiting;
 }
 
-bool refuseWhileLocked(const ToolState &state, Prompter &prompter)
+bool refuseWhileLocked(const ToolState &state, Notices &notices)
 {
     if (!programLocked(state))
         return false;
-    prompter.message(text::TransferRunning());
+    notices.tell(Notice::ProgramLocked);
     return true;
 }
 

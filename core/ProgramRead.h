@@ -5,17 +5,15 @@
 
 struct ToolState;
 class ModbusLink;
-class Prompter;
+class Notices;
 
 namespace ProgramRead {
 int blockCountFor(int lines);
 // Returns false when the send failed (the port has then been closed and the tag cleared).
 bool requestFirstBlock(ToolState &state, ModbusLink &link, int lines);
-// The controller reported more lines than the tool can hold: say so.
-void reportRejectedCount(const ToolState &state, Prompter &prompter);
 
 // A program transfer runs, or the main window waits for a reply: the program stays as it is.
 bool programLocked(const ToolState &state);
-// When the program is locked, says so ("程序传输中，请稍候！") and returns true.
-bool refuseWhileLocked(const ToolState &state, Prompter &prompter);
+// When the program is locked, tells so and returns true.
+bool refuseWhileLocked(const ToolState &state, Notices &notices);
 }  // namespace ProgramRead

@@ -1,6 +1,6 @@
 #include "core/ReceiveHandler.h"
 
-#include "protocol/Crc.h"
+#include "link/Watchdog.h"
 #include "protocol/Frames.h"
 #include "core/ToolState.h"
 #include "core/ControllerStatus.h"
@@ -78,120 +78,65 @@ template <std::size_t N> void copyData(std::array<std::uint8_t, N> &to, const QB
 
 void ReceiveHandler::onReceive()
 {
-    receive(m_ctx.port.readAll());
+    // The framer has read the bytes as they came; what waits at the port is over.
+    m_ctx.port.readAll();
+    dispatch();
 }
 
 void ReceiveHandler::receive(const QByteArray &bytes)
 {
-    QByteArray &rx = m_ctx.link.rxCarry();
-    rx += bytes;
-    m_ctx.link.noteReceived(int(bytes.size()));
+    m_ctx.link.framer().read(bytes);
+    dispatch();
+}
+
+// The replies the link has cut from what came, in the order they came: the stop's echo, the reply
+// a stop overtook on the wire, the reply to the request outstanding, a reply somebody still waits
+// for.
+void ReceiveHandler::dispatch()
+{
     m_ctx.state.PortErrorFlag = 0;
     m_ctx.state.NoReplyTicks = 0;
     m_ctx.state.WatchdogTicks = 0;
-
-    // Whole frames are taken from the front while any can be: the reply that a stop abandoned,
-    // the stop's echo, the reply to the request outstanding, a reply somebody still waits for.
-    for (;;) {
-        while (!rx.isEmpty() && (takeAtStop(rx) || takeReply(rx) || takeAwaited(rx)))
-            ;
-        // Behind a stop, bytes that make no frame we know of are dropped one at a time from
-        // the front, until a frame starts there.
-        if (rx.isEmpty() || !m_ctx.link.stopAwaited() || m_ctx.link.abandoned() || rx.size() < 8)
-            break;
-        rx.remove(0, 1);
-    }
-
-    // What is left may be the start of a reply still to come: keep as much of it as the
-    // longest reply expected, and wait for the rest.
-    int expected = m_ctx.link.stopAwaited() ? 8 : 0;
-    if (const auto &a = m_ctx.link.abandoned())
-        expected = std::max(expected, frames::ExpectedReplyLength(a->frame));
-    if (findRule(m_ctx.state.RequestTag, -1))
-        expected = std::max(expected, frames::ExpectedReplyLength(m_ctx.link.current().frame));
-    for (const ModbusLink::Request &r : m_ctx.link.awaited())
-        if (!r.answered)
-            expected = std::max(expected, frames::ExpectedReplyLength(r.frame));
-    if (rx.size() >= expected)
-        rx = expected > 1 ? rx.right(expected - 1) : QByteArray();
+    for (const ModbusLink::Delivery &d : m_ctx.link.takeDeliveries())
+        take(d);
     m_ctx.link.armReceive();
 }
 
-// While a stop is on its way, the bytes are read as frames from where the stop found the line:
-// first the rest of the reply that was coming (taken by its length, or an exception reply), then
-// the stop's echo. The echo counts only there, never inside another frame's data.
-bool ReceiveHandler::takeAtStop(QByteArray &rx)
+void ReceiveHandler::take(const ModbusLink::Delivery &d)
 {
     ModbusLink &link = m_ctx.link;
-    const QByteArray echo = link.stopEcho();
-    if (!echo.isEmpty() && rx.startsWith(echo)) {
-        rx.remove(0, echo.size());
-        const bool stopIsCurrent = link.current().frame == echo;
+    const auto awaited = [&link, &d]() -> ModbusLink::Request * {
+        for (ModbusLink::Request &r : link.awaited())
+            if (r.serial == d.serial && !r.answered)
+                return &r;
+        return nullptr;
+    };
+    // The stop's echo, found where a frame starts: the stop is confirmed, and answered when it
+    // is the request outstanding.
+    if (link.stopAwaited() && d.frame == link.stopEcho()) {
+        const bool stopIsCurrent = link.current().frame == d.frame;
         link.confirmStop();
         if (stopIsCurrent)
-            handleReply(echo);
-        return true;
+            handleReply(d.frame);
+        return;
     }
-    const std::optional<ModbusLink::Request> abandoned = link.abandoned();
-    if (!abandoned)
-        return false;
-    const int length = frames::ExpectedReplyLength(abandoned->frame);
-    const bool exception = rx.size() >= 5 && rx[0] == abandoned->frame[0] &&
-                           std::uint8_t(rx[1]) == (std::uint8_t(abandoned->frame[1]) | 0x80) && CrcMatches(rx.left(5));
-    if (!exception && rx.size() < length)
-        return false;
-    const QByteArray b = rx.left(exception ? 5 : length);
-    rx.remove(0, b.size());
-    link.clearAbandoned();
-    // A probe or the read button's line count is still waited for: its reply counts.
-    for (ModbusLink::Request &r : link.awaited())
-        if (r.serial == abandoned->serial && !r.answered && !exception && acceptsAwaited(r, b))
-            break;
-    return true;
-}
-
-// The reply to the request outstanding stands at the end of what came (anything before it
-// is left over from a request abandoned before its reply), or at the start, with the next
-// reply already behind it.
-bool ReceiveHandler::takeReply(QByteArray &rx)
-{
-    const int length = frames::ExpectedReplyLength(m_ctx.link.current().frame);
-    if (length <= 0 || rx.size() < length)
-        return false;
-    // Behind a stop only whole frames from the front count; the stop's own echo is taken there.
-    if (m_ctx.link.stopAwaited() || m_ctx.link.abandoned()) {
-        if (m_ctx.link.current().frame == m_ctx.link.stopEcho() || !handleReply(rx.left(length)))
-            return false;
-        rx.remove(0, length);
-        return true;
+    // The reply of the request a stop overtook: over, and it counts for a probe or the read
+    // button's line count still waiting for it.
+    if (link.abandoned() && link.abandoned()->serial == d.serial) {
+        link.clearAbandoned();
+        if (ModbusLink::Request *r = awaited())
+            acceptsAwaited(*r, d.frame);
+        return;
     }
-    if (handleReply(rx.right(length))) {
-        rx.clear();
-        return true;
+    if (d.serial == link.current().serial) {
+        handleReply(d.frame);
+        return;
     }
-    if (rx.size() > length && handleReply(rx.left(length))) {
-        rx.remove(0, length);
-        return true;
-    }
-    return false;
-}
-
-// A request that somebody waits for (a probe of the handshake, the read button's line count)
-// still counts as answered when its reply comes after another request (an emergency stop)
-// has been started: its data is taken, RequestTag is left to the newer request.
-bool ReceiveHandler::takeAwaited(QByteArray &rx)
-{
-    const std::uint32_t current = m_ctx.link.current().serial;
-    for (ModbusLink::Request &r : m_ctx.link.awaited()) {
-        const int length = frames::ExpectedReplyLength(r.frame);
-        if (r.serial == current || r.answered || length <= 0 || rx.size() < length)
-            continue;
-        if (acceptsAwaited(r, rx.right(length))) {
-            rx.chop(length);
-            return true;
-        }
-    }
-    return false;
+    // A request that somebody waits for (a probe of the handshake, the read button's line count)
+    // still counts as answered when its reply comes after another request (an emergency stop)
+    // has been started: its data is taken, RequestTag is left to the newer request.
+    if (ModbusLink::Request *r = awaited())
+        acceptsAwaited(*r, d.frame);
 }
 
 bool ReceiveHandler::acceptsAwaited(ModbusLink::Request &r, const QByteArray &b)
@@ -277,11 +222,7 @@ void ReceiveHandler::watchdogTick()
     if (m_ctx.state.ManualScreenActive || m_ctx.state.ParamScreenActive || m_ctx.state.InterpScreenActive ||
         !m_ctx.port.isOpen())
         return;
-    if (m_ctx.state.RequestTag == tag::Idle) {
-        m_ctx.state.WatchdogTicks = 0;
-        return;
-    }
-    if (++m_ctx.state.WatchdogTicks >= WatchdogLimit)
+    if (watchdog::Tick(m_ctx.state.WatchdogTicks, m_ctx.state.RequestTag == tag::Idle))
         giveUp();
 }
 

@@ -27,17 +27,14 @@ public:
     // away and RequestTag is 0.
     void giveUp();
 
-    static constexpr int WatchdogLimit = 6;
-
 signals:
     // A reply to the request outstanding has been taken for `tag`, its data stored and
     // RequestTag moved on.
     void accepted(int tag);
 
 private:
-    bool takeAtStop(QByteArray &rx);
-    bool takeReply(QByteArray &rx);
-    bool takeAwaited(QByteArray &rx);
+    void dispatch();
+    void take(const ModbusLink::Delivery &delivery);
     bool acceptsAwaited(ModbusLink::Request &r, const QByteArray &b);
     int apply(int tag, const QByteArray &b);
     // A block's data into `image` at the block's place; a block of the program is also shown.

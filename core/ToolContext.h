@@ -1,7 +1,7 @@
 #pragma once
 // Everything that talks to the controller works with the same few objects, all owned by the
-// tool's core: the shared state, the port, the request path, the emergency stop, the message
-// boxes, what is known of the controller, the program, and the two link timers.
+// tool's core: the shared state, the port, the request path, the emergency stop, what is to be
+// told to the user, what is known of the controller, the program, and the two link timers.
 #include <QTimer>
 
 struct ToolState;
@@ -10,7 +10,7 @@ class ControllerStatus;
 class EmergencyStop;
 class ModbusLink;
 class ProgramModel;
-class Prompter;
+class Notices;
 
 // The link's two timers (100 ms each): Timer1 takes the block transfers a step further, Timer2
 // is the watchdog of the main window's requests.
@@ -32,7 +32,7 @@ struct ToolContext {
     CommPort &port;
     ModbusLink &link;
     EmergencyStop &stop;
-    Prompter &prompter;
+    Notices &notices;
     ControllerStatus &status;
     ProgramModel &program;
     LinkTimers &timers;

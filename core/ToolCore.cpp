@@ -1,12 +1,10 @@
 #include "core/ToolCore.h"
 
-#include "core/Prompter.h"
-#include "core/Texts.h"
 #include "protocol/Tags.h"
 
-ToolCore::ToolCore(ToolState &state_, Prompter &prompter_, std::function<QStringList()> catalogue)
-    : state(state_), prompter(prompter_), program(state_), link(state_, port), stop(link, port),
-      ctx{state_, port, link, stop, prompter_, status, program, timers}, receive(ctx),
+ToolCore::ToolCore(ToolState &state_, std::function<QStringList()> catalogue)
+    : state(state_), program(state_), link(state_, port), stop(link, port),
+      ctx{state_, port, link, stop, notices, status, program, timers}, receive(ctx),
       connection(ctx), transfer(ctx), verify(ctx), traffic(ctx)
 {
     port.setObjectName(QStringLiteral("MSComm"));
@@ -22,7 +20,7 @@ ToolCore::ToolCore(ToolState &state_, Prompter &prompter_, std::function<QString
     // The port failed under us (the adapter was pulled out): the one path of a lost port.
     connect(&port, &CommPort::failed, &link, &ModbusLink::lost);
     connect(&link, &ModbusLink::portLost, this, &ToolCore::onPortLost);
-    connect(&stop, &EmergencyStop::givenUp, this, [this] { prompter.message(text::StopUnconfirmed()); });
+    connect(&stop, &EmergencyStop::givenUp, this, [this] { notices.tell(Notice::StopUnconfirmed); });
     connect(&receive, &ReceiveHandler::accepted, &transfer, &Transfer::replyAccepted);
     connect(&receive, &ReceiveHandler::accepted, &verify, &Verify::replyAccepted);
     // A stop ends a verify at once.
@@ -68,7 +66,7 @@ void ToolCore::onPortLost(bool reported, int tag)
 {
     status.show(false);
     if (!reported)
-        prompter.message(text::PortError(), Prompter::Buttons::Ok, QStringLiteral(""));
+        notices.tell(Notice::PortLost);
     transfer.portFailed(tag);
     verify.portFailed();
     transfer.checkEnded();

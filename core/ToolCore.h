@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "core/Connection.h"
+#include "core/Notices.h"
 #include "core/ControllerStatus.h"
 #include "core/ProgramModel.h"
 #include "core/ReceiveHandler.h"
@@ -20,20 +21,19 @@
 #include "link/EmergencyStop.h"
 #include "link/ModbusLink.h"
 
-class Prompter;
-
 class ToolCore : public QObject {
     Q_OBJECT
 public:
     // `catalogue` gives the devices that port numbers 1 to 20 stand for; it is asked afresh at
     // every connect.
-    ToolCore(ToolState &state, Prompter &prompter, std::function<QStringList()> catalogue);
+    ToolCore(ToolState &state, std::function<QStringList()> catalogue);
 
     // The start-up connect: port scan, handshake, the read of the stored program, the timers.
     Connection::Outcome start();
 
     ToolState &state;
-    Prompter &prompter;
+    // What the operations have to tell the user, for the front end to put into words.
+    Notices notices;
     CommPort port;
     LinkTimers timers;
     ControllerStatus status;

@@ -39,16 +39,3 @@ struct ToolState : LinkState {
     // The controller's program as a verify reads it, laid out as the program image.
     ProgramBytes VerifyImage{};
 };
-
-// Marks a wait of the main window for a reply, for as long as it lasts.
-class WaitGuard {
-public:
-    explicit WaitGuard(ToolState &state) : m_state(state), m_outer(state.MainWaiting) { state.MainWaiting = true; }
-    ~WaitGuard() { m_state.MainWaiting = m_outer; }
-    WaitGuard(const WaitGuard &) = delete;
-    WaitGuard &operator=(const WaitGuard &) = delete;
-
-private:
-    ToolState &m_state;
-    bool m_outer;
-};

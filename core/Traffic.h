@@ -5,43 +5,37 @@
 // led to it. It only listens: nothing that goes out, nor when, depends on it.
 //
 // Rows keep raw bytes and times; they are put into words only when shown (TrafficWords.h).
-// Received bytes come in pieces of any size. They are cut into frames by what the requests on
-// their way asked for and by the CRC; what makes no frame is a row of its own, flagged. A frame
-// the stop's barrier dropped before it reached the device is no row; the stop's resends are.
+// A row is an event of the link's one reading of the line (link/Framer.h): a frame written, a
+// frame received and what it answers or what is wrong with it; a request's row learns when no
+// reply came. A frame the stop's barrier dropped before it reached the device is no row; the
+// stop's resends are.
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <deque>
-#include <vector>
 
 #include "core/ToolContext.h"
+#include "link/Framer.h"
 
 class Traffic : public QObject {
     Q_OBJECT
 public:
     static constexpr int Capacity = 100000;
-    // Received bytes that begin no reply asked for are taken as they are after this silence.
-    static constexpr int SilenceMs = 50;
-    // The rest of a late reply may take longer: a tool kept busy for a moment (a loaded PC) must
-    // not cut it in two rows.
-    static constexpr int LateSilenceMs = 1000;
 
-    // What is wrong with a row; one bit each, in the order the counts are shown.
+    // What is wrong with a row: the link's faults, one bit each, in the order the counts are shown.
     enum Fault : std::uint16_t {
-        CrcError = 1 << 0,     // a reply of the length asked for whose CRC fails
-        WrongLength = 1 << 1,  // a whole frame, good CRC, not of the length asked for
-        Exception = 1 << 2,    // an exception reply
-        NoFrame = 1 << 3,      // bytes that make no frame: a broken or merged frame, noise
-        NoReply = 1 << 4,      // no reply before the next request, the watchdog, or the stop's last send
-        Late = 1 << 5,         // the reply to a request given up already
-        Unexpected = 1 << 6,   // a whole frame that answers nothing asked: another slave, function or echo
-        Resent = 1 << 7,       // the stop sent again, unechoed
-        PortError = 1 << 8,    // the port failed under us, or a send was refused
+        CrcError = LinkEvent::CrcError,
+        WrongLength = LinkEvent::WrongLength,
+        Exception = LinkEvent::Exception,
+        NoFrame = LinkEvent::NoFrame,
+        NoReply = LinkEvent::NoReply,
+        Late = LinkEvent::Late,
+        Unexpected = LinkEvent::Unexpected,
+        Resent = LinkEvent::Resent,
+        PortError = LinkEvent::PortError,
     };
-    static constexpr int FaultKinds = 9;
+    static constexpr int FaultKinds = LinkEvent::FaultKinds;
     enum class Direction : std::uint8_t { Sent, Received, Event };
 
     struct Row {
@@ -75,61 +69,35 @@ public:
     // Rows before this one change no more (a request's row may still learn that no reply came).
     quint64 settled() const;
     const Counts &counts() const { return m_counts; }
-    // Times are told from here on the record's clock: the start, the monitor's opening, a clear.
+    // Times are told from here on the link's clock: the start, the monitor's opening, a clear.
     qint64 origin() const { return m_origin; }
-    void timeFromNow() { m_origin = now(); }
+    void timeFromNow();
     // Starts the record afresh: no rows, no counts, the time from now.
     void clear();
-    // Takes whatever waits to be cut into frames, as it is (the end of a run).
-    void flush() { takeRest(); }
+    // Takes whatever waits at the link to be cut into frames, as it is (the end of a run).
+    void flush();
 
-    // What the port and the link report (public for benchmarks and fuzzing).
-    void written(quint32 id, const QByteArray &frame);
-    void read(const QByteArray &bytes);
+    // An event of the link (public for benchmarks and fuzzing).
+    void take(const LinkEvent &event);
 
 signals:
     // Rows have been added or have changed. Nobody need listen.
     void grew();
 
 private:
-    struct Request {
-        quint64 row;
-        qint64 ns;  // on the clock, not since the record began
-        QByteArray frame;
-        int tag, block, blocks;
-        bool stop;
-        int sends;
+    // A request lately made: what it was for, and its row (a stop's: its last send).
+    struct Made {
+        quint32 serial = 0;
+        int tag = -1, block = 0, blocks = 0;
+        quint64 row = 0;
+        bool recorded = false;
     };
-    struct Guess {
-        int length;
-        const Request *request;  // none: what the frame says of itself
-        bool lapsed;
-    };
-    struct Chunk {
-        int at;
-        qint64 ns;
-    };
-    qint64 now() const { return m_clock.nsecsElapsed(); }
+    Made *made(quint32 serial);
     quint64 append(Row row, const QByteArray &bytes);
     void setFaults(quint64 n, std::uint16_t faults);
     void count(std::uint16_t faults);
-    void portEvent(int tag);  // a port error or a send refused: a row of its own
-    void lapse(Request r);
-    void lapseWaiting(bool keepStop);
-    // Received bytes into frames.
-    void cut();
-    void takeRest();
-    std::vector<Guess> guessesAt(int at) const;
-    bool answers(int at, const Guess &g) const;
-    bool answerAt(int at) const;
-    bool takeFront(bool rest);
-    void takeReply(int length, const Request *request, bool lapsed, std::uint16_t faults);
-    void takeNoise(int length);
-    qint64 timeAt(int at) const;
-    void consume(int length);
 
     ToolContext m_ctx;
-    QElapsedTimer m_clock;
     qint64 m_origin = 0;
     std::deque<Row> m_rows;
     std::deque<std::uint8_t> m_bytes;
@@ -137,21 +105,6 @@ private:
     quint64 m_bytesFirst = 0;  // the byte store's first byte, counted from the start
     quint64 m_bytesEnd = 0;
     Counts m_counts;
-
-    // Tags of the requests lately made, by the id they are written with.
-    struct Made {
-        quint32 serial;
-        int tag, block, blocks;
-    };
-    std::array<Made, 8> m_made{};
+    std::array<Made, 32> m_made{};
     std::size_t m_madeNext = 0;
-    // Requests whose reply has not come, oldest first; those given up lately, newest last.
-    std::vector<Request> m_waiting;
-    std::deque<Request> m_lapsed;
-    // Received bytes not yet cut into frames, and when each piece of them came.
-    QByteArray m_rx;
-    std::vector<Chunk> m_chunks;
-    bool m_replyComing = false;  // they begin a reply asked for, and more is to come
-    bool m_lateComing = false;   // they begin the reply of a request given up, more is to come
-    QTimer m_silence;
 };

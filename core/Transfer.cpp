@@ -1,6 +1,7 @@
 #include "core/Transfer.h"
 
 #include "core/ToolState.h"
+#include "core/WaitGuard.h"
 #include "core/ControllerStatus.h"
 #include "core/ProgramModel.h"
 #include "link/ModbusLink.h"
@@ -8,16 +9,13 @@
 #include "protocol/RegisterMap.h"
 #include "protocol/Tags.h"
 #include "link/CommPort.h"
-#include "core/Prompter.h"
+#include "core/Notices.h"
 #include "core/NumberText.h"
 #include "core/Texts.h"
 
 #include <algorithm>
 
 namespace {
-const text::Text BadLineCount{QT_TRANSLATE_NOOP("Trelmo", "行数输入不正确！")};
-const text::Text DownloadUnfinished{QT_TRANSLATE_NOOP("Trelmo", "程序下载没有完成，控制器中的程序不完整！")};
-const text::Text UploadUnfinished{QT_TRANSLATE_NOOP("Trelmo", "程序读取没有完成，工程没有改变！")};
 
 bool isDownloadStep(int t)
 {
@@ -62,19 +60,18 @@ void Transfer::replyAccepted(int acceptedTag)
 void Transfer::DownloadClick()
 {
     if (uploading() || m_ctx.state.MainWaiting) {
-        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
+        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.notices);
         return;
     }
     if (m_ctx.status.autoRun()) {
-        m_ctx.prompter.message(QCoreApplication::translate(
-            "Trelmo", "请先将控制器的运行模式改成“上电不自动运行”，然后点击“系统急停”按钮，再下载！"));
+        m_ctx.notices.tell(Notice::AutoRunSet);
         return;
     }
     const double value = m_ctx.program.count();
     if (!m_ctx.port.isOpen()) {
-        m_ctx.prompter.message(text::PortInvalidDownload());
+        m_ctx.notices.tell(Notice::NoPortDownload);
     } else if (m_ctx.state.RequestTag != tag::Idle) {
-        m_ctx.prompter.message(text::NotDone());
+        m_ctx.notices.tell(Notice::Busy);
     } else if (value >= 1 && value <= program::MaxLines) {
         // What goes to the controller is the program as it stands now.
         m_sent = m_ctx.state.ProgramImage;
@@ -85,7 +82,7 @@ void Transfer::DownloadClick()
         m_ctx.state.Transferring = ToolState::Transfer::Download;
         emit started(Kind::Download, m_lines);
     } else {
-        m_ctx.prompter.message(BadLineCount());
+        m_ctx.notices.tell(Notice::BadLineCount);
     }
     m_ctx.timers.enable(1, true);
 }
@@ -93,7 +90,7 @@ void Transfer::DownloadClick()
 void Transfer::StartBlocks()
 {
     if (!m_ctx.port.isOpen()) {
-        m_ctx.prompter.message(text::PortInvalidDownload());
+        m_ctx.notices.tell(Notice::NoPortDownload);
         return;
     }
     if (m_ctx.state.RequestTag != tag::Idle)
@@ -226,24 +223,24 @@ void Transfer::end(bool complete)
         m_ctx.program.setCount(m_beforeCount);
     }
     emit cutShort(kind);
-    m_ctx.prompter.message(kind == Kind::Download ? DownloadUnfinished() : UploadUnfinished());
+    m_ctx.notices.tell(kind == Kind::Download ? Notice::DownloadUnfinished : Notice::UploadUnfinished);
 }
 
 void Transfer::UploadClick()
 {
     if (downloading() || m_ctx.state.MainWaiting) {
-        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.prompter);
+        ProgramRead::refuseWhileLocked(m_ctx.state, m_ctx.notices);
         return;
     }
     if (!ConfirmDiscard())
         return;
     if (!m_ctx.port.isOpen()) {
-        m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "串口无效，无法读取！"));
+        m_ctx.notices.tell(Notice::NoPortRead);
         return;
     }
     // Busy: refused before anything is sent or changed.
     if (m_ctx.state.RequestTag != tag::Idle) {
-        m_ctx.prompter.message(text::NotDone());
+        m_ctx.notices.tell(Notice::Busy);
         return;
     }
     // The line count is asked of slave 1. The upload is one command from here: a stop while it
@@ -255,7 +252,7 @@ void Transfer::UploadClick()
     {
         // Inside this wait: replies, the timers, the emergency stop, a jog release and closing
         // the window go on; a click that would change the program or the connection is refused.
-        const WaitGuard wait(m_ctx.state);
+        const WaitGuard wait(m_ctx.state, m_ctx.port, WaitGuard::Lock::Program);
         answered = m_ctx.link.WaitForReply(500);
     }
     if (!answered) {
@@ -263,21 +260,21 @@ void Transfer::UploadClick()
             return;  // the port failed meanwhile, and the user has been told
         m_ctx.status.setLabel(ControllerStatus::Label::NotConnected);
         m_ctx.port.close();
-        m_ctx.prompter.message(text::NoController());
+        m_ctx.notices.tell(Notice::NoController);
         return;
     }
     const int n = m_ctx.state.ReportedLineCount;
     if (n > program::MaxLines) {
-        ProgramRead::reportRejectedCount(m_ctx.state, m_ctx.prompter);
+        m_ctx.notices.tell(Notice::TooManyLines, n);
         return;
     }
     if (m_ctx.state.RequestTag != tag::Idle) {
-        m_ctx.prompter.message(text::NotDone());
+        m_ctx.notices.tell(Notice::Busy);
         return;
     }
     // Stopped while it waited: nothing has changed, and nothing will.
     if (setup.stops != m_ctx.link.stopsSent()) {
-        m_ctx.prompter.message(UploadUnfinished());
+        m_ctx.notices.tell(Notice::UploadUnfinished);
         return;
     }
     beginUpload(n);

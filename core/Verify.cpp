@@ -6,7 +6,7 @@
 
 #include "core/Instructions.h"
 #include "core/ProgramModel.h"
-#include "core/Prompter.h"
+#include "core/Notices.h"
 #include "core/Texts.h"
 #include "link/CommPort.h"
 #include "link/ModbusLink.h"
@@ -19,7 +19,6 @@ const text::Text Equal{QT_TRANSLATE_NOOP("Trelmo", "程序校验一致：共 %1 
 const text::Text Different{QT_TRANSLATE_NOOP("Trelmo", "程序校验不一致：%1。共 %2 行不同。")};
 const text::Text CountDiffers{QT_TRANSLATE_NOOP("Trelmo", "行数：工程 %1，控制器 %2")};
 const text::Text FieldDiffers{QT_TRANSLATE_NOOP("Trelmo", "第 %1 行 %2：工程 %3，控制器 %4")};
-const text::Text Unfinished{QT_TRANSLATE_NOOP("Trelmo", "程序校验没有完成！")};
 const text::Text Field[] = {{QT_TRANSLATE_NOOP("Trelmo", "指令集")}, {QT_TRANSLATE_NOOP("Trelmo", "命令")},
                             {QT_TRANSLATE_NOOP("Trelmo", "参数1")},  {QT_TRANSLATE_NOOP("Trelmo", "参数2")},
                             {QT_TRANSLATE_NOOP("Trelmo", "参数3")},  {QT_TRANSLATE_NOOP("Trelmo", "参数4")},
@@ -84,13 +83,13 @@ bool Verify::start(const QByteArray &project)
 bool Verify::begin(const ProgramBytes &expected, int lines)
 {
     if (!m_ctx.port.isOpen()) {
-        m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "串口无效，无法读取！"));
+        m_ctx.notices.tell(Notice::NoPortRead);
         return false;
     }
     const ToolState &s = m_ctx.state;
     if (s.RequestTag != tag::Idle || s.ManualScreenActive || s.ParamScreenActive || s.InterpScreenActive ||
         m_running) {
-        m_ctx.prompter.message(text::NotDone());
+        m_ctx.notices.tell(Notice::Busy);
         return false;
     }
     m_program = expected;
@@ -194,5 +193,4 @@ void Verify::end(bool complete)
     if (complete)
         compare();
     emit finished(m_result);
-    m_ctx.prompter.message(complete ? m_result.message() : Unfinished());
 }

@@ -9,7 +9,8 @@
 
 #include "core/ProgramCsv.h"
 #include "core/ProgramModel.h"
-#include "core/Prompter.h"
+#include "ui/Messages.h"
+#include "ui/Prompter.h"
 #include "core/Texts.h"
 #include "editor/LineSelection.h"
 #include "editor/ProgramGrid.h"
@@ -79,7 +80,7 @@ bool BlockClipboard::selectedLines(int &first, int &last)
 bool BlockClipboard::mayChange()
 {
     program::HideCellEditors(m_c.chooser, m_c.entry);
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (RefuseWhileLocked(m_state, m_prompter))
         return false;
     if (m_program.lines() > program::MaxLines) {
         m_prompter.message(text::BadLineCount());

@@ -15,6 +15,7 @@
 #include "core/ProgramModel.h"
 #include "ui/FlexGrid.h"
 #include "core/NumberText.h"
+#include "ui/Messages.h"
 
 namespace {
 const QKeySequence UndoKey(Qt::CTRL | Qt::Key_Z);
@@ -148,14 +149,14 @@ void EditHistory::closeCellEditors()
 void EditHistory::undo()
 {
     closeCellEditors();
-    if (!ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (!RefuseWhileLocked(m_state, m_prompter))
         m_stack.undo();
 }
 
 void EditHistory::redo()
 {
     closeCellEditors();
-    if (!ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (!RefuseWhileLocked(m_state, m_prompter))
         m_stack.redo();
 }
 

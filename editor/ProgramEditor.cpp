@@ -15,6 +15,7 @@
 #include "ui/FlexGrid.h"
 #include "core/NumberText.h"
 #include "core/Texts.h"
+#include "ui/Messages.h"
 
 namespace {
 
@@ -70,7 +71,7 @@ void ProgramEditor::CellClick()
     if (m_c.SelectedRow < 1 || m_c.SelectedColumn == 0)
         return;
     // No editor opens on a program that is on its way.
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (RefuseWhileLocked(m_state, m_prompter))
         return;
 
     const QString cellText = grid.currentText();
@@ -240,7 +241,7 @@ void SetRecord(ProgramBytes &image, int line, const std::uint8_t *bytes)
 
 void ProgramEditor::insertRecord(const std::uint8_t *bytes)
 {
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (RefuseWhileLocked(m_state, m_prompter))
         return;
     const int n = lineCount();
     const int r = selectedLine();
@@ -306,7 +307,7 @@ void ProgramEditor::CopyLine()
 void ProgramEditor::DeleteLine()
 {
     program::HideCellEditors(m_c.chooser, m_c.entry);
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (RefuseWhileLocked(m_state, m_prompter))
         return;
     const int n = lineCount();
     const int r = selectedLine();

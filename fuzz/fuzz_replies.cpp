@@ -89,9 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     w.receiveHandler().receive(reply.mid(cut));
     Traffic &traffic = w.core().traffic;
     const quint64 from = traffic.end();
-    traffic.written(link.current().serial, link.current().frame);
-    traffic.read(reply.left(cut));
-    traffic.read(reply.mid(cut));
+    link.framer().written(link.current().serial, link.current().frame);
+    link.framer().read(reply.left(cut));
+    link.framer().read(reply.mid(cut));
     traffic.flush();
     for (quint64 n = from; n < traffic.end(); ++n)
         (void)traffic::Line(traffic, n);

@@ -112,6 +112,7 @@ bool CommPort::open()
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     m_port->clear();
     m_input.clear();
+    ++m_openings;
     return true;
 }
 

@@ -59,6 +59,9 @@ public:
     bool open();
     void close();
     bool isOpen() const;
+    // How many times a port has been opened: a pause that ends on another opening (or on none)
+    // began on a connection that is gone.
+    quint64 openings() const { return m_openings; }
     // Writes one frame, now or, when the line is not yet quiet, as soon as it is. False when
     // the port is closed or the write fails at once; a frame that fails later closes the
     // port and raises failed(). `id` comes back with written() once the frame has gone to the
@@ -105,6 +108,7 @@ private:
     std::function<QStringList()> m_catalogueSource;
     QStringList m_catalogue;
     int m_portNumber = 1;
+    quint64 m_openings = 0;
     QString m_settings = QStringLiteral("19200,N,8,1");
     int m_baud = 19200;
     char m_parity = 'N';

@@ -13,6 +13,7 @@ EmergencyStop::EmergencyStop(ModbusLink &link, CommPort &port) : m_link(link), m
     // A stop can neither be echoed nor sent again through a closed port: whatever is opened
     // next starts without it.
     connect(&m_port, &CommPort::closed, this, &EmergencyStop::cancel);
+    connect(this, &EmergencyStop::givenUp, &m_link.framer(), &Framer::stopGivenUp);
 }
 
 bool EmergencyStop::pending() const

@@ -29,21 +29,41 @@ void ModbusLink::ComputeCrc()
 ModbusLink::ModbusLink(LinkState &state, CommPort &port) : m_state(state), m_port(port)
 {
     connect(&m_port, &CommPort::written, this, [this](quint32 id, const QByteArray &) { frameWritten(id); });
-    connect(&m_port, &CommPort::bytesRead, this, &ModbusLink::heard);
+    // Every frame written and every byte read goes through the framer, in the order it happened.
+    connect(&m_port, &CommPort::written, &m_framer, &Framer::written);
+    connect(&m_port, &CommPort::bytesRead, &m_framer, &Framer::read);
+    connect(&m_port, &CommPort::closed, &m_framer, &Framer::closed);
+    connect(&m_port, &CommPort::failed, &m_framer, [this] { m_framer.portError(-1); });
+    connect(this, &ModbusLink::sendFailed, &m_framer, &Framer::portError);
+    connect(this, &ModbusLink::givenUp, &m_framer, &Framer::givenUp);
+    m_framer.stopAwaited = [this] { return stopAwaited(); };
+    m_framer.waitedFor = [this](quint32 serial) {
+        return std::any_of(m_awaited.begin(), m_awaited.end(),
+                           [serial](const Request &r) { return r.serial == serial && !r.answered; });
+    };
+    m_framer.answered = [this](quint32 serial, const QByteArray &frame, std::uint16_t faults) {
+        cut(serial, frame, faults);
+    };
 }
 
-// An exception reply is five bytes: the slave, the function with its high bit set, the code and
-// the CRC. It is looked for where the reply to the request outstanding would start.
-void ModbusLink::heard(const QByteArray &bytes)
+// A frame the framer has cut that answers a request not given up. Only what somebody still waits
+// for is kept for the receive handler; an exception reply is the controller refusing.
+void ModbusLink::cut(quint32 serial, const QByteArray &frame, std::uint16_t faults)
 {
-    constexpr int ExceptionLength = 5;
-    if (m_heard.size() >= ExceptionLength)
+    if (faults & LinkEvent::Exception) {
+        if (m_abandoned && m_abandoned->serial == serial)
+            m_abandoned.reset();  // over: nothing more comes of it
+        if (serial == m_current.serial && frame.size() > 2)
+            emit exceptionReceived(m_current.tag, std::uint8_t(frame[2]));
         return;
-    m_heard += bytes.left(ExceptionLength - m_heard.size());
-    const QByteArray &f = m_current.frame;
-    if (m_heard.size() == ExceptionLength && f.size() >= 2 && m_heard[0] == f[0] &&
-        std::uint8_t(m_heard[1]) == (std::uint8_t(f[1]) | 0x80) && CrcMatches(m_heard))
-        emit exceptionReceived(m_current.tag, std::uint8_t(m_heard[2]));
+    }
+    const bool stopEcho = stopAwaited() && frame == m_stopEcho;
+    const bool current = serial == m_current.serial && !m_current.answered;
+    const bool abandoned = m_abandoned && m_abandoned->serial == serial;
+    const bool awaited = std::any_of(m_awaited.begin(), m_awaited.end(),
+                                     [serial](const Request &r) { return r.serial == serial && !r.answered; });
+    if (stopEcho || current || abandoned || awaited)
+        m_deliveries.push_back({serial, frame});
 }
 
 ModbusLink::Setup ModbusLink::setUp(int tag)
@@ -78,7 +98,7 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
         return true;
     }
     m_state.RequestTag = std::int16_t(tag);
-    m_current = {tag, m_tx, ++m_serial, false, false, 0};
+    m_current = {tag, m_tx, ++m_serial, false, false};
     if (m_state.PortOpenFlag != 1)
         return true;  // no port was ever opened: the request is built, nothing goes out
     emit sending(m_current.serial, tag);
@@ -88,9 +108,8 @@ bool ModbusLink::request(int tag, bool built, bool urgent)
     if (!stopAwaited() && !urgent) {
         if (m_port.isOpen())
             m_port.readAll();
-        m_rx.clear();
+        m_deliveries.clear();
     }
-    m_heard.clear();
     armReceive();
     if (!m_port.write(m_tx, urgent ? CommPort::Priority::Urgent : CommPort::Priority::Normal, m_current.serial))
         return fail();
@@ -150,7 +169,7 @@ void ModbusLink::forget(std::optional<bool> reported)
     const int outstanding = m_state.RequestTag;
     m_state.RequestTag = tag::Idle;
     m_port.close();
-    m_rx.clear();
+    m_deliveries.clear();
     m_abandoned.reset();
     m_state.PortErrorFlag = 0;
     emit portLost(reported.value_or(m_state.PortLostReported), outstanding);
@@ -206,13 +225,15 @@ bool ModbusLink::SendStop(int tag)
         // request already on the wire may still come: its bytes are taken by its length.
         m_port.dropQueued(IsCoilOff);
         if (m_port.isOpen())
-            m_rx += m_port.readAll();
-        // A reply whose bytes have all come (taken, or refused) is over.
-        const int length = ExpectedReplyLength(m_current.frame);
-        if (m_current.written && !m_current.answered && m_current.received < length)
+            m_port.readAll();
+        // A reply whose bytes have all come (taken, or refused) is over; one still coming is
+        // taken by its length, ahead of the echo.
+        const std::vector<quint32> &waiting = m_framer.waiting();
+        const bool coming = std::find(waiting.begin(), waiting.end(), m_current.serial) != waiting.end();
+        if (m_current.written && !m_current.answered && coming)
             m_abandoned = m_current;
         else
-            m_rx.clear();
+            m_deliveries.clear();
         ++m_stops;
     }
     // The reply to the stop is its own echo.
@@ -266,14 +287,14 @@ void ModbusLink::armReceive()
             consider(ExpectedReplyLength(r.frame));
     if (want <= 0)
         want = m_port.rThreshold();
-    m_port.setRThreshold(std::max(1, want - int(m_rx.size())));
+    m_port.setRThreshold(std::max(1, want - std::min(m_framer.pending(), std::max(0, want - 1))));
 }
 
 void ModbusLink::discardInput()
 {
     m_port.readAll();
     emit givenUp();
-    m_rx.clear();
+    m_deliveries.clear();
     m_abandoned.reset();
 }
 

@@ -22,6 +22,7 @@
 #include <span>
 #include <vector>
 
+#include "link/Framer.h"
 #include "link/LinkState.h"
 #include "protocol/Frames.h"
 
@@ -82,15 +83,20 @@ public:
         std::uint32_t serial = 0;
         bool answered = false;
         bool written = false;
-        int received = 0;  // bytes that came while it was the request outstanding
     };
     const Request &current() const { return m_current; }
     // Requests somebody is waiting for (WaitForReply), innermost last.
     std::vector<Request> &awaited() { return m_awaited; }
     void markAnswered(std::uint32_t serial);
-    void noteReceived(int bytes) { m_current.received += bytes; }
-    // Bytes received that make no whole reply yet.
-    QByteArray &rxCarry() { return m_rx; }
+
+    // A reply the framer has cut that answers a request still waited for: the request outstanding,
+    // one somebody waits for, the one a stop overtook on the wire, or the stop's echo. The
+    // receive handler takes them, in the order they came, at the port's receive event.
+    struct Delivery {
+        std::uint32_t serial;
+        QByteArray frame;
+    };
+    std::vector<Delivery> takeDeliveries() { return std::exchange(m_deliveries, {}); }
     // The stop's echo: awaited from the stop's send until it comes or the stop is given up.
     void setStopAwaited(bool on);
     bool stopAwaited() const { return !m_stopEcho.isEmpty(); }
@@ -106,6 +112,10 @@ public:
     void armReceive();
     // Throws away every byte waiting at the port or held back here.
     void discardInput();
+
+    // The one reading of the line, and its events.
+    Framer &framer() { return m_framer; }
+    const Framer &framer() const { return m_framer; }
 
     const QByteArray &TxFrame() const { return m_tx; }
     std::uint8_t CrcLo() const { return m_crcLo; }
@@ -140,19 +150,18 @@ public:
     void lost();
 private:
     void frameWritten(quint32 id);
-    void heard(const QByteArray &bytes);
+    void cut(quint32 serial, const QByteArray &frame, std::uint16_t faults);
 
     LinkState &m_state;
     CommPort &m_port;
+    Framer m_framer;
     QByteArray m_tx;
     std::uint8_t m_crcLo = 0;
     std::uint8_t m_crcHi = 0;
     Request m_current;
     std::vector<Request> m_awaited;
     std::uint32_t m_serial = 0;
-    QByteArray m_rx;
-    // The first bytes heard since the request outstanding went out: is it refused?
-    QByteArray m_heard;
+    std::vector<Delivery> m_deliveries;
     QByteArray m_stopEcho;
     std::optional<Request> m_abandoned;
     std::uint32_t m_stops = 0;

@@ -17,6 +17,7 @@
 #include "ui/Language.h"
 #include "core/NumberText.h"
 #include "core/Texts.h"
+#include "ui/Messages.h"
 #include "ui/Widgets.h"
 #include "editor/BlockClipboard.h"
 #include "editor/EditHistory.h"
@@ -43,6 +44,8 @@
 #include <QVBoxLayout>
 
 namespace {
+const text::Text VerifyUnfinished{QT_TRANSLATE_NOOP("Trelmo", "程序校验没有完成！")};
+
 // The buttons, their captions and back colours (none: the system's button colour).
 struct ButtonSpec {
     QPushButton *Mainfrm::*member;
@@ -116,8 +119,8 @@ Mainfrm::Mainfrm(ToolState &state, Prompter &prompter, const QStringList &device
 {}
 
 Mainfrm::Mainfrm(ToolState &state, Prompter &prompter, std::function<QStringList()> catalogue, QWidget *parent)
-    : QMainWindow(parent), m_state(state), m_prompter(prompter), m_core(state, prompter, std::move(catalogue)),
-      m_runControl(m_core.ctx, *this), m_wheel(new WheelHook(this))
+    : QMainWindow(parent), m_state(state), m_prompter(prompter), m_core(state, std::move(catalogue)),
+      m_runControl(m_core.ctx, prompter, *this), m_wheel(new WheelHook(this))
 {
     setObjectName(QStringLiteral("Mainfrm"));
     setWindowTitle(QStringLiteral("Trelmo"));
@@ -210,9 +213,9 @@ Mainfrm::Mainfrm(ToolState &state, Prompter &prompter, std::function<QStringList
     connect(Command9, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Interpolation); });
 
     // The three screens live as long as the main window; the guards load and unload them.
-    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(m_core.ctx);
-    m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(m_core.ctx);
-    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(m_core.ctx);
+    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(m_core.ctx, m_prompter);
+    m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(m_core.ctx, m_prompter);
+    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(m_core.ctx, m_prompter);
     for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
         m_runControl.setScreen(RunControl::Screen(i), m_screens[std::size_t(i)].get());
     wireCore();
@@ -254,6 +257,13 @@ void Mainfrm::wireCore()
     connect(&c.verify, &Verify::started, m_progress,
             [this](int lines) { m_progress->started(TransferProgress::Kind::Verify, lines); });
     connect(&c.verify, &Verify::finished, this, [this] { SetBackColor(Command15, colors::LightYellow); });
+    // What the core tells, in the window's words, at the moment it tells it; the verify's result
+    // once the reply that ended it has been dealt with (no box opens inside the receive path).
+    connect(&c.notices, &Notices::told, this, [this](Notice notice, int value) { Tell(m_prompter, notice, value); });
+    connect(
+        &c.verify, &Verify::finished, this,
+        [this](const Verify::Result &r) { m_prompter.message(r.complete ? r.message() : VerifyUnfinished()); },
+        Qt::QueuedConnection);
     connect(&c.stop, &EmergencyStop::sent, this, [this](int tag) {
         if (tag == tag::Stop)
             SetBackColor(Command14, colors::Green);
@@ -507,7 +517,7 @@ bool Mainfrm::eventFilter(QObject *watched, QEvent *event)
     default: break;
     }
     if (edits && event->type() != QEvent::MouseButtonRelease)
-        ProgramRead::refuseWhileLocked(m_state, m_prompter);
+        RefuseWhileLocked(m_state, m_prompter);
     return edits;
 }
 

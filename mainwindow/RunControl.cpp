@@ -1,5 +1,6 @@
 #include "mainwindow/RunControl.h"
 
+#include "core/Command.h"
 #include "link/EmergencyStop.h"
 #include "core/ToolState.h"
 #include "core/ControllerStatus.h"
@@ -25,21 +26,20 @@ void RunControl::command(const QString &portClosedMessage, int tag, const std::f
 {
     m_window.HideCellEditors();
     if (!m_ctx.port.isOpen()) {
-        m_ctx.prompter.message(portClosedMessage);
+        m_prompter.message(portClosedMessage);
         return;
     }
     if (m_ctx.state.RequestTag != tag::Idle) {
-        m_ctx.prompter.message(text::NotDone());
+        m_prompter.message(text::NotDone());
         return;
     }
     m_ctx.timers.enable(1, false);
-    const ModbusLink::Setup setup = m_ctx.link.setUp(tag);
-    WaitMs(50);
     // After a failed send Timer1 stays off; otherwise it runs again once the reply had a
     // moment to come.
-    if (!m_ctx.link.sendFor(setup, send))
+    const CommandResult result = RunCommand(m_ctx, tag, send);
+    if (result == CommandResult::Failed)
         return;
-    if (!m_ctx.link.lastDropped())
+    if (result == CommandResult::Sent)
         WaitMs(50);
     m_ctx.timers.enable(1, true);
 }
@@ -48,7 +48,7 @@ void RunControl::EmergencyStopClick()
 {
     m_window.HideCellEditors();
     if (!m_ctx.port.isOpen()) {
-        m_ctx.prompter.message(text::PortInvalidCommand());
+        m_prompter.message(text::PortInvalidCommand());
         return;
     }
     // Whatever is outstanding is abandoned; the stop goes out as soon as the line is quiet.
@@ -83,12 +83,12 @@ void RunControl::OpenScreen(Screen which)
 {
     m_window.HideCellEditors();
     if (m_ctx.status.autoRun()) {
-        m_ctx.prompter.message(
+        m_prompter.message(
             QCoreApplication::translate("Trelmo", "请将运行设置：更改为上电不自动运行，再进入参数设置界面！"));
         return;
     }
     if (!m_ctx.port.isOpen()) {
-        m_ctx.prompter.message(QCoreApplication::translate("Trelmo", "串口无效！"));
+        m_prompter.message(QCoreApplication::translate("Trelmo", "串口无效！"));
         return;
     }
     m_ctx.state.RequestTag = tag::Idle;

@@ -7,13 +7,16 @@
 #include <functional>
 
 class Mainfrm;
+class Prompter;
 class SubScreen;
 
 class RunControl {
 public:
     enum Screen { Manual = 0, Parameters = 1, Interpolation = 2 };
 
-    RunControl(const ToolContext &ctx, Mainfrm &window) : m_ctx(ctx), m_window(window) {}
+    RunControl(const ToolContext &ctx, Prompter &prompter, Mainfrm &window)
+        : m_ctx(ctx), m_prompter(prompter), m_window(window)
+    {}
 
     void setScreen(Screen which, SubScreen *screen) { m_screens[which] = screen; }
     SubScreen *screen(Screen which) const { return m_screens[which]; }
@@ -31,6 +34,7 @@ private:
     void command(const QString &portClosedMessage, int tag, const std::function<bool()> &send);
 
     ToolContext m_ctx;
+    Prompter &m_prompter;
     Mainfrm &m_window;
     std::array<SubScreen *, 3> m_screens{};
 };

@@ -3,7 +3,7 @@
 #include "mainwindow/TrafficView.h"
 
 #include "core/Files.h"
-#include "core/Prompter.h"
+#include "ui/Prompter.h"
 #include "core/TrafficWords.h"
 #include "ui/Colors.h"
 #include "ui/Language.h"

@@ -18,6 +18,7 @@
 #include "ui/FlexGrid.h"
 #include "core/NumberText.h"
 #include "core/Texts.h"
+#include "ui/Messages.h"
 
 namespace {
 const text::Text NoFile{QT_TRANSLATE_NOOP("Trelmo", "没有选择文件！")};
@@ -86,12 +87,12 @@ bool ProjectFiles::confirmDiscard()
 void ProjectFiles::NewProject()
 {
     m_hideEditors();
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
+    if (RefuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
         return;
     if (!m_form4) {
         m_form4 = std::make_unique<Form4>(m_prompter);
         // Opened before a transfer began, the window waits until it has ended.
-        m_form4->mayCreate = [this] { return !ProgramRead::refuseWhileLocked(m_state, m_prompter); };
+        m_form4->mayCreate = [this] { return !RefuseWhileLocked(m_state, m_prompter); };
         connect(m_form4.get(), &Form4::projectRequested, this, &ProjectFiles::CreateProject);
     }
     if (!m_form4->isVisible())
@@ -140,7 +141,7 @@ QString ProjectFiles::choosePath(bool save)
 void ProjectFiles::OpenProject()
 {
     m_hideEditors();
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
+    if (RefuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
         return;
     const QString path = choosePath(false);
     if (!path.isEmpty())
@@ -150,7 +151,7 @@ void ProjectFiles::OpenProject()
 void ProjectFiles::OpenProjectFile(const QString &path)
 {
     m_hideEditors();
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
+    if (RefuseWhileLocked(m_state, m_prompter) || !confirmDiscard())
         return;
     if (!QFileInfo::exists(path)) {
         emit fileMissing(path);
@@ -198,7 +199,7 @@ bool ProjectFiles::SaveProject()
 {
     m_hideEditors();
     // Half a program read from the controller is no project.
-    if (m_state.Transferring == ToolState::Transfer::Upload && ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (m_state.Transferring == ToolState::Transfer::Upload && RefuseWhileLocked(m_state, m_prompter))
         return false;
     const double count = m_program.count();
     // A count the file's count word cannot carry, or more lines than a program can have,
@@ -244,7 +245,7 @@ bool ProjectFiles::exportSheet(const QString &path)
 void ProjectFiles::ClearProject()
 {
     m_hideEditors();
-    if (ProgramRead::refuseWhileLocked(m_state, m_prompter))
+    if (RefuseWhileLocked(m_state, m_prompter))
         return;
     if (m_prompter.message(ClearQuestion(), Prompter::Buttons::OkCancel) != Prompter::Answer::Ok)
         return;

@@ -1,7 +1,9 @@
 #include "screens/SubScreen.h"
 
 #include "link/EmergencyStop.h"
+#include "core/WaitGuard.h"
 #include "link/ModbusLink.h"
+#include "link/Watchdog.h"
 #include "protocol/Tags.h"
 #include "ui/Colors.h"
 #include "ui/Dialogs.h"
@@ -13,8 +15,9 @@
 #include <QCloseEvent>
 #include <QTimer>
 
-SubScreen::SubScreen(const ToolContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first)
-    : QWidget(nullptr), m_ctx(ctx), m_cycle(cycle), m_first(first)
+SubScreen::SubScreen(const ToolContext &ctx, Prompter &prompter, const char *name, const char *title,
+                     const Cycle &cycle, const Read &first)
+    : QWidget(nullptr), m_ctx(ctx), m_prompter(prompter), m_cycle(cycle), m_first(first)
 {
     setObjectName(QLatin1String(name));
     text::SetCaption(this, {title});
@@ -100,29 +103,24 @@ void SubScreen::replyAccepted(int)
 
 bool SubScreen::pause(double ms)
 {
-    const unsigned loading = m_generation;
+    const WaitGuard guard(m_ctx.state, m_ctx.port, WaitGuard::Lock::None, &m_generation);
     WaitMs(ms);
-    return m_loaded && loading == m_generation;
+    return m_loaded && guard.sameLoading();
 }
 
 SubScreen::Send SubScreen::command(int tag, const std::function<bool()> &send, AfterClose afterClose,
                                    bool restartRefresh)
 {
     Timer1->stop();
-    const ModbusLink::Setup setup = m_ctx.link.setUp(tag);
-    const bool stillOn = pause(50);
-    if (!stillOn && afterClose == AfterClose::Drop)
-        return Send::Skipped;
-    if (!m_ctx.link.sendFor(setup, send)) {
-        m_refreshHalted = true;
-        return Send::Failed;
-    }
-    m_refreshHalted = false;
+    const unsigned loading = m_generation;
+    const Send result = RunCommand(m_ctx, tag, send, &m_generation, afterClose == AfterClose::SendAnyway);
+    if (result == Send::Skipped)
+        return result;
+    m_refreshHalted = result == Send::Failed;
     // A stop overtook the command: nothing went out, and the refresh goes on.
-    const bool dropped = m_ctx.link.lastDropped();
-    if (stillOn && (restartRefresh || dropped))
+    if (!m_refreshHalted && m_loaded && loading == m_generation && (restartRefresh || result == Send::Dropped))
         Timer1->start();
-    return dropped ? Send::Dropped : Send::Sent;
+    return result;
 }
 
 bool SubScreen::refreshRead(int tag, int address, int count)
@@ -157,7 +155,7 @@ void SubScreen::toggleLamp()
 
 void SubScreen::showMessage(const QString &text)
 {
-    m_ctx.prompter.message(text);
+    m_prompter.message(text);
 }
 
 void SubScreen::Timer1_Timer()
@@ -201,13 +199,8 @@ void SubScreen::Timer2_Timer()
         return;
     const bool progress = m_replySinceWatchdog || s.RequestTag == m_cycle.idleTag;
     m_replySinceWatchdog = false;
-    if (progress) {
-        WatchdogTicks = 0;
-        return;
-    }
-    if (++WatchdogTicks >= WatchdogLimit) {
+    if (watchdog::Tick(WatchdogTicks, progress)) {
         m_ctx.link.discardInput();
-        WatchdogTicks = 0;
         s.RequestTag = std::int16_t(m_cycle.resumeTag);
         resumed();
     }

@@ -17,11 +17,13 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/Command.h"
 #include "core/ToolContext.h"
 #include "core/ToolState.h"
 #include "core/ScaledValue.h"
 
 class Lamp;
+class Prompter;
 class QTimer;
 
 class SubScreen : public QWidget {
@@ -40,12 +42,12 @@ public:
     struct Read {
         int tag, address, count;
     };
-    static constexpr int WatchdogLimit = 6;
     static constexpr int NoReplyLimit = 10;
 
     // The window named `name` with the title `title` (a text to translate); `first` is the read
     // that loading sends.
-    SubScreen(const ToolContext &ctx, const char *name, const char *title, const Cycle &cycle, const Read &first);
+    SubScreen(const ToolContext &ctx, Prompter &prompter, const char *name, const char *title, const Cycle &cycle,
+              const Read &first);
 
     bool isLoaded() const { return m_loaded; }
     // Shows the screen; a screen that is not loaded runs its load steps first.
@@ -60,7 +62,7 @@ public:
     std::int16_t SkipRefresh = 0;  // 1: the next shown reply leaves the value boxes as they are
 
 protected:
-    enum class Send { Sent, Skipped, Dropped, Failed };
+    using Send = CommandResult;
     enum class AfterClose { Drop, SendAnyway };
 
     // Loading finds the controls as the screen was created.
@@ -94,6 +96,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
     ToolContext m_ctx;
+    Prompter &m_prompter;
+    unsigned m_generation = 0;  // counts loads and unloads: a pause knows whether its loading is still on
 
 private:
     void Form_Load();
@@ -105,7 +109,6 @@ private:
     Cycle m_cycle;
     Read m_first;
     bool m_loaded = false;
-    unsigned m_generation = 0;  // counts loads and unloads
     bool m_inTick = false;
     bool m_refreshHalted = false;
     bool m_replySinceWatchdog = false;

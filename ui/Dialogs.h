@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "core/Prompter.h"
+#include "ui/Prompter.h"
 
 class QFileDialog;
 class QMessageBox;

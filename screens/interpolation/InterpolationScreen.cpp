@@ -62,8 +62,8 @@ const SubScreen::Cycle InterpCycle{
 const SubScreen::Read InterpLoad{tag::InterpReadA, reg::Status, ReadACount};
 }  // namespace
 
-InterpolationScreen::InterpolationScreen(const ToolContext &ctx)
-    : SubScreen(ctx, "Form1", QT_TRANSLATE_NOOP("Trelmo", "插补调试界面"), InterpCycle, InterpLoad)
+InterpolationScreen::InterpolationScreen(const ToolContext &ctx, Prompter &prompter)
+    : SubScreen(ctx, prompter, "Form1", QT_TRANSLATE_NOOP("Trelmo", "插补调试界面"), InterpCycle, InterpLoad)
 {
     buildControls();
     setLamp(Shape2);

@@ -18,7 +18,7 @@ class QPushButton;
 class InterpolationScreen : public SubScreen {
     Q_OBJECT
 public:
-    explicit InterpolationScreen(const ToolContext &ctx);
+    InterpolationScreen(const ToolContext &ctx, Prompter &prompter);
 
     // Controls, by their names. Text1: 0-2 coordinates (display only), 3 speed, 4-6 end
     // point, 7-9 middle point, 10 arc direction. Command1: 0-2 arcs, 3-5 lines, 6 emergency

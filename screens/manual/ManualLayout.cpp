@@ -222,5 +222,6 @@ void ManualScreen::resetControls()
         l->setLit(false);
     DigitTyped = 0;
     m_staging.fill(0);
+    m_outputOn.fill(false);
     m_mousePressOn = -1;
 }

@@ -50,6 +50,12 @@ void ManualScreen::showStatus()
     for (int i = 0; i < 4; ++i) {
         const bool on = st.outputs[std::size_t(i)];
         Shape1[std::size_t(7 + i)]->setLit(on);
-        Command1[std::size_t(13 - i)]->setText(outputCaption(i + 1, !on));
+        showOutput(i + 1, on);
     }
+}
+
+void ManualScreen::showOutput(int n, bool on)
+{
+    m_outputOn[std::size_t(n - 1)] = on;
+    Command1[std::size_t(14 - n)]->setText(outputCaption(n, !on));
 }

@@ -1,5 +1,6 @@
 #include "screens/manual/ManualScreen.h"
 
+#include "core/ControllerStatus.h"
 #include "core/ToolState.h"
 #include "link/ModbusLink.h"
 #include "protocol/RegisterMap.h"
@@ -48,8 +49,8 @@ const SubScreen::Cycle ManualCycle{200, 100, &ToolState::ManualScreenActive, tag
 const SubScreen::Read ManualLoad{tag::ManualRead, reg::Status, reg::StatusCount};
 }  // namespace
 
-ManualScreen::ManualScreen(const ToolContext &ctx)
-    : SubScreen(ctx, "Form2", QT_TRANSLATE_NOOP("Trelmo", "手控操作界面"), ManualCycle, ManualLoad),
+ManualScreen::ManualScreen(const ToolContext &ctx, Prompter &prompter)
+    : SubScreen(ctx, prompter, "Form2", QT_TRANSLATE_NOOP("Trelmo", "手控操作界面"), ManualCycle, ManualLoad),
       m_jog([this](int coil, bool on) { return sendJog(coil, on); }, [this] { return m_ctx.port.isOpen(); })
 {
     buildControls();
@@ -133,16 +134,17 @@ void ManualScreen::Command1_Click(int index)
         emergencyStop(tag::ManualCoil);
     } else if (const int n = outputOf(index)) {
         QPushButton *b = Command1[std::size_t(index)];
-        // The caption names the action of this click; it is read after the pause.
+        // The click switches the output the other way round from what the screen shows it to be;
+        // that is read after the pause.
         command(tag::ManualCoil, [this, b, n] {
             const int coil = reg::coil::Out1 + n - 1;
-            const bool switchOn = b->text() == outputCaption(n, true);
+            const bool switchOn = !m_outputOn[std::size_t(n - 1)];
             const bool sent =
                 switchOn ? m_ctx.link.SendCoilOn(tag::ManualCoil, coil) : m_ctx.link.SendCoilOff(tag::ManualCoil, coil);
-            // The caption turns once the write has gone to the line: one that never left (a
+            // The output turns once the write has gone to the line: one that never left (a
             // failed port, a stop) keeps it, and the next click does the same again.
             if (sent)
-                m_ctx.link.whenWritten(b, [b, n, switchOn] { b->setText(outputCaption(n, !switchOn)); });
+                m_ctx.link.whenWritten(b, [this, b, n, switchOn] { showOutput(n, switchOn); });
             return sent;
         });
     } else if (index == ReturnButton) {
@@ -159,21 +161,23 @@ void ManualScreen::Command3_Click()
 {
     Timer1->stop();
     Timer2->stop();
-    const ModbusLink::Setup setup = m_ctx.link.setUp(tag::ManualRunMode);
-    if (!pause(50))
-        return;
-    const QString caption = Command3->text();
-    const bool on = caption == text::AutoRunOff();
-    bool sent = true;
-    if (on || caption == text::AutoRunOn()) {
-        sent = m_ctx.link.sendFor(setup, [this, on] {
-            return m_ctx.link.SendRegister(tag::ManualRunMode, reg::PowerOnRun, on ? 1 : 0);
-        });
-        // The caption shows the new setting once its write has gone to the line.
-        if (sent)
-            m_ctx.link.whenWritten(Command3, [this, on] { Command3->setText(on ? text::AutoRunOn() : text::AutoRunOff()); });
-    }
-    if (!sent)
+    // The click turns the power-on auto-run the controller is known to have the other way round;
+    // the tool knows the new setting, and the caption shows it, once its write has gone to the
+    // line.
+    const Send result = RunCommand(
+        m_ctx, tag::ManualRunMode,
+        [this] {
+            const bool on = !m_ctx.status.autoRun();
+            if (!m_ctx.link.SendRegister(tag::ManualRunMode, reg::PowerOnRun, on ? 1 : 0))
+                return false;
+            m_ctx.link.whenWritten(Command3, [this, on] {
+                m_ctx.status.setAutoRun(on);
+                Command3->setText(on ? text::AutoRunOn() : text::AutoRunOff());
+            });
+            return true;
+        },
+        &m_generation);
+    if (result == Send::Skipped || result == Send::Failed)
         return;  // both timers stay stopped
     SkipRefresh = 1;
     if (!pause(100))

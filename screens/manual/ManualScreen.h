@@ -16,7 +16,7 @@ class QPushButton;
 class ManualScreen : public SubScreen {
     Q_OBJECT
 public:
-    explicit ManualScreen(const ToolContext &ctx);
+    ManualScreen(const ToolContext &ctx, Prompter &prompter);
     ~ManualScreen() override;
 
     static constexpr int StopButton = 9, ReturnButton = 14;
@@ -61,9 +61,12 @@ private:
     void Text1_KeyPress(int box, int &keyAscii);
     void Text1_LostFocus(int box);
     void showStatus();
+    // What the screen knows of output n (1 to 4): on or off; its button offers the other.
+    void showOutput(int n, bool on);
     JogHold::Result sendJog(int coil, bool on);
 
     StagingBuffer m_staging{};
+    std::array<bool, 4> m_outputOn{};
     JogHold m_jog;
     // The jog button a mouse press has started on, until its press is taken.
     int m_mousePressOn = -1;

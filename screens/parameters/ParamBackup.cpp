@@ -12,7 +12,8 @@
 
 #include "core/Files.h"
 #include "core/ParameterIo.h"
-#include "core/Prompter.h"
+#include "core/WaitGuard.h"
+#include "ui/Prompter.h"
 #include "link/CommPort.h"
 #include "core/ToolState.h"
 #include "protocol/Tags.h"
@@ -36,10 +37,12 @@ void ParamScreen::exclusively(const std::function<void()> &work)
     const QList<QWidget *> held{Frame8, static_cast<QWidget *>(Command1), Command3, Command4, Command5};
     for (QWidget *w : held)
         w->setEnabled(false);
+    const WaitGuard guard(m_ctx.state, m_ctx.port, WaitGuard::Lock::None, &m_generation);
     work();
     for (QWidget *w : held)
         w->setEnabled(true);
-    if (!isLoaded())
+    // Closed meanwhile (and perhaps opened again): this loading has nothing left to do.
+    if (!isLoaded() || !guard.sameLoading())
         return;
     // The buffer holds accelerations now: the cycle goes on with the parameter block.
     m_ctx.state.RequestTag = tag::ParamsDue;
@@ -66,7 +69,7 @@ QString ParamScreen::chooseFile(bool save)
     request.folder = QDir::currentPath();
     if (save)
         request.initialName = QStringLiteral("parameters") + QLatin1String(Suffix);
-    const QString path = save ? m_ctx.prompter.saveFileName(request) : m_ctx.prompter.openFileName(request);
+    const QString path = save ? m_prompter.saveFileName(request) : m_prompter.openFileName(request);
     if (path.isEmpty())
         showMessage(NoFile());
     return path;
@@ -125,7 +128,7 @@ void ParamScreen::CompareParameters()
         if (!file || !readFresh(values))
             return;
         const auto rows = param::ParameterIo::Compare(*file, values);
-        m_ctx.prompter.table(Table(CompareTitle(), param::ParameterIo::Summarise(rows).text(false), rows));
+        m_prompter.table(Table(CompareTitle(), param::ParameterIo::Summarise(rows).text(false), rows));
     });
 }
 
@@ -140,10 +143,10 @@ void ParamScreen::RestoreParameters()
         const auto rows = param::ParameterIo::Compare(*file, values);
         const param::ParameterIo::Summary summary = param::ParameterIo::Summarise(rows);
         if (!summary.toWrite) {
-            m_ctx.prompter.table(Table(RestoreTitle(), summary.text(false), rows));
+            m_prompter.table(Table(RestoreTitle(), summary.text(false), rows));
             return;
         }
-        if (m_ctx.prompter.table(Table(RestoreTitle(), summary.text(true), rows), Prompter::Buttons::OkCancel) !=
+        if (m_prompter.table(Table(RestoreTitle(), summary.text(true), rows), Prompter::Buttons::OkCancel) !=
             Prompter::Answer::Ok)
             return;
         param::ParameterIo io(m_ctx);
@@ -153,6 +156,6 @@ void ParamScreen::RestoreParameters()
         offerSave = complete && isLoaded();
     });
     // The values are in the controller's working memory only: storing them is the user's call.
-    if (offerSave && m_ctx.prompter.message(SaveNow(), Prompter::Buttons::OkCancel) == Prompter::Answer::Ok)
+    if (offerSave && m_prompter.message(SaveNow(), Prompter::Buttons::OkCancel) == Prompter::Answer::Ok)
         Command1->click();
 }

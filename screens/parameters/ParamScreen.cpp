@@ -31,8 +31,8 @@ const SubScreen::Cycle ParamCycle{200, 200, &ToolState::ParamScreenActive, tag::
 const SubScreen::Read ParamLoad{tag::ParamsRead, reg::AxisParamsX, reg::AxisParamsCount};
 }  // namespace
 
-ParamScreen::ParamScreen(const ToolContext &context)
-    : SubScreen(context, "Form5", QT_TRANSLATE_NOOP("Trelmo", "基本参数配置界面"), ParamCycle, ParamLoad)
+ParamScreen::ParamScreen(const ToolContext &context, Prompter &prompter)
+    : SubScreen(context, prompter, "Form5", QT_TRANSLATE_NOOP("Trelmo", "基本参数配置界面"), ParamCycle, ParamLoad)
 {
     buildControls();
     setLamp(Shape1);

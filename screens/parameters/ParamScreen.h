@@ -18,7 +18,7 @@ class QPushButton;
 class ParamScreen : public SubScreen {
     Q_OBJECT
 public:
-    explicit ParamScreen(const ToolContext &context);
+    ParamScreen(const ToolContext &context, Prompter &prompter);
 
     void replyAccepted(int tag) override;
 
