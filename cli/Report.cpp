@@ -110,6 +110,7 @@ void Runner::json(const Unit &u)
                                        {"controllerLines", u.verify.controllerLines},
                                        {"differingLines", u.verify.differingLines},
                                        {"firstLine", u.verify.firstLine},
+                                       {"firstField", u.verify.firstField},
                                        {"firstDifference", u.verify.firstDifference}});
     std::fputs(QJsonDocument(o).toJson(QJsonDocument::Compact).append('\n').constData(), stdout);
     std::fflush(stdout);

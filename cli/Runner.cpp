@@ -232,9 +232,12 @@ int Runner::runTransfer(const std::function<void()> &begin, const QString &forma
                         QString &message)
 {
     Transfer &transfer = m_core->transfer;
-    bool ended = false, complete = false;
-    const auto finished = QObject::connect(&transfer, &Transfer::finished, [&] { ended = complete = true; });
-    const auto cutShort = QObject::connect(&transfer, &Transfer::cutShort, [&] { ended = true; });
+    bool ended = false;
+    Transfer::Outcome outcome{};
+    const auto over = QObject::connect(&transfer, &Transfer::ended, [&](const Transfer::Outcome &o) {
+        ended = true;
+        outcome = o;
+    });
     const auto tick = QObject::connect(&m_core->timers.Timer1, &QTimer::timeout, [&] {
         if ((transfer.downloading() || transfer.uploading()) && m_state->BlockCount > 0)
             progress(format, std::min(m_state->BlocksDone * program::LinesPerBlock, lines), lines);
@@ -243,17 +246,18 @@ int Runner::runTransfer(const std::function<void()> &begin, const QString &forma
     begin();
     if (transfer.downloading() || transfer.uploading())
         awaitEnd(ended, [&] { transfer.checkEnded(); });
-    QObject::disconnect(finished);
-    QObject::disconnect(cutShort);
+    QObject::disconnect(over);
     QObject::disconnect(tick);
-    if (complete && !m_signal && m_exception < 0) {
+    if (ended && outcome.complete && !m_signal && m_exception < 0) {
         if (lines > 0)
             progress(format, lines, lines);
         return Done;
     }
     const int exit = failure(ended);
     message = failureText(exit);
-    message += (message.isEmpty() ? QString() : QStringLiteral(" ")) + cut().arg(m_state->BlocksDone).arg(BlocksOf(lines));
+    // Cut by a signal, the transfer is still on its way: the blocks done so far.
+    const int done = ended ? outcome.blocksDone : m_state->BlocksDone;
+    message += (message.isEmpty() ? QString() : QStringLiteral(" ")) + cut().arg(done).arg(BlocksOf(lines));
     return exit;
 }
 

@@ -213,8 +213,10 @@ void Transfer::end(bool complete)
 {
     const Kind kind = downloading() ? Kind::Download : Kind::Upload;
     m_ctx.state.Transferring = ToolState::Transfer::None;
+    const Outcome outcome{kind, complete, m_ctx.state.BlocksDone, ProgramRead::blockCountFor(m_lines)};
     if (complete) {
         emit finished(kind);
+        emit ended(outcome);
         return;
     }
     if (kind == Kind::Upload) {
@@ -224,6 +226,7 @@ void Transfer::end(bool complete)
     }
     emit cutShort(kind);
     m_ctx.notices.tell(kind == Kind::Download ? Notice::DownloadUnfinished : Notice::UploadUnfinished);
+    emit ended(outcome);
 }
 
 void Transfer::UploadClick()

@@ -19,6 +19,12 @@ public:
     explicit Transfer(const ToolContext &ctx);
 
     enum class Kind { Download, Upload };
+    // How a transfer ended: whole, or cut short with the blocks it had stored or had acknowledged.
+    struct Outcome {
+        Kind kind;
+        bool complete;
+        int blocksDone, blocks;
+    };
 
     // "下载工程"
     void DownloadClick();
@@ -60,6 +66,8 @@ signals:
     // were when it began (the grid shows them again, as uploadBeginning found it).
     void cutShort(Transfer::Kind kind);
     void uploadBeginning();
+    // How a transfer ended, after finished() or cutShort(): complete, or where it stopped.
+    void ended(const Transfer::Outcome &outcome);
     // The download's line count acknowledged, its last block acknowledged, a block that could
     // not go out; the upload's first block asked for, its last block stored.
     void countAcknowledged();

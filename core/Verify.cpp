@@ -177,6 +177,7 @@ void Verify::compare()
         r.firstLine = line;
         for (int field = 0; field < 7; ++field)
             if (Differs(ours, theirs, field)) {
+                r.firstField = field;
                 const auto [a, b] = TwoSides(ours, theirs, field);
                 r.firstDifference = FieldDiffers().arg(line).arg(Field[field](), a, b);
                 break;

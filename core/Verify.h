@@ -22,6 +22,7 @@ public:
         int controllerLines = 0;
         int differingLines = 0;  // lines that differ, lines only one side has included
         int firstLine = 0;       // the first line that differs (0: the counts differ, or none)
+        int firstField = -1;     // and its first field that differs: 0 category, 1 command, 2 to 6 parameters
         QString firstDifference;  // in words, for the user ("第 37 行 参数2：工程 1.5，控制器 1")
         bool equal() const { return complete && differingLines == 0 && projectLines == controllerLines; }
         // The user's message: equal, or the first difference and how many lines differ.
