@@ -1,11 +1,19 @@
 // The motion plot: generated moves of known geometry read five times a second, the figures
-// reported for them, the bound on the readings kept and the CSV table's bytes.
+// reported for them, the bound on the readings kept, the CSV table's bytes, and the window's files
+// and language.
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cmath>
 #include <numbers>
 
+#include "RecordingPrompter.h"
 #include "Table.h"
-#include "plot/MotionTrack.h"
+#include "plot/MotionPlot.h"
+#include "ui/Language.h"
 
 using namespace plot;
 
@@ -243,6 +251,45 @@ private slots:
         for (const Reading &r : readings)
             track.add(r.ms, r.at);
         QCOMPARE(track.csv(), "\xEF\xBB\xBF" + QByteArray("时间 (ms),X (mm),Y (mm),Z (mm),速度 (mm/s)\r\n") + rows);
+    }
+
+    // The window: a move puts the plot into its plane and its figures under it; the files go
+    // through the prompter; in English the titles and the figures are English.
+    void window()
+    {
+        RecordingPrompter prompter;
+        MotionPlot w(prompter);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const Generated g = arc(Plane::YZ, {0, 0}, 10, 0, Pi / 2, 10);
+        MotionTrack track;
+        feed(track, g);
+        w.moveStarted(g.move);
+        for (int i = 0; i < track.size(); ++i)
+            w.addReading(track.at(i).ms, track.at(i).at.x, track.at(i).at.y, track.at(i).at.z);
+        QCOMPARE(w.PlaneChooser->currentText(), QStringLiteral("YZ"));
+        const QString chinese = w.Result->text();
+        QVERIFY2(chinese.startsWith("YZ圆弧插补：拟合圆圆心 (Y ") && chinese.contains("走向逆（设定逆）；过起点、中间点、终点的圆半径 10.000 mm；"),
+                 qPrintable(chinese));
+
+        QTemporaryDir dir;
+        prompter.fileNames << dir.filePath("a.csv") << dir.filePath("a.png") << dir.path();
+        w.SaveCsvButton->click();
+        w.SaveImageButton->click();
+        w.SaveCsvButton->click();  // a folder is not written over
+        QFile csv(dir.filePath("a.csv")), png(dir.filePath("a.png"));
+        QVERIFY(csv.open(QIODevice::ReadOnly) && png.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), w.track().csv());
+        QCOMPARE(QImage::fromData(png.readAll(), "PNG").size(), w.findChild<QWidget *>("Plot")->size() * w.devicePixelRatio());
+        QCOMPARE(prompter.messages, QStringList{"文件保存出错！"});
+
+        LanguageSwitch language;
+        language.use(Language::English);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Motion plot"));
+        QVERIFY2(w.Result->text().startsWith("YZ arc: fitted circle centre (Y ") &&
+                     w.Result->text().contains("turned CCW (set CCW); circle through start, middle and end point: radius 10.000 mm;"),
+                 qPrintable(w.Result->text()));
+        QVERIFY(w.track().csv().startsWith("\xEF\xBB\xBFtime (ms),X (mm),Y (mm),Z (mm),speed (mm/s)\r\n"));
     }
 };
 
