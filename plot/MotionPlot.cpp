@@ -101,11 +101,11 @@ QString Describe(const plot::MoveCheck &check)
 
 // What a followed axis shows of `data`: what it shows already while that holds all of it and is
 // at most twice as wide as needed, so that the axes move in steps rather than at every reading;
-// otherwise the data with a tenth more on each side, and at least `least` wide.
-QCPRange Following(const QCPRange &shown, const QCPRange &data, double least)
+// otherwise, or `afresh`, the data with a tenth more on each side, and at least `least` wide.
+QCPRange Following(const QCPRange &shown, const QCPRange &data, double least, bool afresh)
 {
     const double wanted = std::max(data.size(), least) * 1.2;
-    if (shown.contains(data.lower) && shown.contains(data.upper) && shown.size() <= 2 * wanted)
+    if (!afresh && shown.contains(data.lower) && shown.contains(data.upper) && shown.size() <= 2 * wanted)
         return shown;
     return {data.center() - wanted / 2, data.center() + wanted / 2};
 }
@@ -233,10 +233,10 @@ MotionPlot::MotionPlot(Prompter &prompter, QWidget *parent) : QWidget(parent, Qt
     connect(Plot, &QCustomPlot::mouseDoubleClick, this, [this](QMouseEvent *event) {
         QCPAxisRect *rect = Plot->axisRectAt(event->position());
         if (rect == m_pathRect) {
-            m_followPath = true;
+            m_followPath = m_pathAfresh = true;
         } else if (rect) {
             m_followTime = true;
-            fitTime();
+            fitTime(true);
         }
         Plot->replot(QCustomPlot::rpQueuedReplot);
     });
@@ -325,7 +325,7 @@ void MotionPlot::setPlane(Plane plane)
             m_path->addData(double(n), p.x(), p.y());
         }
     }
-    m_followPath = true;
+    m_followPath = m_pathAfresh = true;
     placeMarkers();
     Plot->replot(QCustomPlot::rpQueuedReplot);
 }
@@ -345,7 +345,7 @@ void MotionPlot::clear()
         g->data()->clear();
     m_path->data()->clear();
     m_shown = m_dropped = 0;
-    m_followPath = m_followTime = true;
+    m_followPath = m_followTime = m_pathAfresh = true;
     Result->clear();
     placeMarkers();
     Plot->replot(QCustomPlot::rpQueuedReplot);
@@ -504,7 +504,7 @@ void MotionPlot::placeMarkers()
 }
 
 // All the readings kept, with room after the newest: the time axis moves in steps of a fifth.
-void MotionPlot::fitTime()
+void MotionPlot::fitTime(bool afresh)
 {
     bool found = false;
     const QCPRange time = m_x->getKeyRange(found);
@@ -513,18 +513,19 @@ void MotionPlot::fitTime()
     QCPAxis *axis = m_positionRect->axis(QCPAxis::atBottom);
     const QCPRange shown = axis->range();
     const double span = std::max(time.size(), 1.0);
-    if (time.lower < shown.lower || time.lower > shown.lower + 0.05 * span || time.upper > shown.upper ||
+    if (afresh || time.lower < shown.lower || time.lower > shown.lower + 0.05 * span || time.upper > shown.upper ||
         shown.size() > 2.4 * span)
         axis->setRange(time.lower, time.lower + 1.2 * span);
     QCPAxis *places = m_positionRect->axis(QCPAxis::atLeft);
     const QCPRange held = Values({m_x, m_y, m_z}, found);
     if (found)
-        places->setRange(Following(places->range(), held, 1.0));
+        places->setRange(Following(places->range(), held, 1.0, afresh));
     // Speeds from 0.
     QCPAxis *speeds = m_speedRect->axis(QCPAxis::atLeft);
     const double fastest = std::max(Values({m_speed, m_setSpeed}, found).upper, 0.0);
     const double wanted = std::max(found ? fastest : 0.0, 1.0) * 1.2;
-    if (speeds->range().lower != 0 || speeds->range().upper < wanted / 1.2 || speeds->range().upper > 2 * wanted)
+    if (afresh || speeds->range().lower != 0 || speeds->range().upper < wanted / 1.2 ||
+        speeds->range().upper > 2 * wanted)
         speeds->setRange(0, wanted);
 }
 
@@ -559,11 +560,12 @@ void MotionPlot::fitPath()
         return;
     const double needed = 1.2 * std::max({a.size() / width, b.size() / height, 1.0 / std::min(width, height)});
     const QCPRange x = across->range(), y = up->range();
-    if (equal && shown <= 2 * needed && x.contains(a.lower) &&
+    if (!m_pathAfresh && equal && shown <= 2 * needed && x.contains(a.lower) &&
         x.contains(a.upper) && y.contains(b.lower) && y.contains(b.upper))
         return;
     across->setRange(a.center() - needed * width / 2, a.center() + needed * width / 2);
     up->setRange(b.center() - needed * height / 2, b.center() + needed * height / 2);
+    m_pathAfresh = false;
 }
 
 QByteArray MotionPlot::png()

@@ -81,7 +81,7 @@ private:
     void redraw();
     void takeReadings();
     void placeMarkers();
-    void fitTime();
+    void fitTime(bool afresh = false);
     void fitPath();
     double key(const plot::Reading &r) const;
     bool drawn() const;
@@ -92,6 +92,7 @@ private:
     plot::Plane m_plane = plot::Plane::XY;
     bool m_paused = false;
     bool m_followPath = true, m_followTime = true;
+    bool m_pathAfresh = true;  // the path's ranges are fitted afresh at the next fit
     bool m_wholePlot = true;  // more than the plottables has changed since the plot was last drawn
     QCPAxisRect *m_dragged = nullptr;
     quint64 m_shown = 0;  // readings up to here are in the plot's data
