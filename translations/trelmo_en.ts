@@ -1477,5 +1477,113 @@ exception reply; 9 an output file cannot be written; 10 not confirmed, no parame
         <source>网关目标设备没有响应</source>
         <translation>gateway target device failed to respond</translation>
     </message>
+    <message>
+        <source>运动轨迹</source>
+        <translation>Motion plot</translation>
+    </message>
+    <message>
+        <source>平面</source>
+        <translation>Plane</translation>
+    </message>
+    <message>
+        <source>保存 CSV…</source>
+        <translation>Save CSV…</translation>
+    </message>
+    <message>
+        <source>保存图片…</source>
+        <translation>Save image…</translation>
+    </message>
+    <message>
+        <source>滚轮缩放，拖动平移，双击显示全部</source>
+        <translation>Wheel: zoom; drag: pan; double click: show all</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)|*.png</source>
+        <translation>PNG images (*.png)|*.png</translation>
+    </message>
+    <message>
+        <source>时间 (s)</source>
+        <translation>time (s)</translation>
+    </message>
+    <message>
+        <source>位置 (mm)</source>
+        <translation>position (mm)</translation>
+    </message>
+    <message>
+        <source>速度 (mm/s)</source>
+        <translation>speed (mm/s)</translation>
+    </message>
+    <message>
+        <source>路径</source>
+        <translation>Path</translation>
+    </message>
+    <message>
+        <source>当前位置</source>
+        <translation>Current position</translation>
+    </message>
+    <message>
+        <source>起点</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>中间点</source>
+        <translation>Middle point</translation>
+    </message>
+    <message>
+        <source>终点</source>
+        <translation>End point</translation>
+    </message>
+    <message>
+        <source>路径速度</source>
+        <translation>Path speed</translation>
+    </message>
+    <message>
+        <source>设定速度</source>
+        <translation>Set speed</translation>
+    </message>
+    <message>
+        <source>拟合圆圆心 (%1, %2)，半径 %3 mm，读数离圆最远 %4 mm</source>
+        <translation>fitted circle centre (%1, %2), radius %3 mm, farthest reading %4 mm from it</translation>
+    </message>
+    <message>
+        <source>读数不足以拟合出圆</source>
+        <translation>too few readings off one straight line to fit a circle</translation>
+    </message>
+    <message>
+        <source>，走向%1（设定%2）</source>
+        <translation>, turned %1 (set %2)</translation>
+    </message>
+    <message>
+        <source>；过起点、中间点、终点的圆半径 %1 mm</source>
+        <translation>; circle through start, middle and end point: radius %1 mm</translation>
+    </message>
+    <message>
+        <source>读数离起点到终点的直线最远 %1 mm</source>
+        <translation>farthest reading %1 mm from the straight line from start to end</translation>
+    </message>
+    <message>
+        <source>；平均速度 %1 mm/s，设定速度 %2 mm/s</source>
+        <translation>; mean speed %1 mm/s, set speed %2 mm/s</translation>
+    </message>
+    <message>
+        <source>；平均速度 %1 mm/s</source>
+        <translation>; mean speed %1 mm/s</translation>
+    </message>
+    <message>
+        <source>；移动中的读数太少，没有平均速度</source>
+        <translation>; too few readings inside the move for a mean speed</translation>
+    </message>
+    <message>
+        <source>X (mm)</source>
+        <translation>X (mm)</translation>
+    </message>
+    <message>
+        <source>Y (mm)</source>
+        <translation>Y (mm)</translation>
+    </message>
+    <message>
+        <source>Z (mm)</source>
+        <translation>Z (mm)</translation>
+    </message>
 </context>
 </TS>

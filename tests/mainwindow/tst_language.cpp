@@ -130,7 +130,7 @@ private slots:
         const QString ts = dir.filePath(QStringLiteral("en.ts")), source = QStringLiteral(TRELMO_SOURCE_DIR "/");
         QVERIFY(QFile::copy(source + QStringLiteral("translations/trelmo_en.ts"), ts));
         QStringList arguments{QStringLiteral("-locations"), QStringLiteral("none")};
-        for (const char *folder : {"core", "ui", "link", "editor", "projects", "screens", "mainwindow", "cli"})
+        for (const char *folder : {"core", "ui", "link", "editor", "projects", "plot", "screens", "mainwindow", "cli"})
             arguments << source + QLatin1String(folder);
         QCOMPARE(QProcess::execute(QStringLiteral(TRELMO_LUPDATE_PATH), arguments << QStringLiteral("-ts") << ts), 0);
         QFile file(ts);
