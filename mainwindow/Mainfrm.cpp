@@ -7,6 +7,7 @@
 #include "mainwindow/TransferProgress.h"
 #include "mainwindow/TrafficMonitor.h"
 #include "mainwindow/WheelHook.h"
+#include "screens/MotionFeed.h"
 #include "screens/manual/ManualScreen.h"
 #include "screens/interpolation/InterpolationScreen.h"
 #include "screens/parameters/ParamScreen.h"
@@ -147,9 +148,10 @@ Mainfrm::Mainfrm(ToolState &state, Prompter &prompter, std::function<QStringList
     connect(Command9, &QPushButton::clicked, this, [this] { m_runControl.OpenScreen(RunControl::Interpolation); });
 
     // The three screens live as long as the main window; the guards load and unload them.
-    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(m_core.ctx, m_prompter);
+    m_motion = std::make_unique<MotionFeed>(m_core.ctx, m_core.receive, m_prompter);
+    m_screens[RunControl::Manual] = std::make_unique<ManualScreen>(m_core.ctx, m_prompter, *m_motion);
     m_screens[RunControl::Parameters] = std::make_unique<ParamScreen>(m_core.ctx, m_prompter);
-    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(m_core.ctx, m_prompter);
+    m_screens[RunControl::Interpolation] = std::make_unique<InterpolationScreen>(m_core.ctx, m_prompter, *m_motion);
     for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
         m_runControl.setScreen(RunControl::Screen(i), m_screens[std::size_t(i)].get());
     wireCore();

@@ -23,6 +23,7 @@ class QLineEdit;
 class QPushButton;
 class QTimer;
 class SubScreen;
+class MotionFeed;
 class WheelHook;
 class ProgramEditor;
 class ProjectFiles;
@@ -69,6 +70,8 @@ public:
     AboutForm *aboutForm() const { return m_about.get(); }
     // The traffic monitor, once it has been opened.
     TrafficMonitor *trafficMonitor() const { return m_monitor.get(); }
+    // The motion plot's feed (its window once a screen has opened it).
+    MotionFeed &motion() { return *m_motion; }
     void showMonitor();
     ProgramEditor &editor() { return *m_editor; }
     ProjectFiles &projects() { return *m_projects; }
@@ -123,6 +126,8 @@ private:
     WheelHook *m_wheel;
     std::unique_ptr<AboutForm> m_about;
     std::unique_ptr<TrafficMonitor> m_monitor;
+    // The motion plot's feed, made before the screens that open it and destroyed after them.
+    std::unique_ptr<MotionFeed> m_motion;
     std::array<std::unique_ptr<SubScreen>, 3> m_screens;
     std::unique_ptr<ProgramEditor> m_editor;
     std::unique_ptr<ProjectFiles> m_projects;

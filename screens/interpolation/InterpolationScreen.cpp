@@ -1,5 +1,7 @@
 #include "screens/interpolation/InterpolationScreen.h"
 
+#include "screens/MotionFeed.h"
+
 #include "core/ToolState.h"
 #include "link/ModbusLink.h"
 #include "protocol/RegisterMap.h"
@@ -62,8 +64,8 @@ const SubScreen::Cycle InterpCycle{
 const SubScreen::Read InterpLoad{tag::InterpReadA, reg::Status, ReadACount};
 }  // namespace
 
-InterpolationScreen::InterpolationScreen(const ToolContext &ctx, Prompter &prompter)
-    : SubScreen(ctx, prompter, "Form1", QT_TRANSLATE_NOOP("Trelmo", "插补调试界面"), InterpCycle, InterpLoad)
+InterpolationScreen::InterpolationScreen(const ToolContext &ctx, Prompter &prompter, MotionFeed &motion)
+    : SubScreen(ctx, prompter, "Form1", QT_TRANSLATE_NOOP("Trelmo", "插补调试界面"), InterpCycle, InterpLoad), m_motion(motion)
 {
     buildControls();
     setLamp(Shape2);
@@ -149,6 +151,13 @@ void InterpolationScreen::buildControls()
     buttons->addSpacing(20);
     buttons->addWidget(Command1[StopIndex]);
     buttons->addStretch(1);
+    MotionPlotButton = new QPushButton(this);
+    MotionPlotButton->setObjectName(QStringLiteral("MotionPlotButton"));
+    text::SetCaption(MotionPlotButton, {QT_TRANSLATE_NOOP("Trelmo", "运动轨迹")});
+    MotionPlotButton->setMinimumSize(130, 40);
+    connect(MotionPlotButton, &QPushButton::clicked, this, [this] { m_motion.open(this); });
+    buttons->addWidget(MotionPlotButton);
+    buttons->addSpacing(10);
     buttons->addWidget(Command1[ReturnIndex]);
 
     Shape2 = new Lamp(this);
@@ -266,7 +275,8 @@ void InterpolationScreen::Command1_Click(int index)
 {
     if (index >= 0 && index < StopIndex) {
         // A move runs with the settings already stored in the controller.
-        send(tag::InterpMove, [this, index] { return m_ctx.link.SendCoilOn(tag::InterpMove, MoveCoils[index]); });
+        if (send(tag::InterpMove, [this, index] { return m_ctx.link.SendCoilOn(tag::InterpMove, MoveCoils[index]); }))
+            m_motion.moveSent(index);
     } else if (index == StopIndex) {
         emergencyStop(tag::InterpStop);
         SkipRefresh = 1;

@@ -11,6 +11,7 @@
 #include "screens/SubScreen.h"
 
 class Lamp;
+class MotionFeed;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -18,7 +19,7 @@ class QPushButton;
 class InterpolationScreen : public SubScreen {
     Q_OBJECT
 public:
-    InterpolationScreen(const ToolContext &ctx, Prompter &prompter);
+    InterpolationScreen(const ToolContext &ctx, Prompter &prompter, MotionFeed &motion);
 
     // Controls, by their names. Text1: 0-2 coordinates (display only), 3 speed, 4-6 end
     // point, 7-9 middle point, 10 arc direction. Command1: 0-2 arcs, 3-5 lines, 6 emergency
@@ -28,6 +29,7 @@ public:
     std::array<QLabel *, 14> Label1{};
     Lamp *Shape2 = nullptr;
     QLineEdit *Text2 = nullptr;  // the current RequestTag, for diagnosis
+    QPushButton *MotionPlotButton = nullptr;  // "运动轨迹"
 
 protected:
     void resetControls() override;
@@ -53,4 +55,5 @@ private:
 
     StagingBuffer m_staging{};
     std::array<QLabel *, 11> m_boxLabels{};
+    MotionFeed &m_motion;
 };

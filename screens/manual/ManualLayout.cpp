@@ -1,5 +1,6 @@
 // The controls of the manual screen and where they stand.
 #include "screens/manual/ManualScreen.h"
+#include "screens/MotionFeed.h"
 
 #include "ui/Colors.h"
 #include "ui/Language.h"
@@ -91,6 +92,9 @@ void ManualScreen::buildControls()
     text::TrackCaption(Command3, {text::AutoRunOn, text::AutoRunOff});
     Command3->setText(text::AutoRunOn());
     Command3->setMinimumWidth(150);
+    MotionPlotButton = button(QStringLiteral("MotionPlotButton"), QColor());
+    text::SetCaption(MotionPlotButton, {QT_TRANSLATE_NOOP("Trelmo", "运动轨迹")});
+    connect(MotionPlotButton, &QPushButton::clicked, this, [this] { m_motion.open(this); });
     QFont stopFont = Command1[StopButton]->font();
     stopFont.setBold(true);
     Command1[StopButton]->setFont(stopFont);
@@ -187,7 +191,9 @@ void ManualScreen::buildControls()
     // Top: the power-on auto-run at the left, the communication lamp in the middle.
     auto *top = new QHBoxLayout;
     top->addWidget(Command3);
-    top->addSpacing(60);
+    top->addSpacing(12);
+    top->addWidget(MotionPlotButton);
+    top->addSpacing(48);
     top->addStretch(1);
     auto *commLabel = new QLabel(this);
     text::SetCaption(commLabel, text::CommLamp);

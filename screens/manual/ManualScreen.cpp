@@ -49,9 +49,9 @@ const SubScreen::Cycle ManualCycle{200, 100, &ToolState::ManualScreenActive, tag
 const SubScreen::Read ManualLoad{tag::ManualRead, reg::Status, reg::StatusCount};
 }  // namespace
 
-ManualScreen::ManualScreen(const ToolContext &ctx, Prompter &prompter)
+ManualScreen::ManualScreen(const ToolContext &ctx, Prompter &prompter, MotionFeed &motion)
     : SubScreen(ctx, prompter, "Form2", QT_TRANSLATE_NOOP("Trelmo", "手控操作界面"), ManualCycle, ManualLoad),
-      m_jog([this](int coil, bool on) { return sendJog(coil, on); }, [this] { return m_ctx.port.isOpen(); })
+      m_motion(motion), m_jog([this](int coil, bool on) { return sendJog(coil, on); }, [this] { return m_ctx.port.isOpen(); })
 {
     buildControls();
     setLamp(Shape2);

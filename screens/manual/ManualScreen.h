@@ -9,6 +9,7 @@
 #include "screens/manual/JogHold.h"
 
 class Lamp;
+class MotionFeed;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -16,7 +17,7 @@ class QPushButton;
 class ManualScreen : public SubScreen {
     Q_OBJECT
 public:
-    ManualScreen(const ToolContext &ctx, Prompter &prompter);
+    ManualScreen(const ToolContext &ctx, Prompter &prompter, MotionFeed &motion);
     ~ManualScreen() override;
 
     static constexpr int StopButton = 9, ReturnButton = 14;
@@ -29,6 +30,7 @@ public:
     std::array<QPushButton *, 15> Command1{};
     QPushButton *Command2 = nullptr;      // "步进开关"
     QPushButton *Command3 = nullptr;      // power-on auto-run
+    QPushButton *MotionPlotButton = nullptr;  // "运动轨迹"
     std::array<QCheckBox *, 2> Check1{};  // index 1 only
     std::array<QLineEdit *, 5> Text1{};
     std::array<Lamp *, 11> Shape1{};
@@ -67,6 +69,7 @@ private:
 
     StagingBuffer m_staging{};
     std::array<bool, 4> m_outputOn{};
+    MotionFeed &m_motion;
     JogHold m_jog;
     // The jog button a mouse press has started on, until its press is taken.
     int m_mousePressOn = -1;

@@ -11,8 +11,10 @@
 #include <numbers>
 
 #include "RecordingPrompter.h"
+#include "Rigs.h"
 #include "Table.h"
 #include "plot/MotionPlot.h"
+#include "screens/MotionFeed.h"
 #include "ui/Language.h"
 
 using namespace plot;
@@ -290,6 +292,54 @@ private slots:
                      w.Result->text().contains("turned CCW (set CCW); circle through start, middle and end point: radius 10.000 mm;"),
                  qPrintable(w.Result->text()));
         QVERIFY(w.track().csv().startsWith("\xEF\xBB\xBFtime (ms),X (mm),Y (mm),Z (mm),speed (mm/s)\r\n"));
+    }
+
+    // Against a controller whose X and Y follow a circle while the interpolation screen is open:
+    // the plot holds exactly the positions the screen read, one reading per reply, its CSV those
+    // rows, and not one frame goes out for it.
+    void readsWhatTheScreenReads()
+    {
+        ToolRig rig;
+        QList<QPointF> replied;  // X and Y of each read A the controller answered, in mm
+        const auto set = [&](int address, double mm) {
+            const auto v = quint32(qint32(std::lround(mm * 1000)));
+            rig.registers[address] = quint16(v & 0xFFFF), rig.registers[address + 1] = quint16(v >> 16);
+        };
+        const auto word = [](const QByteArray &r, int at) { return quint16(quint8(r[at]) << 8 | quint8(r[at + 1])); };
+        rig.filter = [&](const QByteArray &request, const QByteArray &reply) {
+            if (request.startsWith(fromHex("01 03 21 6F"))) {
+                replied << QPointF(qint32(word(reply, 5) << 16 | word(reply, 3)) / 1000.0,
+                                   qint32(word(reply, 9) << 16 | word(reply, 7)) / 1000.0);
+                const double turned = 0.3 * double(replied.size());
+                set(8559, 50 + 10 * std::cos(turned)), set(8561, -20 + 10 * std::sin(turned));
+            }
+            return reply;
+        };
+        QVERIFY(rig.open(RunControl::Interpolation));
+        QTest::mouseClick(rig.interp()->MotionPlotButton, Qt::LeftButton);
+        MotionPlot *plot = rig.w.motion().window();
+        QVERIFY(plot && plot->isVisible());
+        const int from = rig.mark();
+        QTRY_VERIFY_WITH_TIMEOUT(plot->track().size() >= 20, 20000);
+        rig.interp()->unloadScreen();
+        QVERIFY(rig.idle());
+        for (const QString &request : rig.since(from))
+            QVERIFY2(request.startsWith("01 03 21 6F 00 0C") || request.startsWith("01 03 21 A2 00 0D"), qPrintable(request));
+        const MotionTrack &t = plot->track();
+        const qsizetype first = replied.indexOf(QPointF(t.at(0).at.x, t.at(0).at.y));
+        QVERIFY(first >= 0 && first + t.size() <= replied.size());
+        QTemporaryDir dir;
+        rig.prompter.fileNames << dir.filePath("track.csv");
+        plot->SaveCsvButton->click();
+        QFile file(dir.filePath("track.csv"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList rows = QString::fromUtf8(file.readAll()).split("\r\n", Qt::SkipEmptyParts).mid(1);
+        QCOMPARE(rows.size(), t.size());
+        for (int i = 0; i < t.size(); ++i) {
+            const QPointF p = replied[first + i];
+            QCOMPARE(QPointF(t.at(i).at.x, t.at(i).at.y), p);
+            QCOMPARE(rows[i].section(u',', 1, 2), QString::asprintf("%.3f,%.3f", p.x(), p.y()));
+        }
     }
 };
 

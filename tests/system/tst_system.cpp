@@ -17,6 +17,8 @@
 #include "link/CommPort.h"
 #include "ui/FlexGrid.h"
 #include "mainwindow/TrafficMonitor.h"
+#include "plot/MotionPlot.h"
+#include "screens/MotionFeed.h"
 
 namespace {
 // The frames of a simulator's log that it received ("<- ") or sent ("-> "), in order, from line
@@ -272,6 +274,50 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(f->Text1[0]->text(), QStringLiteral("40"), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(f->Text1[1]->text(), QStringLiteral("60"), 10000);
         QVERIFY(rig.prompter.messages.isEmpty());
+    }
+
+    // The motion plot against the simulator, which drives its moves at the set speed without
+    // ramps: a full circle of three seconds and a line of two come out as set in the figures the
+    // plot reports of the readings; a move the controller refuses (its end out of travel) gets no
+    // line.
+    void movesOnThePlot_data()
+    {
+        // The move's button; the speed, end point, middle point and arc direction typed.
+        columns<int, QStringList>("button", "settings");
+        row("a full circle in XY", 0, QStringList{"10", "25", "40", "10", "25", "50", "10", "1"});
+        row("a line in XY", 3, QStringList{"10", "45", "40", "10", "0", "0", "0", "0"});
+        row("a line out of travel", 3, QStringList{"10", "400", "40", "10", "0", "0", "0", "0"});
+    }
+    void movesOnThePlot()
+    {
+        QFETCH(int, button);
+        QFETCH(QStringList, settings);
+        SimRig rig;
+        QVERIFY(rig.ok() && rig.open(RunControl::Interpolation));
+        InterpolationScreen *f = rig.interp();
+        QTest::mouseClick(f->MotionPlotButton, Qt::LeftButton);
+        MotionPlot *plot = rig.w.motion().window();
+        for (int i = 0; i < settings.size(); ++i) {
+            QTest::mouseClick(f->Text1[3 + i], Qt::LeftButton);
+            QTest::keyClick(f->Text1[3 + i], Qt::Key_A, Qt::ControlModifier);
+            type(f->Text1[3 + i], settings[i]);
+        }
+        for (int i = 0; i < settings.size(); ++i)  // read back from the controller
+            QTRY_COMPARE_WITH_TIMEOUT(f->Text1[3 + i]->text(), settings[i], 5000);
+        const int before = plot->track().size();
+        QTest::mouseClick(f->Command1[button], Qt::LeftButton);
+        if (settings[1] == QStringLiteral("400")) {
+            QTRY_VERIFY_WITH_TIMEOUT(plot->track().size() >= before + 8, 10000);
+            QVERIFY(!plot->track().lastCheck() && plot->Result->text().isEmpty());
+            return;
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(plot->track().lastCheck().has_value(), 20000);
+        const plot::MoveCheck check = *plot->track().lastCheck();
+        QVERIFY2(check.meanSpeed && std::abs(*check.meanSpeed - 10) < 0.2, qPrintable(plot->Result->text()));
+        QVERIFY2(button == 0 ? check.fitted && check.largestFromCircle < 0.01 && check.swept == plot::Turn::CounterClockwise
+                             : check.largestFromLine < 0.01,
+                 qPrintable(plot->Result->text()));
+        QVERIFY(check.readings >= 10 && !plot->Result->text().isEmpty());  // two seconds at least
     }
 
     // A line that loses, delays, spoils and refuses replies: the manual screen keeps going,
