@@ -12,7 +12,11 @@
 class FuzzPrompter : public Prompter {
 public:
     QString path;
-    Answer message(const QString &, Buttons, const QString &) override { return Answer::Ok; }
+    // The question about unsaved work is answered "否" (go on without saving): every input is opened.
+    Answer message(const QString &, Buttons buttons, const QString &) override
+    {
+        return buttons == Buttons::YesNoCancel ? Answer::No : Answer::Ok;
+    }
     QString openFileName(const FileDialogRequest &) override { return path; }
     QString saveFileName(const FileDialogRequest &) override { return {}; }
 };

@@ -1,8 +1,7 @@
 // Arbitrary bytes from the line, in arbitrary states: the first bytes choose the request
 // outstanding, the block counters and the loaded screen; the rest is the reply, read by the link's
-// framer as the port would hand it over, and taken by the receive handler. The traffic record
-// takes the framer's events and puts its rows into words; it starts afresh with every input, so
-// that it never grows (a record of 100,000 rows would have every input scanned by the leak check).
+// framer as the port would hand it over, and taken by the receive handler. (The traffic record and
+// its words are fuzzed on their own, with arbitrary traffic: fuzz_traffic.)
 //
 // The world (the application, the main window, its screens) is built once. An input changes
 // only what it asks for: a screen is loaded only when another one (or none) is loaded, and
@@ -12,7 +11,6 @@
 #include <cstdint>
 
 #include "FuzzSupport.h"
-#include "core/TrafficWords.h"
 #include "link/EmergencyStop.h"
 #include "link/ModbusLink.h"
 #include "core/ReceiveHandler.h"
@@ -86,16 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // The request as the port would have written it; the reply arrives in two pieces, split where
     // the input says.
-    Traffic &traffic = w.core().traffic;
-    traffic.clear();
     link.framer().written(link.current().serial, link.current().frame);
     const QByteArray reply(reinterpret_cast<const char *>(data + 8), qsizetype(size - 8));
     const qsizetype cut = reply.isEmpty() ? 0 : data[2] % (reply.size() + 1);
     w.receiveHandler().receive(reply.left(cut));
     w.receiveHandler().receive(reply.mid(cut));
-    traffic.flush();
-    for (quint64 n = traffic.first(); n < traffic.end(); ++n)
-        (void)traffic::Line(traffic, n);
     // Let the screens' handlers and timers that are due run once.
     QCoreApplication::processEvents();
     return 0;

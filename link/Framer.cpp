@@ -221,18 +221,30 @@ std::vector<Framer::Guess> Framer::guessesAt(int at) const
 }
 
 // Whether the bytes at `at` are a whole frame of the guess's length that answers its request
-// (an exception reply included).
+// (an exception reply included). The bytes are looked at where they are, not copied: noise is
+// searched for a reply byte by byte.
 bool Framer::answers(int at, const Guess &g) const
 {
-    const QByteArray frame = m_rx.mid(at, g.length);
-    return frame.size() == g.length && CrcMatches(frame) &&
-           (Judge(frame, g.request->frame) & ~LinkEvent::Exception) == 0;
+    if (g.length < ShortestFrame || at + g.length > m_rx.size())
+        return false;
+    const QByteArray frame = QByteArray::fromRawData(m_rx.constData() + at, g.length);
+    return CrcMatches(frame) && (Judge(frame, g.request->frame) & ~LinkEvent::Exception) == 0;
 }
 
 bool Framer::answerAt(int at) const
 {
-    const std::vector<Guess> guesses = guessesAt(at);
-    return std::any_of(guesses.begin(), guesses.end(), [&](const Guess &g) { return answers(at, g); });
+    if (m_rx.size() - at < 2)
+        return false;
+    const std::uint8_t slave = std::uint8_t(m_rx[at]), function = std::uint8_t(m_rx[at + 1]);
+    const auto fits = [&](const Request &r) {
+        if (std::uint8_t(r.frame[0]) != slave)
+            return false;
+        const int length = function == std::uint8_t(r.frame[1])            ? frames::ExpectedReplyLength(r.frame)
+                           : function == (std::uint8_t(r.frame[1]) | 0x80) ? frames::ExceptionLength
+                                                                            : 0;
+        return length > 0 && answers(at, {length, &r, false});
+    };
+    return std::any_of(m_waiting.begin(), m_waiting.end(), fits) || std::any_of(m_lapsed.begin(), m_lapsed.end(), fits);
 }
 
 // Takes what the bytes at the front can be told to be. With `rest` no more bytes are coming.
@@ -266,8 +278,10 @@ bool Framer::takeFront(bool rest)
             m_lateComing = m_lateComing || (g.request && g.lapsed);
             continue;
         }
-        const QByteArray frame = m_rx.left(g.length);
-        if (g.length < ShortestFrame || !CrcMatches(frame))
+        if (g.length < ShortestFrame)
+            continue;
+        const QByteArray frame = QByteArray::fromRawData(m_rx.constData(), g.length);
+        if (!CrcMatches(frame))
             continue;
         const std::uint16_t faults = g.request ? Judge(frame, g.request->frame) : std::uint16_t(LinkEvent::WrongLength);
         if (!best || (g.request && (faults & ~LinkEvent::Exception) == 0)) {
@@ -280,7 +294,7 @@ bool Framer::takeFront(bool rest)
             for (const Guess &l : guesses)
                 if (l.lapsed && !g.lapsed && answers(0, l) && answers(l.length, g)) {
                     best = l;
-                    bestFaults = Judge(m_rx.left(l.length), l.request->frame);
+                    bestFaults = Judge(QByteArray::fromRawData(m_rx.constData(), l.length), l.request->frame);
                     break;
                 }
             break;
@@ -305,9 +319,17 @@ bool Framer::takeFront(bool rest)
                   bestFaults);
         return true;
     }
-    // A reply further on: what comes before it makes no frame.
+    // A reply further on: what comes before it makes no frame. A reply starts with the slave and
+    // the function (or the exception's) of a request: only there is one looked for.
+    std::vector<std::pair<char, char>> starts;
+    const auto startOf = [&starts](const Request &r) {
+        starts.insert(starts.end(), {{r.frame[0], r.frame[1]}, {r.frame[0], char(r.frame[1] | 0x80)}});
+    };
+    std::for_each(m_waiting.begin(), m_waiting.end(), startOf);
+    std::for_each(m_lapsed.begin(), m_lapsed.end(), startOf);
+    const char *rx = m_rx.constData();
     for (int k = 1; k + ShortestFrame <= left; ++k)
-        if (answerAt(k)) {
+        if (std::find(starts.begin(), starts.end(), std::pair{rx[k], rx[k + 1]}) != starts.end() && answerAt(k)) {
             takeNoise(k);
             return true;
         }

@@ -64,8 +64,10 @@ Verdict Judge(const QByteArray &frame, const QByteArray &request)
     case 0x03: return std::uint8_t(frame[2]) == length - 5 ? Verdict::Answers : Verdict::WrongLength;
     // A single write is echoed whole; a block write echoes its address and count.
     case 0x05:
-    case 0x06: return frame == request.left(length) ? Verdict::Answers : Verdict::Unexpected;
-    default: return frame.left(6) == request.left(6) ? Verdict::Answers : Verdict::Unexpected;
+    case 0x06: return QByteArrayView(frame) == QByteArrayView(request).first(length) ? Verdict::Answers : Verdict::Unexpected;
+    default:
+        return QByteArrayView(frame).first(6) == QByteArrayView(request).first(6) ? Verdict::Answers
+                                                                                 : Verdict::Unexpected;
     }
 }
 

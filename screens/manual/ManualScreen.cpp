@@ -144,7 +144,7 @@ void ManualScreen::Command1_Click(int index)
             // The output turns once the write has gone to the line: one that never left (a
             // failed port, a stop) keeps it, and the next click does the same again.
             if (sent)
-                m_ctx.link.whenWritten(b, [this, b, n, switchOn] { showOutput(n, switchOn); });
+                m_ctx.link.whenWritten(b, [this, n, switchOn] { showOutput(n, switchOn); });
             return sent;
         });
     } else if (index == ReturnButton) {
