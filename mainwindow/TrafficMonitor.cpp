@@ -55,10 +55,14 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole: return traffic::Cell(m_traffic, n, column, column == traffic::Bytes ? ShownBytes : -1);
+    // The whole frame, where the row shows only its start.
     case Qt::ToolTipRole:
-        if (column == traffic::Bytes || column == traffic::Faults)
+    case Qt::AccessibleTextRole:
+        if (column == traffic::Bytes || (column == traffic::Faults && role == Qt::ToolTipRole))
             return traffic::Cell(m_traffic, n, column);
         return {};
+    // What the colour of the row says, in words, in each of its cells.
+    case Qt::AccessibleDescriptionRole: return traffic::Cell(m_traffic, n, traffic::Faults);
     case Qt::BackgroundRole: {
         const std::uint16_t faults = m_traffic.has(n) ? m_traffic.row(n).faults : 0;
         if (faults & Errors)
@@ -176,12 +180,12 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
 
     Table = new TrafficView(this);
     Table->setObjectName(QStringLiteral("Table"));
-    Table->setModel(m_model, [this](int row) { return m_model->recordRow(row); });
+    Table->setModel(m_model);
     const int em = fontMetrics().horizontalAdvance(u'0');
     for (const auto &[column, width] : {std::pair{traffic::Time, 11}, {traffic::Gap, 9}, {traffic::Way, 5},
                                         {traffic::Function, 17}, {traffic::Purpose, 19}, {traffic::Latency, 12},
                                         {traffic::Faults, 30}})
-        Table->header()->resizeSection(column, width * em);
+        Table->horizontalHeader()->resizeSection(column, width * em);
     connect(Table, &TrafficView::copyRequested, this, &TrafficMonitor::copySelection);
 
     auto *tools = new QHBoxLayout;
@@ -209,7 +213,7 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
     });
     connect(FaultsOnly, &QCheckBox::toggled, this, [this](bool on) {
         m_model->setFaultsOnly(on);
-        Table->scrollToBottom();
+        Table->follow();
     });
     connect(CopyButton, &QPushButton::clicked, this, &TrafficMonitor::copySelection);
     connect(SaveTextButton, &QPushButton::clicked, this, &TrafficMonitor::saveText);
@@ -220,7 +224,7 @@ void TrafficMonitor::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     takeBatch();
-    Table->scrollToBottom();
+    Table->follow();
 }
 
 void TrafficMonitor::changeEvent(QEvent *event)
