@@ -163,8 +163,9 @@ private slots:
 
     // The traffic monitor, by F12 from the main window and from a screen, one window beside the
     // screen: all rows from start-up on, read by assistive technology too; only the faults;
-    // paused, the rows wait and the counts go on; the rows selected copied; the rows shown saved
-    // as text and as CSV; rows that come and go at the top of the full record; cleared.
+    // minimised, it takes nothing; paused, the rows wait and the counts go on; the rows selected
+    // copied; the rows shown saved as text and as CSV; rows that come and go at the top of the
+    // full record; cleared.
     void theTrafficMonitor()
     {
         ToolRig rig(3);
@@ -221,11 +222,19 @@ private slots:
         QCOMPARE(m->model().index(0, 6).data().toString(), QStringLiteral("无应答"));
         m->FaultsOnly->setChecked(false);
 
+        m->showMinimized();
+        const int taken = m->model().rowCount();
+        const QString counts = m->Totals->text();
+        QVERIFY(ticks(rig.w.Timer1, 15));
+        QVERIFY(m->model().rowCount() == taken && m->Totals->text() == counts && int(t.end()) > taken);
+        m->showNormal();
+        QVERIFY(m->model().rowCount() == int(t.end()) && m->Totals->text() != counts);
+
         QTest::mouseClick(m->PauseButton, Qt::LeftButton);
         QCOMPARE(m->PauseButton->text(), QStringLiteral("继续"));
         const int shown = m->model().rowCount();
-        const QString counts = m->Totals->text();
-        QTRY_VERIFY(m->Totals->text() != counts);
+        const QString pausedCounts = m->Totals->text();
+        QTRY_VERIFY(m->Totals->text() != pausedCounts);
         QCOMPARE(m->model().rowCount(), shown);
         QTest::mouseClick(m->PauseButton, Qt::LeftButton);
         QVERIFY(m->model().rowCount() > shown);
