@@ -35,7 +35,8 @@ constexpr std::uint16_t Errors = Traffic::CrcError | Traffic::WrongLength | Traf
                                  Traffic::Unexpected | Traffic::PortError;
 
 // The two lines of counts, one label each. Their texts change every second: a label of a fixed
-// size takes a new text without the window being laid out again.
+// size takes a new text without the window being laid out again, and one that fills its own
+// background, no wider than its text, is painted alone and sent to the display in few bytes.
 class CountLines : public QWidget {
 public:
     CountLines(QLabel *top, QLabel *bottom, QWidget *parent) : QWidget(parent), m_lines{top, bottom}
@@ -43,18 +44,30 @@ public:
         for (QLabel *line : m_lines) {
             line->setParent(this);
             line->setTextFormat(Qt::PlainText);
+            line->setAutoFillBackground(true);
         }
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     }
     QSize sizeHint() const override { return {0, 2 * lineHeight()}; }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
+    // Its width grows in steps, so that a count with one more digit seldom changes it.
+    static void show(QLabel *line, const QString &text)
+    {
+        if (line->text() != text)
+            line->setText(text);
+        const int width = (line->fontMetrics().horizontalAdvance(text) / 64 + 1) * 64;
+        const QSize size(std::min(width, line->parentWidget()->width()), line->height());
+        if (size != line->size())
+            line->setFixedSize(size);
+    }
+
 protected:
     void resizeEvent(QResizeEvent *) override
     {
         for (int i = 0; i < 2; ++i) {
-            m_lines[i]->setFixedSize(width(), lineHeight());
-            m_lines[i]->move(0, i * lineHeight());
+            m_lines[i]->setGeometry(0, i * lineHeight(), width(), lineHeight());
+            show(m_lines[i], m_lines[i]->text());
         }
     }
 
@@ -326,10 +339,8 @@ void TrafficMonitor::tick()
 
 void TrafficMonitor::showCounts()
 {
-    for (const auto &[label, text] : {std::pair{Totals, traffic::Totals(m_traffic.counts())},
-                                      std::pair{FaultCounts, traffic::FaultCounts(m_traffic.counts())}})
-        if (label->text() != text)
-            label->setText(text);
+    CountLines::show(Totals, traffic::Totals(m_traffic.counts()));
+    CountLines::show(FaultCounts, traffic::FaultCounts(m_traffic.counts()));
 }
 
 void TrafficMonitor::setPaused(bool on)
