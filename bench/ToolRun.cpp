@@ -1,7 +1,8 @@
 // The tool as a user runs it, in a process of its own that the benchmark measures from
 // outside: the real main window on the given device, shown, started as trelmo starts it.
 // Standard input takes what the user would click ("manual", "parameters", "interpolation",
-// "close", "monitor", "quit"), or "rows N": N rows of a manual screen's traffic
+// "close", "monitor", and in the monitor "pause" (again: resume), "minimise", "normal", "hide";
+// "quit"), or "rows N": N rows of a manual screen's traffic
 // put straight into the traffic record; standard output says when each step is done. Between
 // two commands nothing but the tool's own code runs.
 #include <QApplication>
@@ -58,6 +59,14 @@ void act(Mainfrm &w, SilentPrompter &prompter, const QByteArray &command)
                 s->close();
     } else if (command == "monitor") {
         w.Command16->click();
+    } else if (TrafficMonitor *m = w.trafficMonitor(); m && command == "pause") {
+        m->PauseButton->click();
+    } else if (m && command == "minimise") {
+        m->showMinimized();
+    } else if (m && command == "normal") {
+        m->showNormal();
+    } else if (m && command == "hide") {
+        m->close();
     } else if (command.startsWith("rows ")) {
         feedRows(w.link().framer(), command.mid(5).toLong());
     } else if (command == "quit") {

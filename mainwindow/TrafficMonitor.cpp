@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -33,6 +34,47 @@ constexpr int ShownBytes = 24;
 constexpr std::uint16_t Errors = Traffic::CrcError | Traffic::WrongLength | Traffic::Exception | Traffic::NoFrame |
                                  Traffic::Unexpected | Traffic::PortError;
 
+// The two lines of counts, one label each. Their texts change every second: a label of a fixed
+// size takes a new text without the window being laid out again, and one that fills its own
+// background, no wider than its text, is painted alone and sent to the display in few bytes.
+class CountLines : public QWidget {
+public:
+    CountLines(QLabel *top, QLabel *bottom, QWidget *parent) : QWidget(parent), m_lines{top, bottom}
+    {
+        for (QLabel *line : m_lines) {
+            line->setParent(this);
+            line->setTextFormat(Qt::PlainText);
+            line->setAutoFillBackground(true);
+        }
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override { return {0, 2 * lineHeight()}; }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+    // Its width grows in steps, so that a count with one more digit seldom changes it.
+    static void show(QLabel *line, const QString &text)
+    {
+        if (line->text() != text)
+            line->setText(text);
+        const int width = (line->fontMetrics().horizontalAdvance(text) / 64 + 1) * 64;
+        const QSize size(std::min(width, line->parentWidget()->width()), line->height());
+        if (size != line->size())
+            line->setFixedSize(size);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *) override
+    {
+        for (int i = 0; i < 2; ++i) {
+            m_lines[i]->setGeometry(0, i * lineHeight(), width(), lineHeight());
+            show(m_lines[i], m_lines[i]->text());
+        }
+    }
+
+private:
+    int lineHeight() const { return fontMetrics().height() + 4; }
+    QLabel *m_lines[2];
+};
 }  // namespace
 
 TrafficModel::TrafficModel(const Traffic &traffic, QObject *parent) : QAbstractTableModel(parent), m_traffic(traffic) {}
@@ -47,6 +89,17 @@ int TrafficModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : traffic::Columns;
 }
 
+const TrafficModel::Words &TrafficModel::words(quint64 n) const
+{
+    if (const Words *w = m_words.object(n))
+        return *w;
+    auto *w = new Words{{}, m_traffic.has(n) ? m_traffic.row(n).faults : std::uint16_t(0)};
+    for (int c = 0; c < traffic::Columns; ++c)
+        w->cells[std::size_t(c)] = traffic::Cell(m_traffic, n, c, c == traffic::Bytes ? ShownBytes : -1);
+    m_words.insert(n, w);
+    return *w;
+}
+
 QVariant TrafficModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(m_rows.size()))
@@ -54,13 +107,17 @@ QVariant TrafficModel::data(const QModelIndex &index, int role) const
     const quint64 n = m_rows[std::size_t(index.row())];
     const int column = index.column();
     switch (role) {
-    case Qt::DisplayRole: return traffic::Cell(m_traffic, n, column, column == traffic::Bytes ? ShownBytes : -1);
+    case Qt::DisplayRole: return words(n).cells[std::size_t(column)];
+    // The whole frame, where the row shows only its start.
     case Qt::ToolTipRole:
-        if (column == traffic::Bytes || column == traffic::Faults)
+    case Qt::AccessibleTextRole:
+        if (column == traffic::Bytes || (column == traffic::Faults && role == Qt::ToolTipRole))
             return traffic::Cell(m_traffic, n, column);
         return {};
+    // What the colour of the row says, in words, in each of its cells.
+    case Qt::AccessibleDescriptionRole: return words(n).cells[traffic::Faults];
     case Qt::BackgroundRole: {
-        const std::uint16_t faults = m_traffic.has(n) ? m_traffic.row(n).faults : 0;
+        const std::uint16_t faults = words(n).faults;
         if (faults & Errors)
             return colors::FaultRow;
         if (faults)
@@ -94,15 +151,25 @@ bool TrafficModel::shown(quint64 n) const
 void TrafficModel::update()
 {
     const quint64 first = m_traffic.first(), end = m_traffic.end();
-    // The oldest rows the record has let go of (all of them, after a clear).
+    // A clear tells the times from then on.
+    if (m_origin != m_traffic.origin()) {
+        m_origin = m_traffic.origin();
+        m_words.clear();
+    }
+    // The oldest rows the record has let go of (all of them, after a clear). The first row kept
+    // has no gap to show any more.
     const auto kept = std::lower_bound(m_rows.begin(), m_rows.end(), first);
     if (kept != m_rows.begin()) {
         beginRemoveRows({}, 0, int(kept - m_rows.begin()) - 1);
         m_rows.erase(m_rows.begin(), kept);
         endRemoveRows();
+        m_words.remove(first);
     }
     // A request shown may have learnt since that no reply came.
-    for (quint64 n = std::max(m_unsettled, first); n < std::min(m_taken, end); ++n) {
+    for (const auto &[n, faults] : m_unsettled) {
+        if (!m_traffic.has(n) || m_traffic.row(n).faults == faults)
+            continue;
+        m_words.remove(n);
         const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), n);
         const int i = int(at - m_rows.begin());
         if (at != m_rows.end() && *at == n) {
@@ -123,7 +190,9 @@ void TrafficModel::update()
         endInsertRows();
     }
     m_taken = end;
-    m_unsettled = m_traffic.settled();
+    m_unsettled.clear();
+    for (quint64 n = std::max(m_traffic.settled(), first); n < end; ++n)
+        m_unsettled.emplace_back(n, m_traffic.row(n).faults);
 }
 
 void TrafficModel::setFaultsOnly(bool on)
@@ -142,6 +211,7 @@ void TrafficModel::setFaultsOnly(bool on)
 
 void TrafficModel::refresh()
 {
+    m_words.clear();
     emit headerDataChanged(Qt::Horizontal, 0, traffic::Columns - 1);
     if (!m_rows.empty())
         emit dataChanged(index(0, 0), index(int(m_rows.size()) - 1, traffic::Columns - 1));
@@ -176,12 +246,12 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
 
     Table = new TrafficView(this);
     Table->setObjectName(QStringLiteral("Table"));
-    Table->setModel(m_model, [this](int row) { return m_model->recordRow(row); });
+    Table->setModel(m_model);
     const int em = fontMetrics().horizontalAdvance(u'0');
     for (const auto &[column, width] : {std::pair{traffic::Time, 11}, {traffic::Gap, 9}, {traffic::Way, 5},
                                         {traffic::Function, 17}, {traffic::Purpose, 19}, {traffic::Latency, 12},
                                         {traffic::Faults, 30}})
-        Table->header()->resizeSection(column, width * em);
+        Table->horizontalHeader()->resizeSection(column, width * em);
     connect(Table, &TrafficView::copyRequested, this, &TrafficMonitor::copySelection);
 
     auto *tools = new QHBoxLayout;
@@ -190,16 +260,12 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
         tools->addWidget(w);
     tools->addStretch(1);
     auto *box = new QVBoxLayout(this);
-    box->addWidget(Totals);
-    box->addWidget(FaultCounts);
+    box->addWidget(new CountLines(Totals, FaultCounts, this));
     box->addLayout(tools);
     box->addWidget(Table, 1);
     resize(1100, 560);
 
-    m_batch.setSingleShot(true);
-    m_batch.setInterval(BatchMs);
-    connect(&m_batch, &QTimer::timeout, this, &TrafficMonitor::takeBatch);
-    connect(&traffic, &Traffic::grew, this, &TrafficMonitor::rowsCame);
+    connect(&m_tick, &QTimer::timeout, this, &TrafficMonitor::tick);
     connect(PauseButton, &QPushButton::clicked, this, [this] { setPaused(!m_paused); });
     connect(ClearButton, &QPushButton::clicked, this, [this] {
         // Paused or not, what was cleared goes from the table and the counts at once.
@@ -209,7 +275,7 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
     });
     connect(FaultsOnly, &QCheckBox::toggled, this, [this](bool on) {
         m_model->setFaultsOnly(on);
-        Table->scrollToBottom();
+        Table->follow();
     });
     connect(CopyButton, &QPushButton::clicked, this, &TrafficMonitor::copySelection);
     connect(SaveTextButton, &QPushButton::clicked, this, &TrafficMonitor::saveText);
@@ -219,8 +285,19 @@ TrafficMonitor::TrafficMonitor(Traffic &traffic, Prompter &prompter, QWidget *pa
 void TrafficMonitor::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    takeBatch();
-    Table->scrollToBottom();
+    m_shown = true;
+    watch();
+    // Opened, not restored: the newest row.
+    if (!event->spontaneous())
+        Table->follow();
+}
+
+// Qt hides a window it minimises, and shows it again when it is restored.
+void TrafficMonitor::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    m_shown = false;
+    watch();
 }
 
 void TrafficMonitor::changeEvent(QEvent *event)
@@ -232,37 +309,45 @@ void TrafficMonitor::changeEvent(QEvent *event)
     }
 }
 
-// Rows are taken only while the window shows them, and at most every BatchMs.
-void TrafficMonitor::rowsCame()
+// Nothing is taken while nobody can see it: the record keeps the rows and the counts.
+void TrafficMonitor::watch()
 {
-    if (isVisible() && !m_batch.isActive())
-        m_batch.start();
-}
-
-void TrafficMonitor::takeBatch()
-{
-    // Paused, the rows are still recorded and counted; they are shown on resume.
+    if (!m_shown) {
+        m_tick.stop();
+        return;
+    }
+    const int interval = m_paused ? CountsMs : BatchMs;
+    if (m_tick.isActive() && m_tick.interval() == interval)
+        return;
+    // Seen again, or paused or resumed: what there is now, at once.
+    m_ticks = 0;
     if (!m_paused)
         m_model->update();
-    // The counts change with every row; they are read, not watched: once a second is enough.
-    if (!m_sinceCounts.isValid() || m_sinceCounts.elapsed() >= CountsMs)
+    showCounts();
+    m_tick.start(interval);
+}
+
+void TrafficMonitor::tick()
+{
+    // Paused, the rows are still recorded and counted; they are shown on resume. The counts
+    // change with every row; they are read, not watched: once a second is enough.
+    if (!m_paused)
+        m_model->update();
+    if (m_paused || ++m_ticks % (CountsMs / BatchMs) == 0)
         showCounts();
 }
 
 void TrafficMonitor::showCounts()
 {
-    m_sinceCounts.start();
-    for (const auto &[label, text] : {std::pair{Totals, traffic::Totals(m_traffic.counts())},
-                                      std::pair{FaultCounts, traffic::FaultCounts(m_traffic.counts())}})
-        if (label->text() != text)
-            label->setText(text);
+    CountLines::show(Totals, traffic::Totals(m_traffic.counts()));
+    CountLines::show(FaultCounts, traffic::FaultCounts(m_traffic.counts()));
 }
 
 void TrafficMonitor::setPaused(bool on)
 {
     m_paused = on;
     PauseButton->setText(on ? Resume() : Pause());
-    takeBatch();
+    watch();
 }
 
 QString TrafficMonitor::shownText() const

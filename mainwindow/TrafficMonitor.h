@@ -5,12 +5,15 @@
 // requests, replies and faults. Opened beside any screen; it only looks: nothing that goes out,
 // nor when, changes with it.
 #include <QAbstractTableModel>
-#include <QElapsedTimer>
+#include <QCache>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <deque>
+#include <vector>
 
 #include "core/Traffic.h"
+#include "core/TrafficWords.h"
 
 class Prompter;
 class QCheckBox;
@@ -18,7 +21,8 @@ class QLabel;
 class QPushButton;
 class TrafficView;
 
-// The rows of the record that the monitor shows, taken in batches.
+// The rows of the record that the monitor shows, taken in batches. A row is put into words when
+// it is first shown, and those words are kept for as long as it may be shown again soon.
 class TrafficModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -40,19 +44,29 @@ public:
     void refresh();
 
 private:
+    struct Words {
+        std::array<QString, traffic::Columns> cells;
+        std::uint16_t faults;
+    };
     bool shown(quint64 n) const;
+    const Words &words(quint64 n) const;
 
     const Traffic &m_traffic;
     std::deque<quint64> m_rows;
-    quint64 m_taken = 0;      // the record's rows up to here have been looked at
-    quint64 m_unsettled = 0;  // and from here on they may still change
+    quint64 m_taken = 0;  // the record's rows up to here have been looked at
+    // The rows that may still change, with the faults they had when they were looked at.
+    std::vector<std::pair<quint64, std::uint16_t>> m_unsettled;
     bool m_faultsOnly = false;
+    qint64 m_origin = 0;  // the record's times are told from here
+    // The words of the rows lately shown: about a screen full several times over.
+    mutable QCache<quint64, Words> m_words{1024};
 };
 
 class TrafficMonitor : public QWidget {
     Q_OBJECT
 public:
-    // A batch of rows is taken at most this often; the counts are shown again at most this often.
+    // While the window is seen, rows are taken this often and the counts shown again this often;
+    // paused, only the counts. Minimised or hidden, nothing.
     static constexpr int BatchMs = 500;
     static constexpr int CountsMs = 1000;
 
@@ -76,19 +90,22 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
-    void rowsCame();
-    void takeBatch();
+    // The one timer runs while the window is seen, at the pace of what it takes.
+    void watch();
+    void tick();
     void showCounts();
     void save(bool csv);
 
     Traffic &m_traffic;
     Prompter &m_prompter;
     TrafficModel *m_model;
-    QTimer m_batch;
-    QElapsedTimer m_sinceCounts;
+    QTimer m_tick;
+    int m_ticks = 0;
+    bool m_shown = false;  // shown, and neither hidden nor minimised since
     bool m_paused = false;
     QString m_folder;
 };

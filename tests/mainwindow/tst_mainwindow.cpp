@@ -8,15 +8,18 @@
 #include <QScrollBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QAccessible>
 #include <QtTest>
 
 #include "Rigs.h"
+#include "core/TrafficWords.h"
 #include "mainwindow/AboutForm.h"
 #include "mainwindow/TrafficMonitor.h"
 #include "mainwindow/TrafficView.h"
 #include "projects/Form4.h"
 #include "projects/ProjectFiles.h"
 #include "link/CommPort.h"
+#include "link/Framer.h"
 #include "ui/FlexGrid.h"
 #include "ui/Language.h"
 
@@ -160,8 +163,10 @@ private slots:
     }
 
     // The traffic monitor, by F12 from the main window and from a screen, one window beside the
-    // screen: all rows from start-up on; only the faults; paused, the rows wait and the counts go
-    // on; the rows selected copied; the rows shown saved as text and as CSV; cleared.
+    // screen: all rows from start-up on, read by assistive technology too; only the faults;
+    // minimised, it takes nothing; paused, the rows wait and the counts go on; the rows selected
+    // copied; the rows shown saved as text and as CSV; rows that come and go at the top of the
+    // full record; cleared.
     void theTrafficMonitor()
     {
         ToolRig rig(3);
@@ -175,6 +180,15 @@ private slots:
         QTest::mouseClick(rig.w.Command12, Qt::LeftButton);  // "控制器存数据", unanswered
         QVERIFY(rig.idle());
         rig.silent = false;
+        // The screen's first status read is answered with a broken CRC.
+        QByteArray statusRead, spoilt;
+        rig.filter = [&](const QByteArray &request, QByteArray reply) {
+            if (spoilt.isEmpty() && request.startsWith(QByteArray::fromHex("0103216F"))) {
+                reply[reply.size() - 1] = char(reply.back() ^ 0x55);
+                std::tie(statusRead, spoilt) = std::pair(request, reply);
+            }
+            return reply;
+        };
         QVERIFY(rig.open(RunControl::Manual));
         rig.manual()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(rig.manual()));
@@ -185,27 +199,49 @@ private slots:
         // Times from the monitor's opening: the rows of the start-up came before it. The newest
         // row stays in view as the screen's rows fill the table and more.
         auto newestShown = [m] {
-            const int y = (m->model().rowCount() - 1) * m->Table->rowHeight() - m->Table->verticalScrollBar()->value();
-            return m->model().rowCount() > 40 && y >= 0 && y + m->Table->rowHeight() <= m->Table->viewport()->height();
+            const QRect newest = m->Table->visualRect(m->model().index(m->model().rowCount() - 1, 0));
+            return m->model().rowCount() > 40 && m->Table->viewport()->rect().contains(newest);
         };
         QTRY_VERIFY_WITH_TIMEOUT(newestShown(), 10000);
         QVERIFY(m->model().index(0, 0).data().toString().startsWith(u'-'));
+        // A screen reader reads the rows cell by cell: the spoilt reply with its fault, in its
+        // fault's cell and with each of its cells, and with all its bytes where the row shows
+        // their start; the status read before it, its bytes as the controller got them.
+        QAccessibleTableInterface *cells = QAccessible::queryAccessibleInterface(m->Table)->tableInterface();
+        auto read = [cells](int row, int column, QAccessible::Text what = QAccessible::Name) {
+            return cells->cellAt(row, column)->text(what);
+        };
+        int reply = cells->rowCount() - 1;
+        while (reply > 0 && read(reply, traffic::Faults) != QStringLiteral("CRC 错误"))
+            --reply;
+        QCOMPARE(read(reply, traffic::Way, QAccessible::Description), QStringLiteral("CRC 错误"));
+        QCOMPARE(read(reply, traffic::Bytes), QString::fromLatin1(spoilt.toHex(' ').toUpper()));
+        QCOMPARE(read(reply - 1, traffic::Bytes), QString::fromLatin1(statusRead.toHex(' ').toUpper()));
+        QCOMPARE(read(reply - 1, traffic::Purpose), QStringLiteral("手动状态"));
         m->FaultsOnly->setChecked(true);
-        QCOMPARE(m->model().rowCount(), 1);
+        QCOMPARE(m->model().rowCount(), 2);
         QCOMPARE(m->model().index(0, 6).data().toString(), QStringLiteral("无应答"));
         m->FaultsOnly->setChecked(false);
+
+        m->showMinimized();
+        const int taken = m->model().rowCount();
+        const QString counts = m->Totals->text();
+        QVERIFY(ticks(rig.w.Timer1, 15));
+        QVERIFY(m->model().rowCount() == taken && m->Totals->text() == counts && int(t.end()) > taken);
+        m->showNormal();
+        QVERIFY(m->model().rowCount() == int(t.end()) && m->Totals->text() != counts);
 
         QTest::mouseClick(m->PauseButton, Qt::LeftButton);
         QCOMPARE(m->PauseButton->text(), QStringLiteral("继续"));
         const int shown = m->model().rowCount();
-        const QString counts = m->Totals->text();
-        QTRY_VERIFY(m->Totals->text() != counts);
+        const QString pausedCounts = m->Totals->text();
+        QTRY_VERIFY(m->Totals->text() != pausedCounts);
         QCOMPARE(m->model().rowCount(), shown);
         QTest::mouseClick(m->PauseButton, Qt::LeftButton);
         QVERIFY(m->model().rowCount() > shown);
 
         m->Table->selectRow(0);
-        m->copySelection();
+        QTest::keyClick(m->Table, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text().section(u'\t', 2),
                  QStringLiteral("发\t03 读 8573 ×1\t上电运行设定\t\t\t01 03 21 7D 00 01 1E 2E\n"));
         QTemporaryDir dir;
@@ -226,6 +262,31 @@ private slots:
         rig.prompter.fileNames.enqueue(dir.path());  // a folder: nothing written, the user told
         QTest::mouseClick(m->SaveTextButton, Qt::LeftButton);
         QCOMPARE(rig.prompter.messages, QStringList{"文件保存出错！"});
+
+        // The record full, rows let go of at the top: the current row gone leaves the newest row
+        // in view; a row selected keeps its selection, and its place while it is looked at.
+        Framer &line = rig.w.link().framer();
+        auto feed = [&line, reply = FakeController::readReply(1, QList<quint16>(51))](int rows) {
+            for (int i = 0; i < rows / 2; ++i) {
+                line.written(1, QByteArray::fromHex("0103216F00333FFE"));
+                line.read(reply);
+            }
+        };
+        feed(Traffic::Capacity);
+        QTRY_COMPARE(m->model().rowCount(), Traffic::Capacity);
+        m->Table->selectionModel()->select(m->model().index(5000, 0),
+                                           QItemSelectionModel::Rows | QItemSelectionModel::Select);
+        m->Table->selectionModel()->setCurrentIndex(m->model().index(10, 0), QItemSelectionModel::NoUpdate);
+        m->Table->follow();
+        feed(2000);
+        QTRY_COMPARE(m->model().recordRow(0), t.first());
+        QVERIFY(newestShown());
+        m->Table->scrollTo(m->model().index(3000, 0));
+        const QRect at = m->Table->visualRect(m->model().index(3000, 0));
+        feed(2000);
+        QTRY_COMPARE(m->model().recordRow(0), t.first());
+        QCOMPARE(m->Table->selectedRows(), QList<int>{1000});
+        QCOMPARE(m->Table->visualRect(m->model().index(1000, 0)), at);
 
         QTest::mouseClick(m->ClearButton, Qt::LeftButton);
         QCOMPARE(m->model().rowCount(), 0);
