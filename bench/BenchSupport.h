@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the benchmark's parts share: the table's rows, the one clock, a prompter that shows
 // nothing, a 500-line program, waits that sleep in the event loop, and what the kernel says

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor under the tool's CPU figure: a bare Qt program woken as the manual screen wakes the
 // tool, and doing nothing else. Two windows, the main window's two 100-ms timers, the screen's
 // 200-ms refresh and 100-ms watchdog, the same status read every 200 ms with its reply, a box

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The motion plot's benchmark. Run under a display server (xvfb-run when there is none), it
 // measures from outside, as trelmo-bench does, the CPU of two processes of its own in turn, each
 // fed the same readings five times a second by a timer (PlotFeed.h), after the same few thousand:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readings the plot's benchmark feeds, the same in the window and in the bare program: a
 // machine going round a 30-mm circle in the XY plane once a minute while Z rises and falls, read

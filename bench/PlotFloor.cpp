@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor under the motion plot's CPU figure: a bare Qt program that draws the same points with
 // the same library at the same rate, and nothing else. One QCustomPlot of the window's size with
 // the same three rectangles, the path and the current position in the XY plane at equal scales,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool as a user runs it, in a process of its own that the benchmark measures from
 // outside: the real main window on the given device, shown, started as trelmo starts it.
 // Standard input takes what the user would click ("manual", "parameters", "interpolation",

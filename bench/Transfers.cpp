@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A 500-line download and upload against trelmo-sim --wire-time, which models the line both
 // ways at 19200 baud, 8N1. Each time is set beside the pure wire time of its frames and
 // beside the floor of the tool's own design: a block goes out on the first tick of the main

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the tool and prints one Markdown table: the transfers against the simulator's line
 // model, the CPU the tool's process uses with the manual screen refreshing and with the main
 // window idle (measured from outside, under a display server) beside a bare Qt program woken as

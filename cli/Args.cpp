@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-cli's command line: the verbs, the options each of them takes, and the help text.
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // trelmo-cli: the tool's core driven from a command line, for test stations and production
 // lines. One verb a run (download, verify, upload, ports, params, convert), the port found as the

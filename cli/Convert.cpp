@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-cli convert A B: a project file to a CSV table, or a CSV table to a project file, told
 // apart by the extension .csv; the window's own readers and writers on both sides.
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-cli params: the axis parameters saved to a file, compared with a controller, restored,
 // and stored in the controller's non-volatile memory.
 #include <QFileInfo>

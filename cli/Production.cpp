@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-cli --repeat: the production loop. It waits for a controller to answer, programs it (or
 // verifies it) as one unit, then waits until that controller is unplugged before it waits for
 // the next. One controller is one unit, however lossy its line: it counts as unplugged only after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What trelmo-cli tells: progress on standard error (a bar on a terminal, plain lines
 // otherwise), one line saying how a unit ended, one row per unit in the log, and --json.
 #include <QCoreApplication>

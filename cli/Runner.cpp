@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-cli's verbs on the core: the checks made before anything is sent, connecting as the
 // window does, one unit (a download and its verify, or a verify), the upload and the port list.
 #include <QCoreApplication>

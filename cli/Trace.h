@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // trelmo-cli --trace FILE: every frame on the line as a row of text, the rows the traffic
 // monitor's text file has, written as they become final; the counts at the end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-cli: the controller programmed from a command line (see Cli.h, and `trelmo-cli --help`).
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One command of a window around its one request, for the main window's run controls and the
 // screens alike: RequestTag set first (a late reply to what was outstanding then finds another

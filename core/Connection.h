@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finding the controller: the ports 1 to 20 are tried in turn, the first that opens is
 // kept, and two registers are read to prove that a controller answers. On success the grid

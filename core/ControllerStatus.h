@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the tool knows of the controller besides the program: whether it is connected, as the
 // main window's label and connect button show it, and whether it runs its program at power-on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files as the tool reads and writes them. A file the user names may be anything: a folder, a
 // device, a pipe that blocks until somebody writes into it. Only a regular file is read, and it

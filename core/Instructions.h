@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controller's instruction set and the 24-byte line record in which a program line is
 // kept. A line names a category (1 to 6) and a command within it (counted from 1), and carries

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What an operation of the core has to tell the user, at the moment it happens: the front end
 // puts it into its own words (the window shows the message box of its texts; the command line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rules of the 24 parameter boxes: which column a box belongs to, where its value comes
 // from and how it is shown, where an entry is written, and how a typed text becomes the value

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The axis parameters kept in a file: the 24 values of the parameter screen as UTF-8 text that
 // a person can read and edit. Three header lines (what the file is, its format version, the

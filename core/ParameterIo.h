@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The axis parameters over the link, a request at a time, each waiting for its reply: both
 // blocks read fresh, and entries written with the frames of the parameter screen's ENTER. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A program as a spreadsheet holds it: one row a line, the columns 指令集, 命令 and 参数1 to 参数5,
 // with or without a column of line numbers in front and a row of column titles on top. The same

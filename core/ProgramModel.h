@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program in the tool: the program image (the count word and the 24-byte records, the
 // project file byte for byte), the display image the grid's texts are rendered from, and the line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the handshake and the read button share about the program and its transfers: the
 // blocks of a program, the first block of an upload, and the rule that nothing changes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The project file: the program image written out byte for byte, 12025 bytes (the count word,
 // high byte first, then the 24-byte records of lines 1 to 500 and 23 bytes that hold no line).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one receive handler of the tool. Every reply comes through here: it is checked (slave,
 // function, CRC, length) against the request outstanding, its data is stored for whoever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the three screens share besides their cycle: the four-slot staging buffer of their
 // function-16 writes, and the display rule of a scaled value.

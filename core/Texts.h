@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts that more than one part of the tool shows, each written once.
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything that talks to the controller works with the same few objects, all owned by the
 // tool's core: the shared state, the port, the request path, the emergency stop, what is to be

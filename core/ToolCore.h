@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tool without its windows: the port, the request path and the reply handler, the
 // emergency stop, finding the controller, the program and its transfers, and the two link

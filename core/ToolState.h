@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The state shared by the link, the editor, the transfers and the screens for the whole run.
 // One instance, owned by the application object and handed out by reference.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The record of the line: one row for every frame the port handed to the device and for every
 // frame read from it, with the time it happened, kept from start-up on whether anybody looks or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The traffic record put into words, in the language in use: the monitor's columns, a row as a
 // line of text (the monitor's text file, trelmo-cli --trace), the counts in one line. Only what

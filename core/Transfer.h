@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Moving the program between the tool and the controller. Download: the line count with
 // function 06, then blocks of ten lines (120 registers) with function 16. Upload: the line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Program verify: proof that the controller holds the program in the tool. It reads the
 // controller's line count and its lines into a buffer of its own, never into the program, and

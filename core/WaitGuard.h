@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One guard for every pause of the tool: a command's 50 ms before its send, a wait for a reply.
 // Events go on inside a pause (a reply, a tick, a click), so whoever pauses holds one while it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lines selected by their numbers, moved as blocks through the system clipboard: Ctrl+C copies
 // them, Ctrl+X cuts them, Delete removes them, Ctrl+V pastes after the last of them. A copy goes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Undo and redo of the edits made in the program grid: a value stored with ENTER, a category
 // or command chosen, a line inserted, deleted or pasted. An edit is kept as the record bytes it

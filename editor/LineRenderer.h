@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns stored line records back into the texts of the program grid.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Lines selected by their numbers: a click on a line number selects the line, Shift+click and a
 // drag down the line-number column a range of lines. The selection is shown in the grid, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include "ui/KeyAscii.h"
 // Editing the program in the grid: the chooser and the entry box laid over a clicked cell,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The layout of the program grid: eight equal, centred columns, the column titles in row 0,
 // one 400-twip row per program line with its line number in column 0.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What both fuzz targets share: an offscreen application, a main window that never opens a
 // port, and a prompter that answers without showing anything.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes given to the reader of parameter files: whatever they hold, a file is read or
 // refused with a line named, and a file it reads is what its writer would write again (the
 // values it stands for, shown, are the texts it holds).

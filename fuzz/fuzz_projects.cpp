@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary files given to "打开工程": whatever the file holds, the tool reads it or refuses
 // it, and never touches memory outside its images.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes from the line, in arbitrary states: the first bytes choose the request
 // outstanding, the block counters and the loaded screen; the rest is the reply, read by the link's
 // framer as the port would hand it over, and taken by the receive handler. (The traffic record and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as a CSV file or as text pasted from a spreadsheet: whatever they hold, the
 // reader takes a program or names what is wrong, and never touches memory it does not own. A
 // text it takes reads back to the same records once written again, in both layouts, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes from a master, in chunks and at times the input chooses, through the
 // simulator's serial line (framer, seeded faults, slave, controller and paced
 // replies), in both framings: pty-friendly and the line model. Nothing may

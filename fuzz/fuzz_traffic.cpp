@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary traffic on the line, as the port reports it to the link's framer: frames written (any
 // bytes, the emergency stop among them, sent again or not), bytes read in pieces of any size, a
 // watchdog giving a request up, a stop given up, the port closing. The traffic record takes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial port as the tool uses it: a port number chosen from the port catalogue, the
 // line settings, a receive threshold at which the receive event fires, and reads that drain

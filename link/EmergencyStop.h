@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The emergency stop (coil 16 ON) of the main window, the manual screen and the
 // interpolation screen. It is never refused while the port is open: whatever request is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one reading of the line. Every byte read from the port is cut into frames here, once, by
 // what the requests on their way asked for and by the CRC, as it comes: the reply to a request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the link keeps of the requests for the whole run: what was asked last, the port's flags,
 // the slave, and the counts of the watchdogs. One instance, inside the tool's state.

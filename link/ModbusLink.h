@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one request path. Every request is built in one transmit buffer for SlaveAddress, gets
 // its CRC, and goes to the port in one write; the same call sets RequestTag, and the receive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Pauses for at least `ms` milliseconds while the user interface keeps handling events

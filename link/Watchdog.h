@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The watchdogs of the main window and of each screen, one rule: a request that makes no
 // progress for six ticks of its window's watchdog timer is given up.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the program grid, the connection, the transfers and the run-control
 // commands. It owns the serial port and the two link timers for the whole run; closing it

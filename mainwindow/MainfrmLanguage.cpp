@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's part of "中 / EN": the button, and what the window shows beyond its captions.
 #include "editor/ProgramGrid.h"
 #include "mainwindow/Mainfrm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls: the program grid, the connection and transfer buttons, the run
 // controls, the project and line buttons, and where each stands.
 #include "mainwindow/Mainfrm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's direct commands to the controller (emergency stop, power-on auto-run,
 // save data) and the guards in front of the three screens.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "通信监视": the line as the port saw it, one row per frame written and per frame received,
 // from the core's traffic record: time, gap, direction, the frame in words, what it was for,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The traffic monitor's table: Qt's table view over the monitor's model, so that rows are
 // selected, moved through with the keys and shown in tips as in any table, and reach a screen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How far a download ("下载工程"), an upload ("工程读取") or a verify ("程序校验") has got, in the
 // main window's bottom row: "下载 120/500" with a bar, lines done against the lines in all, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Turns the mouse wheel over a program grid into one-row scrolling: each notch moves the top
 // row by exactly one, whatever the wheel delta and the desktop's scroll setting. Up stops

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "运动轨迹": the motion plot, opened beside the manual or the interpolation screen. It draws the
 // positions the open screen reads anyway, one reading per status reply accepted: the path in a

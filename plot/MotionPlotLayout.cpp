@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The motion plot's window: the plane chooser, the three plots and their axes and legends, the
 // buttons and the line under the plot, and their words in the language in use.
 #include "plot/MotionPlot.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The readings behind the motion plot, without any window: the last 100,000 positions the
 // controller reported (more than five hours at five a second), each timed when its reply arrived,

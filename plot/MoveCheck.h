@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the readings of one interpolation move say about it: the circle they lie on, how far the
 // farthest of them is from it, which way they turned, or how far they strayed from the straight

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The new-project window: a file name and a number of lines. It asks for nothing until
 // "确 定" finds a name and a line count from 1 to 499.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Project files: the program image kept on disk byte for byte (12025 bytes: the line count,
 // high byte first, then the 24-byte line records), and the four project buttons of the main

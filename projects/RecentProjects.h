@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The projects last opened or saved, newest first, offered by a right click on "打开工程" (a left
 // click stays the open dialog). The list is the one thing the tool keeps between runs, in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Modbus RTU frames as the tool builds and checks them: the header of a request, the length of
 // the reply it asks for, and the one check of whether a frame answers a request.

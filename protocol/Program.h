@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a program is held: a count word (high byte first), then one 24-byte record per line,
 // moved to and from the controller in blocks of ten lines.

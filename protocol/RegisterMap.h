@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every coil and holding register through which the tool talks to the controller, as the
 // address travels in the request (0-based, no offset).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The request tags: what RequestTag says was asked last, or which step is due next. The
 // numbers are the tool's own, shown in the diagnostic boxes, so they never change. Tags of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The motion plot "运动轨迹", fed from what the open screen reads anyway: one reading per status
 // reply accepted (the manual screen's status read, the interpolation screen's read A), timed when

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A screen opened from the main window: the manual, parameter and interpolation screens. At
 // most one is loaded at a time. All three run one cycle, written here once:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The motion controller as seen through its Modbus registers and coils: stored
 // program, axis parameters, live status (positions, inputs, origin switches,
 // outputs, modes), interpolation settings and the motion that the coils start.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's motion: jogging, steps, homing and interpolated moves, and
 // the passing of time that carries them out.
 #include "Controller.h"

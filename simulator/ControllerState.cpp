@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's non-volatile memory: the state file that coil 34 writes,
 // program images from project files, and the sample program.
 #include "Controller.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deliberate link faults for testing the master's recovery: a request lost on
 // the way (no reply, no action), a reply that comes late, a reply whose CRC is
 // damaged, and an exception reply (slave device failure, 04) instead of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's end of the serial line: bytes from the master are cut into
 // requests, the requests go through fault injection to the slave, and the
 // replies go back out when they are due. Time is whatever the caller says it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Modbus RTU building blocks shared by the controller's slave side: the CRC of
 // the serial line, the function codes the controller understands, and the
 // exception codes it answers with.

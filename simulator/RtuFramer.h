@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cuts the bytes that arrive from the master into request frames, in one of
 // two ways.
 //

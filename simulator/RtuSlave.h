@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's side of the Modbus RTU link: one complete request frame in,
 // the reply frame out (or nothing, for a broadcast, a frame for another slave,
 // or a frame whose CRC is wrong, which a real slave cannot tell from noise).

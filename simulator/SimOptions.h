@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-sim's command line: what the user asked for, read without side
 // effects so that the caller decides what to print and how to end.
 #pragma once

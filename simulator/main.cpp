@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-sim: the motion controller on a pseudo-terminal. The tool (or any
 // Modbus RTU master) opens the printed device at 19200 8N1 and talks to slave 1.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every colour the tool paints, as exact RGB values, named once.
 #include <QColor>

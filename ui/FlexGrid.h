@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program grid: a table whose row 0 is a fixed header row and whose column 0 is a fixed
 // label column, addressed by (row, column) with sizes in twips. Row 0 is drawn by the

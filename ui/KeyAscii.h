@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Key filters act on typed characters, as the original key-press events saw them: ENTER 13,
 // ESC 27, Backspace 8, Ctrl+letter 1..26 (Ctrl+V is 22), printable characters by their code.

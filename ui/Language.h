@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The tool's language, switched by "中 / EN". The tool's texts are written in Chinese and shown
 // as written; the English ones come from the translation built into the tool

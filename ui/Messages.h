@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's words for what the core tells the user, shown as the tool's message boxes.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every message box and file dialog of the tool goes through Prompter: the windows show them on
 // the desktop, the command line prints the messages, and tests install a recorder that notes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small platform pieces: buttons with a settable back colour and filled round lamps.
 #include <QColor>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The interpolation test screen "插补调试界面": the user sets an end point, a middle point for
 // arcs, a speed and an arc direction (each written to the controller when its box is

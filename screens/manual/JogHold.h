@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The jog coils of the manual screen, as a hand on a button holds them.
 //

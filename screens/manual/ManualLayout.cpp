@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controls of the manual screen and where they stand.
 #include "screens/manual/ManualScreen.h"
 #include "screens/MotionFeed.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status refresh of the manual screen: one read of the status block every 200 ms, shown
 // one tick later.
 #include "screens/manual/ManualScreen.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The manual screen "手控操作界面": jog and home the axes, stop, switch the outputs, the step
 // mode and the power-on auto-run, enter the manual speed and the run distance, and watch the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the status block 8559 .. 8609 says, as the manual screen shows it. The reply's 102
 // data bytes hold register 8559 + r in bytes 2r (high) and 2r + 1 (low).

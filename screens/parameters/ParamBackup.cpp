@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter screen's file buttons: the 24 values saved to a file, compared with the
 // controller, and restored from a file. Each reads the controller afresh, a request at a time,
 // with the screen's refresh standing still.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The axis parameter screen "基本参数配置界面": reads the basic parameters of the three axes
 // and their manual accelerations from the controller again and again, writes a confirmed

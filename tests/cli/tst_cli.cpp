@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-cli as a test station runs it: against trelmo-sim and a scripted controller, with its
 // exit codes, its log and its production loop; and the core it is built on, without windows.
 #include <QJsonDocument>

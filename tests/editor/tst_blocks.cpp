@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many lines at once, as the user does it: line numbers clicked, Shift+clicked and dragged, then
 // Ctrl+C, Ctrl+X, Ctrl+V and Delete; text from a spreadsheet pasted; each step undone and redone.
 #include <QClipboard>

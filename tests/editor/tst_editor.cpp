@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing the program in the grid as the user does: clicks on cells, the chooser and the entry
 // box with typed keys, the four line buttons, undo and redo; checked on the grid's texts and the
 // record bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent Modbus RTU slave for interop tests, built on libmodbus: it holds a program of
 // N lines (registers 0 .. 12 N - 1 with a known pattern, N in 8604) and writes its program
 // registers to a dump file after every write it serves.

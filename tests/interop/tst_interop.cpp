@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool against a libmodbus slave: two pseudo-terminals joined back to back, the tool on
 // one, libmodbus on the other. The slave holds a 37-line program; the tool reads it, shows
 // it, and writes an edited program back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link to the controller against a scripted controller on a pseudo-terminal: the frames
 // and line settings, finding the controller, replies and the watchdog, the transfers, the
 // run-control commands and the emergency stop.

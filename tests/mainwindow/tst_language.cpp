@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "中 / EN": the whole tool in English and back at once, open windows included; captions that
 // show a state keep it and are still read; every source text has its English; nothing is cut off.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the user meets it: the colours of every window, the wheel over the program
 // grid, the About window, the traffic monitor, closing, and Qt's own texts in Chinese.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The motion plot: generated moves of known geometry read five times a second, the figures
 // reported for them, the bound on the readings kept, the CSV table's bytes, and the window's files
 // and language.

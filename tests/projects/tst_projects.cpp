@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Project files through the project buttons, the new-project window, the file dialogs and the
 // question before unsaved work is dropped; checked on the files, the program image, the grid, the messages.
 #include <QAbstractFileIconProvider>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual, parameter and interpolation screens on the real main window against a scripted
 // controller: the frames each command sends, what the replies show, the jog coil that must always be
 // switched off again, the refresh cycle with its watchdog and warning, closing a screen mid-command.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's core in-process, with the time passed in: the command line,
 // the line model of --wire-time, and controller behaviours that no test of the
 // tool sees (its faults are proved on the program by tst_system). Expected

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // trelmo-sim as a program, proved by mbpoll, an independent Modbus RTU master:
 // reads and writes over the pseudo-terminal (also under the line model), and
 // the options that shape a run.

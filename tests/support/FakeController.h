@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted controller on the master side of a pseudo-terminal: it cuts request frames by
 // their function's length, notes them, and answers from its register table (function 03) or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A pseudo-terminal for tests: the tool opens the slave device as its serial port, the test
 // plays the controller on the master side.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Prompter for tests: notes every message and file dialog, and answers from queues (when
 // nothing was queued: OK, or No to a yes/no/cancel question, and an empty file name). No modal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rigs the tests share. ToolRig: the real main window and its screens, offscreen, connected
 // through a pseudo-terminal to a scripted controller. SimRig: the same against trelmo-sim.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs trelmo-sim for a test: starts it, reads the pseudo-terminal path from its first line,
 // and stops it with SIGTERM at the end. The test target defines TRELMO_SIM_PATH.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The columns of a data table, and one row of it with its values in the order of the columns.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tool against trelmo-sim, the controller simulator, over a pseudo-terminal: a whole
 // program there and back with its progress shown, the screens moving the axes, a line that drops, delays, corrupts
 // and refuses replies, a controller that goes away, and the emergency stop on a line that
