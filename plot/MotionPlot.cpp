@@ -25,7 +25,7 @@ namespace {
 const text::Text CsvFilter{QT_TRANSLATE_NOOP("Trelmo", "CSV 文件 (*.csv)|*.csv")};
 const text::Text PngFilter{QT_TRANSLATE_NOOP("Trelmo", "PNG 图片 (*.png)|*.png")};
 const text::Text SaveFailed{QT_TRANSLATE_NOOP("Trelmo", "文件保存出错！")};
-// The line under the plot: the move by the name of its button, then its figures.
+// The lines under the plot: the move by the name of its button, then its figures, then its speed.
 const text::Text Moves[2][3] = {
     {{QT_TRANSLATE_NOOP("Trelmo", "XY直线插补")}, {QT_TRANSLATE_NOOP("Trelmo", "XZ直线插补")},
      {QT_TRANSLATE_NOOP("Trelmo", "YZ直线插补")}},
@@ -39,9 +39,9 @@ const text::Text Clockwise{QT_TRANSLATE_NOOP("Trelmo", "顺")};
 const text::Text CounterClockwise{QT_TRANSLATE_NOOP("Trelmo", "逆")};
 const text::Text Through{QT_TRANSLATE_NOOP("Trelmo", "；过起点、中间点、终点的圆半径 %1 mm")};
 const text::Text FromLine{QT_TRANSLATE_NOOP("Trelmo", "读数离起点到终点的直线最远 %1 mm")};
-const text::Text Mean{QT_TRANSLATE_NOOP("Trelmo", "；平均速度 %1 mm/s，设定速度 %2 mm/s")};
-const text::Text MeanOnly{QT_TRANSLATE_NOOP("Trelmo", "；平均速度 %1 mm/s")};
-const text::Text NoMean{QT_TRANSLATE_NOOP("Trelmo", "；移动中的读数太少，没有平均速度")};
+const text::Text Mean{QT_TRANSLATE_NOOP("Trelmo", "平均速度 %1 mm/s，设定速度 %2 mm/s")};
+const text::Text MeanOnly{QT_TRANSLATE_NOOP("Trelmo", "平均速度 %1 mm/s")};
+const text::Text NoMean{QT_TRANSLATE_NOOP("Trelmo", "移动中的读数太少，没有平均速度")};
 
 QString Number(double value)
 {
@@ -72,13 +72,18 @@ QString Describe(const plot::MoveCheck &check)
     } else {
         figures = FromLine().arg(Number(check.largestFromLine));
     }
+    // The speed on a line of its own, so that neither line breaks inside a figure.
+    figures += u'\n';
     if (!check.meanSpeed)
         figures += NoMean();
     else if (std::isnan(move.setSpeed))
         figures += MeanOnly().arg(Number(*check.meanSpeed));
     else
         figures += Mean().arg(Number(*check.meanSpeed), Number(move.setSpeed));
-    return Headed().arg(Moves[move.kind == MoveKind::Circular][int(move.plane)](), figures);
+    // A figure and its unit stay together where the line breaks.
+    return Headed()
+        .arg(Moves[move.kind == MoveKind::Circular][int(move.plane)](), figures)
+        .replace(QStringLiteral(" mm"), QStringLiteral("\u00A0mm"));
 }
 
 // What a followed axis shows of `data`: what it shows already while that holds all of it and is

@@ -1555,23 +1555,11 @@ exception reply; 9 an output file cannot be written; 10 not confirmed, no parame
     </message>
     <message>
         <source>；过起点、中间点、终点的圆半径 %1 mm</source>
-        <translation>; circle through start, middle and end point: radius %1 mm</translation>
+        <translation>; through start, middle, end: radius %1 mm</translation>
     </message>
     <message>
         <source>读数离起点到终点的直线最远 %1 mm</source>
         <translation>farthest reading %1 mm from the straight line from start to end</translation>
-    </message>
-    <message>
-        <source>；平均速度 %1 mm/s，设定速度 %2 mm/s</source>
-        <translation>; mean speed %1 mm/s, set speed %2 mm/s</translation>
-    </message>
-    <message>
-        <source>；平均速度 %1 mm/s</source>
-        <translation>; mean speed %1 mm/s</translation>
-    </message>
-    <message>
-        <source>；移动中的读数太少，没有平均速度</source>
-        <translation>; too few readings inside the move for a mean speed</translation>
     </message>
     <message>
         <source>X (mm)</source>
@@ -1584,6 +1572,18 @@ exception reply; 9 an output file cannot be written; 10 not confirmed, no parame
     <message>
         <source>Z (mm)</source>
         <translation>Z (mm)</translation>
+    </message>
+    <message>
+        <source>平均速度 %1 mm/s，设定速度 %2 mm/s</source>
+        <translation>mean speed %1 mm/s, set speed %2 mm/s</translation>
+    </message>
+    <message>
+        <source>平均速度 %1 mm/s</source>
+        <translation>mean speed %1 mm/s</translation>
+    </message>
+    <message>
+        <source>移动中的读数太少，没有平均速度</source>
+        <translation>too few readings inside the move for a mean speed</translation>
     </message>
 </context>
 </TS>

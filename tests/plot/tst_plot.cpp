@@ -272,7 +272,7 @@ private slots:
             w.addReading(track.at(i).ms, track.at(i).at.x, track.at(i).at.y, track.at(i).at.z);
         QCOMPARE(w.PlaneChooser->currentText(), QStringLiteral("YZ"));
         const QString chinese = w.Result->text();
-        QVERIFY2(chinese.startsWith("YZ圆弧插补：拟合圆圆心 (Y ") && chinese.contains("走向逆（设定逆）；过起点、中间点、终点的圆半径 10.000 mm；"),
+        QVERIFY2(chinese.startsWith("YZ圆弧插补：拟合圆圆心 (Y ") && chinese.contains("走向逆（设定逆）；过起点、中间点、终点的圆半径 10.000\u00A0mm\n"),
                  qPrintable(chinese));
 
         QTemporaryDir dir;
@@ -290,7 +290,7 @@ private slots:
         language.use(Language::English);
         QCOMPARE(w.windowTitle(), QStringLiteral("Motion plot"));
         QVERIFY2(w.Result->text().startsWith("YZ arc: fitted circle centre (Y ") &&
-                     w.Result->text().contains("turned CCW (set CCW); circle through start, middle and end point: radius 10.000 mm;"),
+                     w.Result->text().contains("turned CCW (set CCW); through start, middle, end: radius 10.000\u00A0mm\n"),
                  qPrintable(w.Result->text()));
         QVERIFY(w.track().csv().startsWith("\xEF\xBB\xBFtime (ms),X (mm),Y (mm),Z (mm),speed (mm/s)\r\n"));
     }
