@@ -24,7 +24,7 @@ namespace {
 const text::Text NotAProject{
     QT_TRANSLATE_NOOP("Trelmo", "不是可用的工程文件（无法读取、不足 2 字节，或行数不在 1 至 500 之间）：%1")};
 const text::Text ShortProject{QT_TRANSLATE_NOOP("Trelmo", "工程文件不完整：%1 有 %2 行，但只有 %3 字节（应为 %4 字节以上）")};
-const text::Text SameFile{QT_TRANSLATE_NOOP("Trelmo", "同一个文件不能兼作工程、日志和跟踪：%1")};
+const text::Text SameFile{QT_TRANSLATE_NOOP("Trelmo", "同一个文件不能兼作工程或参数文件、日志和跟踪：%1")};
 const text::Text TraceFailed{QT_TRANSLATE_NOOP("Trelmo", "无法写入跟踪文件：%1")};
 const text::Text LogFailed{QT_TRANSLATE_NOOP("Trelmo", "无法写入日志：%1")};
 const text::Text OutputFailed{QT_TRANSLATE_NOOP("Trelmo", "无法写入：%1")};
@@ -104,8 +104,9 @@ int Runner::prepare()
 {
     if (m_options.sub == QLatin1String("restore") && !m_options.yes && !isatty(STDIN_FILENO))
         return Say(NoTerminal(), NotConfirmed);
-    const bool project = m_options.command != QLatin1String("ports") && m_options.command != QLatin1String("params");
-    const QStringList named{project ? m_options.file : QString(), m_options.log, m_options.trace};
+    // The project or the parameter file, the log and the trace: three files, or a trace opened
+    // first would write over the file the command is about to read.
+    const QStringList named{m_options.file, m_options.log, m_options.trace};
     for (int a = 0; a < named.size(); ++a)
         for (int b = a + 1; b < named.size(); ++b)
             if (!named[a].isEmpty() && !named[b].isEmpty() && files::Same(named[a], named[b]))

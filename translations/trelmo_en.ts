@@ -1398,10 +1398,6 @@ exception reply; 9 an output file cannot be written; 10 not confirmed, no parame
         <translation>The project file is incomplete: %1 has %2 lines but only %3 bytes (at least %4 expected)</translation>
     </message>
     <message>
-        <source>同一个文件不能兼作工程、日志和跟踪：%1</source>
-        <translation>One file cannot be two of the project, the log and the trace: %1</translation>
-    </message>
-    <message>
         <source>params restore 需要确认：没有终端可以询问，请加上 --yes。没有写入任何参数。</source>
         <translation>params restore asks before it writes, and there is no terminal to ask on: add --yes. No parameter was written.</translation>
     </message>
@@ -1584,6 +1580,10 @@ exception reply; 9 an output file cannot be written; 10 not confirmed, no parame
     <message>
         <source>移动中的读数太少，没有平均速度</source>
         <translation>too few readings inside the move for a mean speed</translation>
+    </message>
+    <message>
+        <source>同一个文件不能兼作工程或参数文件、日志和跟踪：%1</source>
+        <translation>One file cannot be two of the project or parameter file, the log and the trace: %1</translation>
     </message>
 </context>
 </TS>

@@ -128,6 +128,7 @@ private slots:
         row("a port without a name", "--port", 1, "Missing value after '--port'");
         row("the trace over the project", "trace=project", 1, "One file cannot be two");
         row("the log as the trace", "trace=log", 1, "One file cannot be two");
+        row("the trace over a parameter file", "trace=params", 1, "One file cannot be two");
         row("a trace that cannot be written", "trace", 9, "Cannot write the trace file");
         row("a log that cannot be written", "/proc/nope.csv", 9, "Cannot write the log: /proc/nope.csv");
         row("a log that is a folder", "log=folder", 9, "Cannot write the log");
@@ -195,6 +196,8 @@ private slots:
                         : QStringList{u"download"_s, u"--port="_s + device, u"--log="_s + log, u"--"_s, path};
         if (how == "--port")
             args = QStringList{u"download"_s, path, u"--log"_s, log, how};
+        if (how == "trace=params")
+            args = QStringList{u"params"_s, u"restore"_s, path, u"--port"_s, device, u"--yes"_s};
         if (how.startsWith("trace"))
             args << u"--trace"_s << (how == "trace" ? dir.path() : how == "trace=log" ? log : path);
         if (how == "/proc/nope.csv")
@@ -208,7 +211,7 @@ private slots:
         // probes to a controller that runs its program at power-on.
         if (exit == 1 || exit == 9 || exit == 2 || how == "auto-run")
             QCOMPARE(controller.requests.size(), how == "auto-run" ? 2 : 0);
-        if (how == "trace=project")
+        if (how == "trace=project" || how == "trace=params")
             QCOMPARE(readAll(path), bytes);
         if (exit == 1 || exit == 9)
             return;
