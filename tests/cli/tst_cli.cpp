@@ -474,6 +474,7 @@ private slots:
         QCOMPARE(written("01 10"), (QStringList{u"01 10 21 65 00 02 04 86 A0 00 01 49 43"_s,
                                                 u"01 10 20 09 00 02 04 13 88 00 00 2E AA"_s,
                                                 u"01 10 20 18 00 02 04 07 D0 00 00 6A 49"_s}));
+        QVERIFY(written("01 05 00 22").isEmpty());  // stored only when asked to
         QCOMPARE(params({u"diff"_s, saved}).first, 0);
         file(u"a.trelmo-params"_s, readAll(saved).replace("Microstep\t1600", "Microstep\t3200"));
         QCOMPARE(params({u"restore"_s, saved, u"--yes"_s, u"--store"_s}).first, 0);
