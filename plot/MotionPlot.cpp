@@ -222,16 +222,22 @@ void MotionPlot::redrawSoon()
         m_redraw.start(int(RedrawMs - since));
 }
 
-void MotionPlot::redraw()
+// The readings that came since the last redraw (none while paused), the markers and the axes.
+void MotionPlot::catchUp()
 {
-    m_redraw.stop();
-    m_sinceRedraw.start();
     if (!m_paused)
         takeReadings();
     placeMarkers();
     if (m_followTime)
         fitTime();
     fitPath();
+}
+
+void MotionPlot::redraw()
+{
+    m_redraw.stop();
+    m_sinceRedraw.start();
+    catchUp();
     if (m_wholePlot)
         Plot->replot(QCustomPlot::rpQueuedReplot);
     else
@@ -376,12 +382,7 @@ void MotionPlot::fitPath()
 QByteArray MotionPlot::png()
 {
     // What came since the last redraw is shown first, unless the plot is paused.
-    if (!m_paused)
-        takeReadings();
-    placeMarkers();
-    if (m_followTime)
-        fitTime();
-    fitPath();
+    catchUp();
     Plot->replot(QCustomPlot::rpImmediateRefresh);
     QByteArray bytes;
     QBuffer buffer(&bytes);

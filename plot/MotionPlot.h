@@ -80,6 +80,7 @@ private:
     void showResult();
     void redrawSoon();
     void redraw();
+    void catchUp();
     void takeReadings();
     void placeMarkers();
     void fitTime(bool afresh = false);
