@@ -53,9 +53,9 @@ private slots:
         };
 
         Tool tool({toolSide.device()});
-        auto &[state, prompter, devices, w] = tool;
-        tool.start();
-        QVERIFY(tool.idle());
+        auto &[state, prompter, devices, w, settled] = tool;
+        tool.startAndSettle();
+        QVERIFY(settled);
         QVERIFY2(prompter.messages.isEmpty(), qPrintable(prompter.messages.join(u'|')));
         QCOMPARE(w.Text1->text(), QStringLiteral("37"));
         QCOMPARE(w.MSFlexGrid1->rows(), 38);

@@ -77,10 +77,8 @@ ToolRig::ToolRig(int lines, bool start) : FakeController(static_cast<Pty &>(*thi
 {
     registers[reg::PowerOnRun] = 0;
     storeProgram(lines);
-    if (start) {
-        Tool::start();
-        idle();
-    }
+    if (start)
+        startAndSettle();
 }
 
 SimRig::SimRig(const QStringList &simArgs, bool start, const QString &log)
@@ -88,10 +86,8 @@ SimRig::SimRig(const QStringList &simArgs, bool start, const QString &log)
 {
     sim->start(simArgs, log);
     devices = {sim->device};
-    if (start && ok()) {
-        Tool::start();
-        idle();
-    }
+    if (start && ok())
+        startAndSettle();
 }
 
 QByteArray rec(int category, int command, std::initializer_list<qint64> parameters)

@@ -46,10 +46,20 @@ struct Tool {
     QStringList devices;
     Mainfrm w{state, prompter, [this] { return devices; }};
 
+    // False when the start-up (handshake and the upload of the stored lines) had not ended
+    // within a minute: on a loaded machine 500 lines at wire time take well over ten seconds.
+    bool settled = true;
+
     explicit Tool(const QStringList &ports) : devices(ports) {}
     // Start-up as the tool does it.
     void start() { w.Form_Load(); }
-    bool idle(int ms = 10000)
+    // The same, waited for to its end.
+    void startAndSettle()
+    {
+        start();
+        settled = idle(60000);
+    }
+    bool idle(int ms = 30000)
     {
         return QTest::qWaitFor([this] { return state.RequestTag == 0; }, ms);
     }
@@ -83,5 +93,5 @@ struct SimRig : Tool {
     std::unique_ptr<SimProcess> sim;
     // `log`: the simulator's standard error (its --log) goes there.
     explicit SimRig(const QStringList &simArgs = {}, bool start = true, const QString &log = {});
-    bool ok() const { return sim && sim->ok(); }
+    bool ok() const { return sim && sim->ok() && settled; }
 };
