@@ -451,7 +451,7 @@ private slots:
                     QTimer::singleShot(block == 50 ? 0 : 30, &rig.w, [&] { QTest::mouseClick(rig.w.Command14, Qt::LeftButton); });
             });
             QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && !rig.w.emergencyStop().pending(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && !rig.w.emergencyStop().pending(), 60000);
             disconnect(c);
             QCOMPARE(rig.w.emergencyStop().sends(), 1);
             QCOMPARE(BackColor(rig.w.Command14), QColor(255, 0, 0));
@@ -487,12 +487,12 @@ private slots:
         QTest::mouseClick(rig.w.Command1, Qt::LeftButton);
         rig.w.history().undo();  // Ctrl+Z
         QTest::mouseClick(rig.w.Command10, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().downloading(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().downloading(), 60000);
         QCOMPARE(rig.prompter.messages, QStringList(4, "程序传输中，请稍候！"));
         QCOMPARE(BackColor(rig.w.Command8), QColor(255, 255, 192));
         rig.state.ProgramImage.fill(0);
         QTest::mouseClick(rig.w.Cmd5, Qt::LeftButton);  // what the controller holds now
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && rig.state.RequestTag == 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.w.transfer().uploading() && rig.state.RequestTag == 0, 60000);
         QCOMPARE(rig.image(0, 2 + 24 * 500).mid(2), clicked.mid(2));
     }
 };
