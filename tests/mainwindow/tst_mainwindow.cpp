@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as the user meets it: the colours of every window, the wheel over the program
 // grid, the About window, the traffic monitor, closing, and Qt's own texts in Chinese.
+#include <bit>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialogButtonBox>
@@ -288,6 +289,14 @@ private slots:
         QTRY_COMPARE(m->model().recordRow(0), t.first());
         QCOMPARE(m->Table->selectedRows(), QList<int>{1000});
         QCOMPARE(m->Table->visualRect(m->model().index(1000, 0)), at);
+
+        // A stop sent again with nothing left waiting goes out without a request's number; the
+        // port closing under it counts it unanswered.
+        const auto unanswered = [&t] { return t.counts().faults[std::countr_zero(unsigned(Traffic::NoReply))]; };
+        const quint64 before = unanswered();
+        line.written(0, QByteArray::fromHex("01050010FF008DFF"));
+        line.closed();
+        QCOMPARE(unanswered(), before + 1);
 
         QTest::mouseClick(m->ClearButton, Qt::LeftButton);
         QCOMPARE(m->model().rowCount(), 0);
