@@ -55,7 +55,8 @@ QStringList lines(const QString &path)
 struct Run {
     QProcess p;
     QString out, err;
-    explicit Run(const QStringList &args, const QString &input = QProcess::nullDevice())
+    // `inputFd`: standard input on that descriptor of this process instead of `input`.
+    explicit Run(const QStringList &args, const QString &input = QProcess::nullDevice(), int inputFd = -1)
     {
         p.setProcessEnvironment([] {
             auto e = QProcessEnvironment::systemEnvironment();
@@ -63,6 +64,8 @@ struct Run {
             return e;
         }());
         p.setStandardInputFile(input);
+        if (inputFd >= 0)
+            p.setChildProcessModifier([inputFd] { ::dup2(inputFd, STDIN_FILENO); });
         p.start(QStringLiteral(TRELMO_CLI_PATH), args);
     }
     bool finish(int ms = 60000)
@@ -493,6 +496,8 @@ private slots:
         row("the end of the input", "", 10, "Not confirmed: no parameter was written.");
         row("Ctrl+C", "^C", 130, "Not confirmed: no parameter was written.");
         row("no terminal", "-", 10, "there is no terminal to ask on: add --yes");
+        // A terminal's own side of a pseudo-terminal whose far side has gone: reading fails.
+        row("a terminal that fails", "!", 10, "Not confirmed: no parameter was written.");
     }
     void theRestoresQuestion()
     {
@@ -503,10 +508,15 @@ private slots:
         const QString path = file(u"q.trelmo-params"_s, param::WriteFile(values));
         Pty terminal;
         Run cli({u"params"_s, u"restore"_s, path, u"--port"_s, controller.device()},
-                answer == "-" ? QProcess::nullDevice() : terminal.device());
+                answer == "-" ? QProcess::nullDevice() : terminal.device(), answer == "!" ? terminal.masterFd() : -1);
         if (answer != "-") {
             QVERIFY(cli.says(u"[y/N]"_s));
-            answer == "^C" ? cli.signal(SIGINT) : answer.isEmpty() ? terminal.hangUp() : terminal.write(answer.toLatin1());
+            if (answer == "^C")
+                cli.signal(SIGINT);
+            else if (answer.isEmpty() || answer == "!")
+                terminal.hangUp();
+            else
+                terminal.write(answer.toLatin1());
         }
         QVERIFY(cli.finish(2000));
         QTEST(cli.exit(), "exit");
