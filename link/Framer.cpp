@@ -2,6 +2,7 @@
 #include "link/Framer.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 #include "protocol/Crc.h"
@@ -322,15 +323,20 @@ bool Framer::takeFront(bool rest)
     }
     // A reply further on: what comes before it makes no frame. A reply starts with the slave and
     // the function (or the exception's) of a request: only there is one looked for.
-    std::vector<std::pair<char, char>> starts;
-    const auto startOf = [&starts](const Request &r) {
+    // Most bytes are no slave asked: the pairs are looked through only where one is.
+    std::vector<std::pair<char, char>> &starts = m_starts;
+    starts.clear();
+    std::array<bool, 256> slave{};
+    const auto startOf = [&starts, &slave](const Request &r) {
+        slave[std::uint8_t(r.frame[0])] = true;
         starts.insert(starts.end(), {{r.frame[0], r.frame[1]}, {r.frame[0], char(r.frame[1] | 0x80)}});
     };
     std::for_each(m_waiting.begin(), m_waiting.end(), startOf);
     std::for_each(m_lapsed.begin(), m_lapsed.end(), startOf);
     const char *rx = m_rx.constData();
     for (int k = 1; k + ShortestFrame <= left; ++k)
-        if (std::find(starts.begin(), starts.end(), std::pair{rx[k], rx[k + 1]}) != starts.end() && answerAt(k)) {
+        if (slave[std::uint8_t(rx[k])] && std::find(starts.begin(), starts.end(), std::pair{rx[k], rx[k + 1]}) != starts.end() &&
+            answerAt(k)) {
             takeNoise(k);
             return true;
         }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 // What happened on the line.
@@ -127,6 +128,7 @@ private:
     // Requests whose reply has not come, oldest first; those given up lately, newest last.
     std::vector<Request> m_waiting;
     std::deque<Request> m_lapsed;
+    std::vector<std::pair<char, char>> m_starts;  // takeFront's: kept to spare an allocation per call
     std::vector<quint32> m_waitingIds;
     // Received bytes not yet cut into frames, and when each piece of them came.
     QByteArray m_rx;
