@@ -234,6 +234,9 @@ private slots:
         columns<QString, QString, int, QString>("from", "to", "exit", "says");
         row("to a table", "p.dat", "p.csv", 0, "Converted: 12 lines, written to ");
         row("back", "p.csv", "back.dat", 0, "Converted: 12 lines, written to ");
+        // Saved again without the line numbers and with the old Mac line ends: a carriage return
+        // alone ends a row.
+        row("back from carriage returns", "cr.csv", "back.dat", 0, "Converted: 12 lines, written to ");
         row("two projects", "p.dat", "back.dat", 1, "convert takes one project file and one .csv file");
         row("a table that is no program", "bad.csv", "x.dat", 2,
             "Row 2, column 3 (Parameter 1): \"1.2345\" is not a number");
@@ -246,6 +249,14 @@ private slots:
         file(u"bad.csv"_s, "指令集,命令,参数1,参数2,参数3,参数4,参数5\n1,1,1.2345,0,0,0,0\n");
         QFETCH(QString, from);
         QFETCH(QString, to);
+        if (from == u"cr.csv"_s) {
+            QByteArray table;
+            for (const QByteArray &line : readAll(dir.filePath(u"p.csv"_s)).split('\n'))
+                if (line.endsWith('\r'))
+                    table += line.mid(line.indexOf(',') + 1).chopped(1) + '\r';
+            QCOMPARE(table.count('\r'), 13);
+            file(from, table);
+        }
         const bool option = to.startsWith(u'-');
         Run cli(QStringList{u"convert"_s, dir.filePath(from), dir.filePath(option ? u"p.csv"_s : to)} +
                 (option ? QStringList{to} : QStringList{}));
