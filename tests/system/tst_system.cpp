@@ -248,6 +248,7 @@ private slots:
         QVERIFY(rig.ok() && rig.open(RunControl::Manual));
         ManualScreen *m = rig.manual();
         const QString before = m->Text1[0]->text();
+        const quint64 from = rig.w.core().traffic.end();
         QTest::mousePress(m->Command1[0], Qt::LeftButton);
         QTRY_VERIFY(m->Text1[0]->text().toDouble() > before.toDouble() + 1);
         QTest::mouseRelease(m->Command1[0], Qt::LeftButton);
@@ -257,6 +258,9 @@ private slots:
         const QString stopped = m->Text1[0]->text();
         QVERIFY(Tool::lampChanges(m->Shape2, 3));
         QCOMPARE(m->Text1[0]->text(), stopped);
+        // The monitor names the jog's ON and OFF.
+        QCOMPARE(trafficRows(rig.w.core().traffic, from, {traffic::Way, traffic::Purpose}).filter(QStringLiteral("发|点动")),
+                 (QStringList{"发|点动 X+ ON", "发|点动 X+ OFF"}));
 
         QVERIFY(rig.open(RunControl::Parameters));
         QTest::mouseClick(rig.params()->Text7[8], Qt::LeftButton);
