@@ -258,9 +258,11 @@ private slots:
         const QString stopped = m->Text1[0]->text();
         QVERIFY(Tool::lampChanges(m->Shape2, 3));
         QCOMPARE(m->Text1[0]->text(), stopped);
-        // The monitor names the jog's ON and OFF.
-        QCOMPARE(trafficRows(rig.w.core().traffic, from, {traffic::Way, traffic::Purpose}).filter(QStringLiteral("发|点动")),
-                 (QStringList{"发|点动 X+ ON", "发|点动 X+ OFF"}));
+        // The monitor names the jog's ON and OFF, and their echoes.
+        QCOMPARE(trafficRows(rig.w.core().traffic, from, {traffic::Way, traffic::Function, traffic::Purpose})
+                     .filter(QStringLiteral("|点动")),
+                 (QStringList{"发|05 线圈 2 = ON|点动 X+ ON", "收|05 线圈 2 = ON|点动 X+ ON", "发|05 线圈 2 = OFF|点动 X+ OFF",
+                              "收|05 线圈 2 = OFF|点动 X+ OFF"}));
 
         QVERIFY(rig.open(RunControl::Parameters));
         QTest::mouseClick(rig.params()->Text7[8], Qt::LeftButton);
