@@ -227,6 +227,23 @@ private slots:
                  qPrintable(logged.last()));
     }
 
+    // A probe unanswered once is asked again before the controller is taken for absent, by the
+    // program's verbs and the parameters' alike.
+    void aProbeLostOnce()
+    {
+        ToolRig controller(3, false);
+        for (const QStringList &args : {QStringList{u"download"_s, file(u"p.dat"_s, project(3))},
+                                        QStringList{u"params"_s, u"save"_s, dir.filePath(u"lost.trelmo-params"_s)}}) {
+            int requests = 0;
+            controller.filter = [&requests](const QByteArray &, const QByteArray &reply) {
+                return ++requests == 1 ? QByteArray() : reply;
+            };
+            Run cli(args + QStringList{u"--port"_s, controller.device()});
+            QVERIFY(cli.finish());
+            QVERIFY2(cli.exit() == 0, qPrintable(cli.err));
+        }
+    }
+
     // A project to a CSV table and back, byte for byte; the wrong pair of files, or a table that is
     // no program, refused.
     void convert_data()
