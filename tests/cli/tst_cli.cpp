@@ -244,6 +244,47 @@ private slots:
         }
     }
 
+    // A controller at the edges: one that refuses with exception 00 (a code no standard names, a
+    // refusal all the same), one that holds no program verified against a project, and a line
+    // that goes dead in the middle of the parameters' read: the exit and every line said.
+    void aControllersEdges_data()
+    {
+        columns<QString, int, QString>("verb", "exit", "says");
+        row("a probe refused with 00", "ports", 8, "The controller refused the request: exception 00, unknown exception.");
+        // Nothing to compare: no progress line, the difference alone.
+        row("no program in the controller", "verify", 5,
+            "Verify found differences: line count: project 3, controller 0. Lines that differ: 3.");
+        row("a line gone inside a read", "params", 3, "The serial port %1 failed.");
+    }
+    void aControllersEdges()
+    {
+        QFETCH(QString, verb);
+        ToolRig controller(0, false);
+        int requests = 0;
+        controller.filter = [&](const QByteArray &request, const QByteArray &reply) {
+            if (verb == "ports") {
+                QByteArray refusal = request.left(2) + '\0';
+                refusal[1] = char(refusal[1] | 0x80);
+                return FakeController::withCrc(refusal);
+            }
+            if (verb == "params" && ++requests == 4)  // past the probes, inside the read
+                QTimer::singleShot(0, &controller.controller(), [&] { controller.hangUp(); });
+            return requests >= 4 ? QByteArray() : reply;
+        };
+        QStringList args{verb, u"--port"_s, controller.device()};
+        if (verb == "verify")
+            args.insert(1, file(u"three.dat"_s, project(3)));
+        if (verb == "params")
+            args.insert(1, u"save"_s), args.insert(2, dir.filePath(u"cut.trelmo-params"_s));
+        Run cli(args);
+        QVERIFY(cli.finish());
+        QTEST(cli.exit(), "exit");
+        QFETCH(QString, says);
+        QCOMPARE(cli.err, (verb == "params" ? says.arg(controller.device()) : says) + u'\n');
+        if (verb == "ports")
+            QCOMPARE(cli.out, u"%1: the controller answers with exception 00\n"_s.arg(controller.device()));
+    }
+
     // A project to a CSV table and back, byte for byte; the wrong pair of files, or a table that is
     // no program, refused.
     void convert_data()
