@@ -415,6 +415,16 @@ private slots:
                 got << line.section(u"<- "_s, 1);
         QCOMPARE(sent, got);
         QVERIFY2(rows.last().startsWith(u"# requests %1 · replies %1 · "_s.arg(got.size())), qPrintable(rows.last()));
+        // Each block's request and reply name it, which of how many: the download's and the verify's.
+        QStringList each;
+        for (int b = 1; b <= 50; ++b)
+            each << u"%1/50"_s.arg(b) << u"%1/50"_s.arg(b);
+        for (const QString &what : {u"download: block "_s, u"verify: block "_s}) {
+            QStringList named;
+            for (const QString &row : rows.filter(what))
+                named << row.section(what, 1).section(u' ', 0, 0);
+            QCOMPARE(named, each);
+        }
 
         Run cut({u"download"_s, path, u"--port"_s, sim.device});
         QVERIFY(cut.says(u"Download 50/500"_s));
