@@ -44,10 +44,16 @@ struct FuzzWorld {
             auto *w = new FuzzWorld;
             // Windows are never painted: painting is Qt's own work, and the
             // fuzzers are after the tool's handling of what comes in.
+            // Nor are they put on a screen: a window shown is shown to the tool (its show event,
+            // isVisible) without a platform window to map and activate, Qt's costliest part of
+            // a screen's load.
             w->window.setUpdatesEnabled(false);
+            w->window.setAttribute(Qt::WA_DontShowOnScreen);
             for (int i = RunControl::Manual; i <= RunControl::Interpolation; ++i)
-                if (QWidget *screen = w->window.runControl().screen(RunControl::Screen(i)))
+                if (QWidget *screen = w->window.runControl().screen(RunControl::Screen(i))) {
                     screen->setUpdatesEnabled(false);
+                    screen->setAttribute(Qt::WA_DontShowOnScreen);
+                }
             return w;
         }();
         return *world;

@@ -15,15 +15,17 @@ void SetBackColor(QWidget *widget, const QColor &color)
     if (!widget)
         return;
     widget->setProperty("backColor", color.isValid() ? QVariant(color) : QVariant());
-    if (!color.isValid()) {
-        widget->setStyleSheet(QString());
-        return;
-    }
-    widget->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: black;"
-                                         " border: 1px solid #7a7a7a; border-radius: 3px; padding: 4px 8px; }"
-                                         " QPushButton:pressed { border: 2px solid #404040; }"
-                                         " QPushButton:disabled { color: #808080; }")
-                              .arg(color.name()));
+    const QString sheet = color.isValid()
+        ? QStringLiteral("QPushButton { background-color: %1; color: black;"
+                         " border: 1px solid #7a7a7a; border-radius: 3px; padding: 4px 8px; }"
+                         " QPushButton:pressed { border: 2px solid #404040; }"
+                         " QPushButton:disabled { color: #808080; }")
+              .arg(color.name())
+        : QString();
+    // A button keeps its colour across most refreshes: a style sheet set again is parsed and the
+    // button polished again for nothing.
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
 }
 
 QColor BackColor(const QWidget *widget)
