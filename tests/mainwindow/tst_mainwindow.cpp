@@ -52,7 +52,10 @@ QString colours(const QWidgetList &widgets)
     QStringList out;
     for (QWidget *w : widgets) {
         auto *lamp = qobject_cast<Lamp *>(w);
-        const QColor c = lamp ? lamp->fillColor() : BackColor(w);
+        QColor c = lamp ? lamp->fillColor() : BackColor(w);
+        // A coloured button's colour as it is drawn, inside its border above the caption.
+        if (!lamp && w->property("backColor").isValid())
+            c = w->grab().toImage().pixelColor(w->width() / 2, 2);
         if ((lamp || w->inherits("QPushButton")) &&
             c != QApplication::palette(w).color(lamp ? QPalette::Window : QPalette::Button))
             out << w->objectName() + " " + names.value(c.rgb(), c.name());
